@@ -1,0 +1,66 @@
+#include "common/common.h"
+
+#include "common/dbglogger.h"
+#include "common/ltassert.h"
+#include "platform/folders.h"
+
+#include <optional>
+
+namespace {
+
+std::string folderOrFail(const std::optional<std::string>& base)
+{
+    if (!base)
+        throw LTException("FATAL ERROR! SHGetFolderPath failed.\n");
+    return *base;
+}
+
+std::string createProductPath(const std::string& base)
+{
+    // A fresh account may not have its data folder yet; the base itself is
+    // not ours to shape, so only its missing parents are made.
+    platform::createDirectories(base);
+    const char* items[] = {base.c_str(), COMPANY_NAME, PRODUCT_NAME, PRODUCT_VERSION};
+    return createPath(items, 4);
+}
+
+} // namespace
+
+std::string createPath(const char* const* pathItems, int sz)
+{
+    LT_ASSERT(sz > 0);
+    LT_ASSERT(pathItems);
+    std::string path;
+    for (int i = 0; i < sz; ++i) {
+        LT_ASSERT(pathItems[i]);
+        if (!path.empty())
+            path += '/';
+        path += pathItems[i];
+        if (!platform::directoryExists(path) && !platform::createDirectory(path))
+            throw LTException("Can't create directory '" + path + "'");
+    }
+    return path;
+}
+
+std::string service::getDataFolder()
+{
+    return createProductPath(folderOrFail(platform::commonAppDataFolder()));
+}
+
+std::string monitor::getDataFolder()
+{
+    return createProductPath(folderOrFail(platform::userAppDataFolder()));
+}
+
+std::string monitor::getServiceDataFolder()
+{
+    return folderOrFail(platform::commonAppDataFolder()) + "/" + COMPANY_NAME + "/" + PRODUCT_NAME +
+           "/" + PRODUCT_VERSION;
+}
+
+void initNullDaclSecurity(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes)
+{
+    descriptor.mode = 0644;
+    attributes.descriptor = &descriptor;
+    attributes.inheritHandle = false;
+}

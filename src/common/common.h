@@ -1,0 +1,49 @@
+// Product constants, application data folders and the every-account
+// security attributes of shared objects.
+#pragma once
+
+#include "platform/named_objects.h"
+
+#include <string>
+
+inline constexpr const char* COMPANY_NAME = "Tarnwick Software";
+inline constexpr const char* PRODUCT_NAME = "Linktally";
+inline constexpr const char* PRODUCT_VERSION = "1.3.1";
+inline constexpr const char* CONNECTION_LOG_FILE_NAME = "cn.log";
+inline constexpr const char* DEBUG_LOG_FILE_NAME = "debug.log";
+inline constexpr const char* PRICE_FILE_NAME = "prices.txt";
+inline constexpr const char* APPLICATION_TITLE = "Linktally 1.3.1";
+inline constexpr const char* MONITOR_WINDOW_TITLE = "Linktally Monitor 1.3.1";
+inline constexpr const char* TOTALS_WINDOW_TITLE = "Linktally Totals 1.3.1";
+inline constexpr int COLLECTOR_PERIOD = 1000; // milliseconds between statistics passes
+inline constexpr int quantumsPerDay = 24;
+
+// Connection type codes of the shared table and the log records.
+inline constexpr unsigned char LAN_CONNECTION = 0;
+inline constexpr unsigned char RAS_CONNECTION = 1;
+
+// Guards the connection log and the shared statistics table across programs.
+inline constexpr const char* STATISTICS_MUTEX_NAME = "Global\\LINKTALLY_1.3.1_STATISTICS_MUTEX";
+
+// Builds the folder path component by component ("/"-separated), creating
+// each missing folder. Throws "Can't create directory '<path so far>'".
+std::string createPath(const char* const* pathItems, int sz);
+
+// The data folder of the service: the folder for all users + the product's
+// three components, created when missing.
+namespace service {
+std::string getDataFolder();
+}
+
+namespace monitor {
+// The user's own data folder, created when missing.
+std::string getDataFolder();
+// Where the service keeps its data; neither created nor looked up on disk.
+std::string getServiceDataFolder();
+} // namespace monitor
+
+// Attributes that let every account open an object: mode 0644 (all may read
+// and lock, only the creator writes). Cannot fail on this platform.
+using SECURITY_DESCRIPTOR = platform::SecurityDescriptor;
+using SECURITY_ATTRIBUTES = platform::SecurityAttributes;
+void initNullDaclSecurity(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes);

@@ -1,0 +1,284 @@
+#include "common/datetime.h"
+
+#include "common/dbglogger.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <langinfo.h>
+
+namespace {
+
+// Days between 1899-12-30 and 1970-01-01.
+constexpr std::int64_t UnixEpochDays = 25569;
+
+// Days from 1970-01-01 to a proleptic Gregorian date.
+constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void civilFromDays(std::int64_t z, int& year, int& month, int& day)
+{
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
+}
+
+// Whole milliseconds since 1899-12-30 00:00, rounded once so that date and
+// time decode consistently (23:59:59.9996 is the next day at 00:00).
+std::int64_t totalMilliseconds(TDateTime dateTime)
+{
+    return std::llround(dateTime * MSecsPerDay);
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+std::atomic<bool> nowFixed{false};
+std::atomic<double> fixedNow{0.0};
+
+} // namespace
+
+bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
+int DaysInAMonth(int year, int month)
+{
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
+}
+
+bool TryEncodeDate(int year, int month, int day, TDateTime& result)
+{
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInAMonth(year, month))
+        return false;
+    result = static_cast<TDateTime>(daysFromCivil(year, static_cast<unsigned>(month),
+                                                  static_cast<unsigned>(day)) +
+                                    UnixEpochDays);
+    return true;
+}
+
+TDateTime EncodeDate(int year, int month, int day)
+{
+    TDateTime result = 0;
+    if (!TryEncodeDate(year, month, day, result))
+        throw LTException("Invalid argument to date encode");
+    return result;
+}
+
+TDateTime EncodeTime(int hour, int minute, int second, int millisecond)
+{
+    return (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + millisecond) / MSecsPerDay;
+}
+
+void DecodeDate(TDateTime dateTime, int& year, int& month, int& day)
+{
+    const std::int64_t days = floorDiv(totalMilliseconds(dateTime), 86400000);
+    civilFromDays(days - UnixEpochDays, year, month, day);
+}
+
+void DecodeTime(TDateTime dateTime, int& hour, int& minute, int& second, int& millisecond)
+{
+    const std::int64_t total = totalMilliseconds(dateTime);
+    std::int64_t ms = total - floorDiv(total, 86400000) * 86400000;
+    millisecond = static_cast<int>(ms % 1000);
+    ms /= 1000;
+    second = static_cast<int>(ms % 60);
+    ms /= 60;
+    minute = static_cast<int>(ms % 60);
+    hour = static_cast<int>(ms / 60);
+}
+
+int DayOfWeek(TDateTime dateTime)
+{
+    // Day 0, 1899-12-30, was a Saturday.
+    const std::int64_t days = floorDiv(totalMilliseconds(dateTime), 86400000);
+    return static_cast<int>(((days % 7) + 7 + 6) % 7) + 1;
+}
+
+TDateTime IncMonth(TDateTime dateTime, int months)
+{
+    int year, month, day;
+    DecodeDate(dateTime, year, month, day);
+    const int index = year * 12 + (month - 1) + months;
+    year = static_cast<int>(floorDiv(index, 12));
+    month = index - year * 12 + 1;
+    day = std::min(day, DaysInAMonth(year, month));
+    const double timeOfDay = dateTime - std::floor(dateTime);
+    return EncodeDate(year, month, day) + timeOfDay;
+}
+
+TDateTime DateTimeFromUnix(std::time_t seconds, long nanoseconds)
+{
+    std::tm local {};
+    localtime_r(&seconds, &local);
+    TDateTime date = 0;
+    TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, date);
+    return date + EncodeTime(local.tm_hour, local.tm_min, local.tm_sec,
+                             static_cast<int>(nanoseconds / 1000000));
+}
+
+TDateTime Now()
+{
+    if (nowFixed.load(std::memory_order_acquire))
+        return fixedNow.load(std::memory_order_relaxed);
+    timespec ts {};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return DateTimeFromUnix(ts.tv_sec, ts.tv_nsec);
+}
+
+void SetFixedNow(TDateTime dateTime)
+{
+    fixedNow.store(dateTime, std::memory_order_relaxed);
+    nowFixed.store(true, std::memory_order_release);
+}
+
+void ClearFixedNow() { nowFixed.store(false, std::memory_order_release); }
+
+namespace {
+
+// The first character of a strftime pattern that is neither a conversion
+// nor a letter: the separator the locale writes between fields.
+char separatorOf(const char* pattern, char fallback)
+{
+    for (const char* p = pattern; *p; ++p) {
+        if (*p == '%') {
+            if (p[1])
+                ++p;
+            continue;
+        }
+        if (*p != ' ' && !std::isalpha(static_cast<unsigned char>(*p)))
+            return *p;
+    }
+    return fallback;
+}
+
+} // namespace
+
+FormatSettings FormatSettings::fromLocale()
+{
+    FormatSettings settings;
+    settings.dateSeparator = separatorOf(nl_langinfo(D_FMT), '/');
+    settings.timeSeparator = separatorOf(nl_langinfo(T_FMT), ':');
+    for (int i = 0; i < 12; ++i) {
+        settings.shortMonthNames[i] = nl_langinfo(static_cast<nl_item>(ABMON_1 + i));
+        settings.longMonthNames[i] = nl_langinfo(static_cast<nl_item>(MON_1 + i));
+    }
+    for (int i = 0; i < 7; ++i) {
+        settings.shortDayNames[i] = nl_langinfo(static_cast<nl_item>(ABDAY_1 + i));
+        settings.longDayNames[i] = nl_langinfo(static_cast<nl_item>(DAY_1 + i));
+    }
+    return settings;
+}
+
+namespace {
+
+void appendNumber(std::string& out, int value, int width)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", width, value);
+    out += text;
+}
+
+} // namespace
+
+std::string FormatDateTime(std::string_view format, TDateTime dateTime,
+                           const FormatSettings& settings)
+{
+    int year, month, day, hour, minute, second, millisecond;
+    DecodeDate(dateTime, year, month, day);
+    DecodeTime(dateTime, hour, minute, second, millisecond);
+
+    std::string out;
+    bool afterHour = false;
+    for (std::size_t i = 0; i < format.size();) {
+        const char c = format[i];
+        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c == '"' || c == '\'') {
+            const std::size_t close = format.find(c, i + 1);
+            const std::size_t end = close == std::string_view::npos ? format.size() : close;
+            out.append(format.substr(i + 1, end - i - 1));
+            i = end + 1;
+            continue;
+        }
+        std::size_t run = 1;
+        while (i + run < format.size() &&
+               std::tolower(static_cast<unsigned char>(format[i + run])) == lower)
+            ++run;
+        switch (lower) {
+        case 'd':
+            if (run <= 2)
+                appendNumber(out, day, static_cast<int>(run));
+            else
+                out += (run == 3 ? settings.shortDayNames : settings.longDayNames)[DayOfWeek(dateTime) - 1];
+            afterHour = false;
+            break;
+        case 'm':
+            if (run <= 2 && afterHour)
+                appendNumber(out, minute, static_cast<int>(run));
+            else if (run <= 2)
+                appendNumber(out, month, static_cast<int>(run));
+            else
+                out += (run == 3 ? settings.shortMonthNames : settings.longMonthNames)[month - 1];
+            afterHour = false;
+            break;
+        case 'y':
+            if (run <= 2)
+                appendNumber(out, year % 100, 2);
+            else
+                appendNumber(out, year, 4);
+            afterHour = false;
+            break;
+        case 'h':
+            appendNumber(out, hour, run >= 2 ? 2 : 1);
+            afterHour = true;
+            break;
+        case 'n':
+            appendNumber(out, minute, run >= 2 ? 2 : 1);
+            afterHour = false;
+            break;
+        case 's':
+            appendNumber(out, second, run >= 2 ? 2 : 1);
+            afterHour = false;
+            break;
+        case 'z':
+            appendNumber(out, millisecond, run >= 3 ? 3 : 1);
+            afterHour = false;
+            break;
+        case '/':
+            out.append(run, settings.dateSeparator);
+            break;
+        case ':':
+            out.append(run, settings.timeSeparator);
+            break;
+        default:
+            out.append(format.substr(i, run));
+            break;
+        }
+        i += run;
+    }
+    return out;
+}
+
+std::string FormatDateTime(std::string_view format, TDateTime dateTime)
+{
+    return FormatDateTime(format, dateTime, FormatSettings::fromLocale());
+}

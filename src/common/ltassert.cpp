@@ -1,0 +1,36 @@
+#include "common/ltassert.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+const char* ltSourceUnit(const char* file, char* out, unsigned outSize)
+{
+    if (outSize == 0)
+        return out;
+    // Sources are compiled with a relative __FILE__; an absolute one still
+    // reports from its top project folder.
+    const char* start = file;
+    for (const char* top : {"/src/", "/lib/", "/tests/", "/bench/", "/fuzz/"}) {
+        if (const char* hit = std::strstr(file, top)) {
+            start = hit + 1;
+            break;
+        }
+    }
+    std::snprintf(out, outSize, "%s", start);
+    char* slash = std::strrchr(out, '/');
+    char* dot = std::strrchr(out, '.');
+    if (dot && (!slash || dot > slash))
+        *dot = '\0';
+    return out;
+}
+
+void ltAssertFailed(const char* expression, const char* file, int line)
+{
+    char unit[512];
+    std::fprintf(stderr, "Assertion failed: %s, file %s, line %d\n", expression,
+                 ltSourceUnit(file, unit, sizeof unit), line);
+    std::fflush(stderr);
+    std::abort();
+}

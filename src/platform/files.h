@@ -1,0 +1,83 @@
+// Plain files: an owned descriptor, an append-only writer and a buffered
+// reader whose position persists between passes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Owns one file descriptor; closes it when destroyed.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+
+    int get() const { return fd; }
+    explicit operator bool() const { return fd >= 0; }
+    int release();
+    void reset(int newFd = -1);
+
+private:
+    int fd = -1;
+};
+
+// A file opened for appending: every write lands at the current end.
+class AppendFile {
+public:
+    // Creates the file (mode 0644) when missing. Check isOpen(); the open
+    // error is kept in openError().
+    explicit AppendFile(const std::string& path);
+
+    bool isOpen() const { return static_cast<bool>(fd); }
+    int openError() const { return error; }
+    // Current size, or -1 with lastError() set.
+    std::int64_t size();
+    // One write(2) for the whole block, so a killed writer never leaves part
+    // of it behind. False (lastError() set) on failure or a short write.
+    bool append(const void* bytes, std::size_t count);
+    bool truncate(std::int64_t length);
+    int lastError() const { return error; }
+
+private:
+    UniqueFd fd;
+    int error = 0;
+};
+
+// Reads a file sequentially through its own buffer. At the end of the data
+// it stays where it is, so a later read returns what was appended since.
+class FileReader {
+public:
+    explicit FileReader(const std::string& path, std::size_t bufferSize = 64 * 1024);
+
+    bool isOpen() const { return static_cast<bool>(fd); }
+    // Copies up to count bytes from the current position and advances past
+    // them; fewer than count means the end of the data (or a read error).
+    std::size_t read(void* destination, std::size_t count);
+    std::int64_t position() const { return bufferStart + static_cast<std::int64_t>(bufferPos); }
+    // Moves to an absolute offset and forgets the buffered bytes, which the
+    // file may no longer hold there.
+    void seek(std::int64_t offset);
+    // Moves count bytes on without copying them.
+    void skip(std::int64_t count);
+    std::int64_t size() const;
+
+private:
+    std::size_t fill();
+
+    UniqueFd fd;
+    std::unique_ptr<unsigned char[]> buffer;
+    std::size_t bufferSize;
+    std::int64_t bufferStart = 0; // file offset of buffer[0]
+    std::size_t bufferLen = 0;
+    std::size_t bufferPos = 0;
+};
+
+} // namespace platform

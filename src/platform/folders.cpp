@@ -1,0 +1,71 @@
+#include "platform/folders.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+// An absolute path from the variable, the fallback when it is unset, or
+// nothing when it is set to something unusable.
+std::optional<std::string> fromVariable(const char* name, const std::optional<std::string>& fallback)
+{
+    const char* value = std::getenv(name);
+    if (!value)
+        return fallback;
+    if (value[0] != '/')
+        return std::nullopt;
+    return std::string(value);
+}
+
+std::optional<std::string> underHome(const char* relative)
+{
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/')
+        return std::nullopt;
+    return std::string(home) + relative;
+}
+
+} // namespace
+
+std::optional<std::string> commonAppDataFolder()
+{
+    return fromVariable("LINKTALLY_COMMON_APPDATA", std::string("/var/lib"));
+}
+
+std::optional<std::string> userAppDataFolder()
+{
+    return fromVariable("XDG_DATA_HOME", underHome("/.local/share"));
+}
+
+std::optional<std::string> userConfigFolder()
+{
+    return fromVariable("XDG_CONFIG_HOME", underHome("/.config"));
+}
+
+bool directoryExists(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool createDirectory(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0755) == 0)
+        return true;
+    return errno == EEXIST && directoryExists(path);
+}
+
+bool createDirectories(const std::string& path)
+{
+    if (directoryExists(path))
+        return true;
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !createDirectories(path.substr(0, slash)))
+        return false;
+    return ::mkdir(path.c_str(), 0700) == 0 || (errno == EEXIST && directoryExists(path));
+}
+
+} // namespace platform

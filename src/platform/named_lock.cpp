@@ -1,0 +1,67 @@
+#include "platform/named_lock.h"
+
+#include "common/dbglogger.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+int openLockFile(const std::string& path, mode_t mode)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) {
+        ::fchmod(fd, mode); // the umask must not lock other accounts out
+        return fd;
+    }
+    if (errno != EEXIST)
+        return -1;
+    fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    // Another account's lock file may be read-only for us; flock works on it.
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return fd;
+}
+
+int flockRetrying(int fd, int operation)
+{
+    int rc;
+    do
+        rc = ::flock(fd, operation);
+    while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
+} // namespace
+
+NamedLock::NamedLock(const std::string& name, const SecurityAttributes* attributes)
+    : fd(openLockFile(namedObjectPath(name), creationMode(attributes)))
+{
+    if (!fd)
+        throw LTException("Can't create mutex", errno);
+}
+
+void NamedLock::wait()
+{
+    // A valid descriptor cannot fail here but for a kernel out of memory;
+    // going on unlocked would let a reader see half a frame.
+    if (flockRetrying(fd.get(), LOCK_EX) != 0)
+        throw LTException("Can't wait for mutex", errno);
+}
+
+bool NamedLock::tryWait()
+{
+    if (flockRetrying(fd.get(), LOCK_EX | LOCK_NB) == 0)
+        return true;
+    if (errno == EWOULDBLOCK)
+        return false;
+    throw LTException("Can't wait for mutex", errno);
+}
+
+void NamedLock::release() { flockRetrying(fd.get(), LOCK_UN); }
+
+} // namespace platform

@@ -1,0 +1,43 @@
+// A lock shared by every process of the machine: flock(2) on a lock file
+// named after the object. The kernel drops the lock of a process that dies,
+// so an abandoned lock is simply taken over.
+#pragma once
+
+#include "platform/files.h"
+#include "platform/named_objects.h"
+
+#include <string>
+
+namespace platform {
+
+class NamedLock {
+public:
+    // Opens the lock file, creating it with the attributes' mode when
+    // missing. Throws LTException "Can't create mutex" with errno.
+    NamedLock(const std::string& name, const SecurityAttributes* attributes);
+
+    // Waits without time-out. Each NamedLock is its own open file
+    // description, so two of one process exclude each other too: never wait
+    // twice on one thread.
+    void wait();
+    // Waits only if free; true when taken.
+    bool tryWait();
+    void release();
+
+private:
+    UniqueFd fd;
+};
+
+// Holds a NamedLock for one scope, released also when an exception leaves.
+class NamedLockGuard {
+public:
+    explicit NamedLockGuard(NamedLock& lock) : lock(lock) { lock.wait(); }
+    ~NamedLockGuard() { lock.release(); }
+    NamedLockGuard(const NamedLockGuard&) = delete;
+    NamedLockGuard& operator=(const NamedLockGuard&) = delete;
+
+private:
+    NamedLock& lock;
+};
+
+} // namespace platform

@@ -1,0 +1,330 @@
+#include "common/common.h"
+#include "common/conlogger.h"
+#include "common/dbglogger.h"
+#include "frontend/datamodel.h"
+#include "platform/named_lock.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const TDateTime D = 46364.0; // 2026-12-08
+
+std::string logPath() { return testenv::freshFolder("log") + "/cn.log"; }
+
+struct Model {
+    Prices prices;
+    DataList entryNames;
+    LogRecords records{&prices, &entryNames};
+};
+
+std::vector<std::string> namesOf(const LogRecords& records, const DataList& entries)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < records.size(); ++i)
+        names.push_back(entries.nameOf(records.getRecord(i).getEntryId()));
+    return names;
+}
+
+std::string failureOf(LogReader& reader, LogRecords& records)
+{
+    try {
+        reader.readAll(records);
+    } catch (const LTDataCorruptedException& e) {
+        return e.what();
+    }
+    return "(none)";
+}
+
+} // namespace
+
+TEST(DataList, gives_dense_ids_in_order_of_first_appearance)
+{
+    DataList list;
+    EXPECT_EQ(list.idOf("A"), 0);
+    EXPECT_EQ(list.idOf("B"), 1);
+    EXPECT_EQ(list.idOf("A"), 0);
+    EXPECT_EQ(list.idOf("C"), 2);
+    EXPECT_EQ(list.size(), 3);
+    EXPECT_EQ(list.idOf("a"), 3); // letter case makes another entry
+    EXPECT_EQ(list.idOf(""), 4);
+    EXPECT_EQ(list.nameOf(2), "C");
+    EXPECT_EQ(list.nameOf(4), "");
+}
+
+TEST(DataList, answers_unknown_ids_and_texts_without_adding)
+{
+    DataList list;
+    list.idOf("eth0");
+    EXPECT_EQ(list.nameOf(1), "");
+    EXPECT_EQ(list.nameOf(-1), "");
+    EXPECT_EQ(list.findId("wlan0"), -1);
+    EXPECT_EQ(list.findId("eth0"), 0);
+    EXPECT_EQ(list.size(), 1);
+}
+
+TEST(DataList, keeps_texts_with_embedded_zero_bytes_apart)
+{
+    DataList list;
+    EXPECT_EQ(list.idOf(std::string_view("a\0b", 3)), 0);
+    EXPECT_EQ(list.idOf("a"), 1);
+    EXPECT_EQ(list.nameOf(0).size(), 3u);
+}
+
+TEST(LogRecords, interns_names_and_gives_ids_in_file_order)
+{
+    Model m;
+    m.entryNames.idOf("ISP");
+    m.records.add(RAS_CONNECTION, "ISP", "modem", "USR", "555-1", "joe", D + 0.5, D + 0.54, 10, 20);
+    m.records.add(LAN_CONNECTION, "eth0", "", "", "", "", D + 0.25, D + 0.29, 1, 2);
+    m.records.add(RAS_CONNECTION, "ISP", "modem", "USR", "555-2", "joe", D + 0.75, D + 0.79, 3, 4);
+    ASSERT_EQ(m.records.size(), 3);
+    EXPECT_EQ(m.entryNames.size(), 2); // "eth0" joined the entry names
+    const LogRecord& third = m.records.getRecord(2);
+    EXPECT_EQ(third.getId(), 2);
+    EXPECT_EQ(third.getEntryId(), 0);
+    EXPECT_EQ(m.records.getConnectionName(&third), "ISP");
+    EXPECT_EQ(m.records.getPhone(&third), "555-2");
+    EXPECT_EQ(m.records.getPhone(&m.records.getRecord(0)), "555-1");
+    EXPECT_EQ(third.getDeviceTypeId(), m.records.getRecord(0).getDeviceTypeId());
+    EXPECT_EQ(third.getSent(), 3u);
+    EXPECT_EQ(third.getReceived(), 4u);
+    EXPECT_EQ(third.getType(), RAS_CONNECTION);
+    EXPECT_THROW(m.records.getRecord(3), std::out_of_range);
+    EXPECT_THROW(m.records.getRecord(-1), std::out_of_range);
+}
+
+TEST(LogRecords, sorts_the_start_view_incrementally_and_keeps_record_addresses)
+{
+    Model m;
+    EXPECT_TRUE(m.records.byStart().empty());
+    m.records.add(LAN_CONNECTION, "a", "", "", "", "", D + 0.3, D + 0.3, 0, 0);
+    m.records.add(LAN_CONNECTION, "b", "", "", "", "", D + 0.1, D + 0.1, 0, 0);
+    m.records.sortByStart();
+    const LogRecord* first = &m.records.getRecord(0);
+    for (int i = 0; i < 5000; ++i) // records appended later may start earlier
+        m.records.add(LAN_CONNECTION, "c", "", "", "", "", D + 0.2 + (i % 7) * 0.01, D, 0, 0);
+    m.records.add(LAN_CONNECTION, "d", "", "", "", "", D + 0.05, D, 0, 0);
+    EXPECT_EQ(m.records.byStart().size(), 2u); // untouched until sorted again
+    m.records.sortByStart();
+    EXPECT_EQ(first, &m.records.getRecord(0));
+    const listOfRecords& view = m.records.byStart();
+    ASSERT_EQ(view.size(), 5003u);
+    EXPECT_EQ(m.records.getConnectionName(view.front()), "d");
+    EXPECT_EQ(m.records.getConnectionName(view.back()), "a");
+    EXPECT_TRUE(std::is_sorted(view.begin(), view.end(),
+                               [](auto* x, auto* y) { return x->getStart() < y->getStart(); }));
+}
+
+TEST(LogRecordsDeathTest, requires_prices_and_entries)
+{
+    Prices prices;
+    DataList entries;
+    EXPECT_DEATH(LogRecords(nullptr, &entries), "Assertion failed: prices, file src/frontend/datamodel");
+    EXPECT_DEATH(LogRecords(&prices, nullptr), "Assertion failed: entries, file src/frontend/datamodel");
+    LogRecords records(&prices, &entries);
+    EXPECT_DEATH(records.getConnectionName(nullptr), "Assertion failed: rec");
+}
+
+TEST(LogReader, delivers_each_record_once_across_passes)
+{
+    const std::string path = logPath();
+    ConnectionLogger logger(nullptr, path);
+    Model m;
+    LogReader reader(path);
+    reader.readAll(m.records); // an empty log
+    EXPECT_EQ(m.records.size(), 0);
+
+    logger.logLANConnection("eth0", D + 0.5, D + 0.54, 1, 2);
+    logger.logRASConnection("ISP", "modem", "USR", "555", "joe", D + 0.25, D + 0.3, 3, 4);
+    reader.readAll(m.records);
+    EXPECT_EQ(namesOf(m.records, m.entryNames), (std::vector<std::string>{"eth0", "ISP"}));
+    EXPECT_EQ(m.records.getConnectionName(m.records.byStart().front()), "ISP");
+
+    reader.readAll(m.records); // nothing new
+    EXPECT_EQ(m.records.size(), 2);
+
+    logger.logLANConnection("eth1", D + 0.6, D + 0.6, 5, 6);
+    logger.logLANConnection("eth0", D + 0.1, D + 0.1, 7, 8);
+    reader.readAll(m.records);
+    EXPECT_EQ(namesOf(m.records, m.entryNames), (std::vector<std::string>{"eth0", "ISP", "eth1", "eth0"}));
+    EXPECT_EQ(m.records.getRecord(3).getId(), 3);
+    EXPECT_EQ(m.records.byStart().front(), &m.records.getRecord(3));
+
+    Model fresh; // a new reader starts at the beginning
+    LogReader(path).readAll(fresh.records);
+    EXPECT_EQ(fresh.records.size(), 4);
+}
+
+TEST(LogReader, with_a_day_takes_records_from_its_midnight_to_the_next)
+{
+    const std::string path = logPath();
+    {
+        ConnectionLogger logger(nullptr, path);
+        logger.logLANConnection("before", D - 0.0001, D, 0, 0);
+        logger.logLANConnection("midnight", D, D, 0, 0);
+        logger.logLANConnection("evening", D + 0.99, D + 0.99, 0, 0);
+        logger.logLANConnection("next", D + 1, D + 1, 0, 0);
+    }
+    Model m;
+    LogReader reader(path, D + EncodeTime(15, 30, 0, 0));
+    reader.readAll(m.records);
+    EXPECT_EQ(namesOf(m.records, m.entryNames), (std::vector<std::string>{"midnight", "evening"}));
+
+    DataList names;
+    LogReader(path, D).readEntryNames(names);
+    EXPECT_EQ(names.size(), 2);
+    DataList all;
+    LogReader(path).readEntryNames(all);
+    EXPECT_EQ(all.nameOf(3), "next");
+}
+
+TEST(LogReader, on_a_missing_file_yields_nothing_until_a_new_reader_finds_it)
+{
+    const std::string path = logPath();
+    Model m;
+    LogReader early(path);
+    early.readAll(m.records);
+    { ConnectionLogger(nullptr, path).logLANConnection("eth0", D, D, 0, 0); }
+    early.readAll(m.records);
+    EXPECT_EQ(m.records.size(), 0);
+    LogReader(path).readAll(m.records);
+    EXPECT_EQ(m.records.size(), 1);
+}
+
+TEST(LogReader, ends_quietly_on_half_a_length_and_reads_the_frame_once_it_is_whole)
+{
+    const std::string path = logPath();
+    { ConnectionLogger(nullptr, path).logLANConnection("eth0", D, D, 0, 0); }
+    std::vector<unsigned char> next = testenv::readBytes(path); // the same record again...
+    testenv::appendBytes(path, {next[0]});
+    Model m;
+    LogReader reader(path);
+    reader.readAll(m.records);
+    EXPECT_EQ(m.records.size(), 1);
+    // ...completed later (as the service would after cutting the tail off).
+    std::vector<unsigned char> whole = testenv::readBytes(path);
+    whole.pop_back();
+    testenv::writeBytes(path, whole);
+    { ConnectionLogger(nullptr, path).logLANConnection("eth1", D, D, 0, 0); }
+    reader.readAll(m.records);
+    EXPECT_EQ(namesOf(m.records, m.entryNames), (std::vector<std::string>{"eth0", "eth1"}));
+}
+
+TEST(LogReader, reports_a_torn_frame_and_resumes_there_after_the_repair)
+{
+    const std::string path = logPath();
+    { ConnectionLogger(nullptr, path).logLANConnection("eth0", D, D, 0, 0); }
+    const std::vector<unsigned char> good = testenv::readBytes(path);
+    testenv::appendBytes(path, {0x27, 0x00, 0x01, 0x02});
+    Model m;
+    LogReader reader(path);
+    EXPECT_EQ(failureOf(reader, m.records), "Unexpected end of file!");
+    EXPECT_EQ(m.records.size(), 1); // records before the failure stay
+    EXPECT_TRUE(m.records.byStart().empty()); // the pass ended before sorting
+    EXPECT_EQ(failureOf(reader, m.records), "Unexpected end of file!");
+    { ConnectionLogger(nullptr, path).logLANConnection("eth1", D, D, 0, 0); } // cuts, then appends
+    EXPECT_EQ(failureOf(reader, m.records), "(none)");
+    EXPECT_EQ(namesOf(m.records, m.entryNames), (std::vector<std::string>{"eth0", "eth1"}));
+    EXPECT_EQ(m.records.byStart().size(), 2u);
+}
+
+TEST(LogReader, stands_after_a_corrupted_record_and_goes_on_with_the_next)
+{
+    const std::string path = logPath();
+    {
+        ConnectionLogger logger(nullptr, path);
+        logger.logLANConnection("eth0", D, D, 0, 0);
+        logger.logLANConnection("eth1", D, D, 0, 0);
+        logger.logLANConnection("eth2", D, D, 0, 0);
+    }
+    std::vector<unsigned char> bytes = testenv::readBytes(path);
+    bytes[43] ^= 0x07; // the second record's type byte becomes 7
+    testenv::writeBytes(path, bytes);
+    Model m;
+    LogReader reader(path);
+    EXPECT_EQ(failureOf(reader, m.records), "LogRecordBuffer::Unpack - data corrupted - wrong connection type");
+    EXPECT_EQ(failureOf(reader, m.records), "(none)");
+    EXPECT_EQ(namesOf(m.records, m.entryNames), (std::vector<std::string>{"eth0", "eth2"}));
+}
+
+TEST(LogReader, waits_for_the_statistics_mutex_and_releases_it_after_a_failure)
+{
+    const std::string path = logPath();
+    testenv::writeBytes(path, {0x05, 0x00, 0x01});
+    Model m;
+    LogReader reader(path);
+    EXPECT_EQ(failureOf(reader, m.records), "Unexpected end of file!");
+    platform::SecurityDescriptor descriptor{0644};
+    platform::SecurityAttributes attributes{&descriptor, false};
+    platform::NamedLock other("Global\\LINKTALLY_1.3.1_STATISTICS_MUTEX", &attributes);
+    EXPECT_TRUE(other.tryWait()); // released by the failed pass
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Model c;
+        LogReader blocked(path);
+        alarm(5);
+        blocked.readAll(c.records); // must wait: the exit status tells what it saw
+        ::_exit(c.records.size() == 0 ? 0 : 1);
+    }
+    ::usleep(200 * 1000);
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the pass did not wait for the mutex";
+    testenv::writeBytes(path, {});
+    other.release();
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+namespace {
+
+std::string nameFor(int i) { return "if" + std::string(static_cast<std::size_t>(i % 97), 'x'); }
+
+} // namespace
+
+TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service_appends)
+{
+    const std::string path = logPath();
+    { ConnectionLogger logger(nullptr, path); }
+    constexpr int count = 3000;
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        // As the collector does: each pass appends under the statistics mutex.
+        ConnectionLogger logger(nullptr, path);
+        platform::SecurityDescriptor descriptor{0644};
+        platform::SecurityAttributes attributes{&descriptor, false};
+        platform::NamedLock mutex("Global\\LINKTALLY_1.3.1_STATISTICS_MUTEX", &attributes);
+        for (int i = 0; i < count; ++i) {
+            platform::NamedLockGuard locked(mutex);
+            logger.logLANConnection(nameFor(i), D, D, static_cast<std::uint64_t>(i), 0);
+        }
+        ::_exit(0);
+    }
+    Model m;
+    LogReader reader(path);
+    int passes = 0;
+    std::string failure;
+    const TDateTime deadline = Now() + 60.0 / SecsPerDay;
+    while (m.records.size() < count && Now() < deadline && failure.empty()) {
+        failure = failureOf(reader, m.records);
+        if (failure == "(none)")
+            failure.clear();
+        ++passes;
+    }
+    int status = 0;
+    ::waitpid(writer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(failure, "");
+    ASSERT_EQ(m.records.size(), count);
+    for (int i = 0; i < count; ++i) {
+        const LogRecord& r = m.records.getRecord(i);
+        ASSERT_EQ(r.getSent(), static_cast<std::uint64_t>(i));
+        ASSERT_EQ(m.records.getConnectionName(&r), nameFor(i));
+    }
+    EXPECT_GT(passes, 1);
+}

@@ -1,0 +1,95 @@
+#include "common/dbglogger.h"
+#include "platform/named_lock.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using platform::NamedLock;
+
+namespace {
+
+platform::SecurityDescriptor everyone{0644};
+platform::SecurityAttributes everyAccount{&everyone, false};
+
+} // namespace
+
+TEST(NamedObjects, map_global_names_to_the_ipc_folder_and_local_ones_to_the_session)
+{
+    testenv::ScopedEnv ipc("LINKTALLY_IPC_DIR", "/run/ipc");
+    testenv::ScopedEnv session("XDG_RUNTIME_DIR", "/run/user/7");
+    EXPECT_EQ(platform::namedObjectPath("Global\\LINKTALLY_1.3.1_STATISTICS"), "/run/ipc/LINKTALLY_1.3.1_STATISTICS");
+    EXPECT_EQ(platform::namedObjectPath("Local\\Linktally1.3.1"), "/run/user/7/Linktally1.3.1");
+    testenv::ScopedEnv noSession("XDG_RUNTIME_DIR", nullptr);
+    EXPECT_EQ(platform::namedObjectPath("Local\\X"), "/run/ipc." + std::to_string(::getuid()) + "/X");
+    testenv::ScopedEnv noIpc("LINKTALLY_IPC_DIR", nullptr);
+    EXPECT_EQ(platform::namedObjectPath("Global\\X"), "/dev/shm/X");
+}
+
+TEST(NamedLock, creates_its_lock_file_readable_by_every_account_despite_the_umask)
+{
+    const std::string ipc = testenv::freshFolder("ipc");
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", ipc.c_str());
+    const mode_t old = ::umask(077);
+    NamedLock lock("Global\\TEST_MUTEX", &everyAccount);
+    ::umask(old);
+    struct stat st {};
+    ASSERT_EQ(::stat((ipc + "/TEST_MUTEX").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST(NamedLock, fails_with_cant_create_mutex_and_the_error_code)
+{
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", (testenv::root() + "/no/such/folder").c_str());
+    try {
+        NamedLock lock("Global\\TEST_MUTEX", &everyAccount);
+        FAIL();
+    } catch (const LTException& e) {
+        EXPECT_STREQ(e.what(), "Can't create mutex Error code: 2.");
+    }
+}
+
+TEST(NamedLock, excludes_a_second_handle_of_the_same_process)
+{
+    const std::string ipc = testenv::freshFolder("ipc");
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", ipc.c_str());
+    NamedLock first("Global\\TEST_MUTEX", &everyAccount);
+    NamedLock second("Global\\TEST_MUTEX", &everyAccount);
+    {
+        platform::NamedLockGuard held(first);
+        EXPECT_FALSE(second.tryWait());
+    }
+    EXPECT_TRUE(second.tryWait());
+    second.release();
+}
+
+TEST(NamedLock, of_a_process_that_died_is_taken_over)
+{
+    const std::string ipc = testenv::freshFolder("ipc");
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", ipc.c_str());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        NamedLock lock("Global\\TEST_MUTEX", &everyAccount);
+        lock.wait();
+        (void)!::write(ready[1], "x", 1);
+        ::pause(); // killed while holding the lock
+        ::_exit(0);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    NamedLock lock("Global\\TEST_MUTEX", &everyAccount);
+    EXPECT_FALSE(lock.tryWait());
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    lock.wait(); // returns: the kernel released the dead owner's lock
+    lock.release();
+    ::close(ready[0]);
+    ::close(ready[1]);
+}

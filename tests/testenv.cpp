@@ -1,0 +1,72 @@
+#include "testenv.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace testenv {
+
+namespace {
+std::string rootFolder;
+std::atomic<int> counter{0};
+} // namespace
+
+void setRoot(const std::string& folder) { rootFolder = folder; }
+
+const std::string& root() { return rootFolder; }
+
+std::string freshFolder(const std::string& hint)
+{
+    const std::string path = rootFolder + "/" + hint + "-" + std::to_string(++counter);
+    std::filesystem::create_directories(path);
+    return path;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<unsigned char> readBytes(const std::string& path)
+{
+    const std::string text = readFile(path);
+    return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void appendBytes(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name(name)
+{
+    const char* old = std::getenv(name);
+    hadValue = old != nullptr;
+    if (old)
+        oldValue = old;
+    if (value)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (hadValue)
+        ::setenv(name.c_str(), oldValue.c_str(), 1);
+    else
+        ::unsetenv(name.c_str());
+}
+
+} // namespace testenv
