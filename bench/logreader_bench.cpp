@@ -1,0 +1,107 @@
+// The connection log at the size of ten years of ten LAN interfaces:
+// appending records, reading them all into the monitor's model, and the
+// plain sequential read of the same file as the baseline.
+//
+//   build/dev/bin/logreader_bench
+#include "common/conlogger.h"
+#include "common/datetime.h"
+#include "frontend/datamodel.h"
+#include "heapcount.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr int interfaces = 10;
+constexpr int years = 10;
+constexpr int days = years * 365;
+constexpr int recordsInLog = interfaces * days * 24; // 876,000
+
+struct Workspace {
+    std::string folder;
+    std::string logPath;
+    Workspace()
+    {
+        char pattern[] = "/tmp/linktally-bench-XXXXXX";
+        folder = ::mkdtemp(pattern);
+        ::setenv("LINKTALLY_IPC_DIR", folder.c_str(), 1);
+        logPath = folder + "/cn.log";
+        ConnectionLogger logger(nullptr, logPath);
+        const TDateTime first = EncodeDate(2016, 1, 1);
+        for (int hour = 0; hour < days * 24; ++hour) {
+            const TDateTime start = first + hour / 24.0;
+            for (int i = 0; i < interfaces; ++i)
+                logger.logLANConnection("enp" + std::to_string(i) + "s0", start, start + 3599.0 / 86400.0,
+                                        1000000u + static_cast<unsigned>(hour), 5000000u + static_cast<unsigned>(i));
+        }
+    }
+    ~Workspace() { std::filesystem::remove_all(folder); }
+};
+
+Workspace& workspace()
+{
+    static Workspace w; // built once, on first use, outside the timed loops
+    return w;
+}
+
+void BM_PlainSequentialRead(benchmark::State& state)
+{
+    const std::string& path = workspace().logPath;
+    std::vector<char> buffer(64 * 1024);
+    std::int64_t bytes = 0;
+    for (auto _ : state) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ssize_t got;
+        while ((got = ::read(fd, buffer.data(), buffer.size())) > 0) {
+            bytes += got;
+            benchmark::DoNotOptimize(buffer.data());
+        }
+        ::close(fd);
+    }
+    state.SetBytesProcessed(bytes);
+    state.SetItemsProcessed(state.iterations() * recordsInLog);
+}
+BENCHMARK(BM_PlainSequentialRead)->Unit(benchmark::kMillisecond);
+
+void BM_LogReaderReadAll(benchmark::State& state)
+{
+    const std::string& path = workspace().logPath;
+    double heapPerRecord = 0;
+    for (auto _ : state) {
+        Prices prices;
+        DataList entryNames;
+        const long long before = heapcount::liveBytes();
+        LogRecords records(&prices, &entryNames);
+        LogReader reader(path);
+        reader.readAll(records);
+        if (records.size() != recordsInLog)
+            state.SkipWithError("wrong record count");
+        heapPerRecord = static_cast<double>(heapcount::liveBytes() - before) / records.size();
+        benchmark::DoNotOptimize(records.byStart().data());
+    }
+    state.SetItemsProcessed(state.iterations() * recordsInLog);
+    state.counters["heap_bytes_per_record"] = heapPerRecord;
+}
+BENCHMARK(BM_LogReaderReadAll)->Unit(benchmark::kMillisecond);
+
+void BM_ConnectionLoggerAppend(benchmark::State& state)
+{
+    const std::string path = workspace().folder + "/append.log";
+    std::filesystem::remove(path);
+    ConnectionLogger logger(nullptr, path);
+    const TDateTime start = EncodeDate(2026, 12, 8);
+    for (auto _ : state)
+        logger.logLANConnection("enp3s0", start, start + 0.04, 123456789u, 987654321u);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ConnectionLoggerAppend);
+
+} // namespace
+
+BENCHMARK_MAIN();
