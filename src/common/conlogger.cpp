@@ -58,10 +58,7 @@ const unsigned char* LogRecordBuffer::PackRAS(std::string_view entryName, std::s
     WriteString(deviceName);
     WriteString(phoneNumber);
     WriteString(userName);
-    WriteDateTime(start);
-    WriteDateTime(end);
-    WriteInt64(sent);
-    WriteInt64(received);
+    WriteQuantum(start, end, sent, received);
     LT_ASSERT(pos == resultSize);
     return data.get();
 }
@@ -76,12 +73,17 @@ const unsigned char* LogRecordBuffer::PackLAN(std::string_view interfaceName, TD
     const unsigned char type = LAN_CONNECTION;
     WriteBytes(&type, 1);
     WriteString(interfaceName);
+    WriteQuantum(start, end, sent, received);
+    LT_ASSERT(pos == resultSize);
+    return data.get();
+}
+
+void LogRecordBuffer::WriteQuantum(TDateTime start, TDateTime end, std::uint64_t sent, std::uint64_t received)
+{
     WriteDateTime(start);
     WriteDateTime(end);
     WriteInt64(sent);
     WriteInt64(received);
-    LT_ASSERT(pos == resultSize);
-    return data.get();
 }
 
 void LogRecordBuffer::WriteBytes(const void* source, int sz)

@@ -80,6 +80,8 @@ private:
     void WriteString(std::string_view s);
     void WriteDateTime(TDateTime t);
     void WriteInt64(std::uint64_t v);
+    // The fields both record types end with.
+    void WriteQuantum(TDateTime start, TDateTime end, std::uint64_t sent, std::uint64_t received);
     void ReadBytes(void* destination, int count);
     void ReadString(std::string_view& s);
     void ReadDateTime(TDateTime& t);
