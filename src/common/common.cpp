@@ -17,9 +17,6 @@ std::string folderOrFail(const std::optional<std::string>& base)
 
 std::string createProductPath(const std::string& base)
 {
-    // A fresh account may not have its data folder yet; the base itself is
-    // not ours to shape, so only its missing parents are made.
-    platform::createDirectories(base);
     const char* items[] = {base.c_str(), COMPANY_NAME, PRODUCT_NAME, PRODUCT_VERSION};
     return createPath(items, 4);
 }
@@ -49,7 +46,11 @@ std::string service::getDataFolder()
 
 std::string monitor::getDataFolder()
 {
-    return createProductPath(folderOrFail(platform::userAppDataFolder()));
+    // A fresh account may have no ~/.local/share yet; it is the user's own,
+    // made private as XDG asks.
+    const std::string base = folderOrFail(platform::userAppDataFolder());
+    platform::createDirectories(base);
+    return createProductPath(base);
 }
 
 std::string monitor::getServiceDataFolder()

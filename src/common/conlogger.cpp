@@ -45,10 +45,10 @@ const unsigned char* LogRecordBuffer::PackRAS(std::string_view entryName, std::s
                                               std::string_view userName, TDateTime start, TDateTime end,
                                               std::uint64_t sent, std::uint64_t received, int& resultSize)
 {
+    for (std::string_view s : {entryName, deviceType, deviceName, phoneNumber, userName})
+        LT_ASSERT_TEXT(s.size() < 0x10000, "s.Length() < 0x10000");
     const std::size_t texts = entryName.size() + deviceType.size() + deviceName.size() +
                               phoneNumber.size() + userName.size();
-    // Five texts of at most 0xFFFF bytes keep the size well inside an int.
-    LT_ASSERT(texts < 5 * 0x10000);
     resultSize = RAS_RECORD_FIXED_SIZE + static_cast<int>(texts);
     reserve(resultSize);
     const unsigned char type = RAS_CONNECTION;
@@ -182,18 +182,28 @@ void LogRecordBuffer::ReadInt64(std::uint64_t& v)
     LT_ASSERT(pos <= capacity);
 }
 
-std::int64_t lastFrameBoundary(platform::FileReader& reader, std::int64_t fileSize)
+FrameWalk walkFrames(platform::FileReader& reader, std::int64_t fileSize)
 {
-    std::int64_t boundary = 0;
-    unsigned char length[2];
-    while (reader.read(length, 2) == 2) {
-        const std::int64_t next = boundary + 2 + (length[0] | (length[1] << 8));
+    FrameWalk walk;
+    unsigned char head[3]; // length and the record's type byte
+    std::size_t got;
+    while ((got = reader.read(head, 3)) >= 2) {
+        const int length = head[0] | (head[1] << 8);
+        const std::int64_t next = walk.boundary + 2 + length;
+        if (got == 3 && length > 0) {
+            const auto mask = static_cast<unsigned char>((walk.boundary + 2) & 0xFF);
+            const unsigned char type = head[2] ^ static_cast<unsigned char>(mask | LOG_KEY[0]);
+            if (type != LAN_CONNECTION && type != RAS_CONNECTION) {
+                walk.trustworthy = false;
+                return walk;
+            }
+        }
         if (next > fileSize)
             break;
-        reader.skip(next - boundary - 2);
-        boundary = next;
+        reader.skip(next - walk.boundary - static_cast<std::int64_t>(got));
+        walk.boundary = next;
     }
-    return boundary;
+    return walk;
 }
 
 ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName)
@@ -222,29 +232,42 @@ void ConnectionLogger::repairTornTail(const std::string& fileName)
     platform::FileReader reader(fileName, 1 << 20);
     if (size <= 0 || !reader.isOpen())
         return;
-    const std::int64_t boundary = lastFrameBoundary(reader, size);
-    if (boundary == size)
+    const FrameWalk walk = walkFrames(reader, size);
+    if (!walk.trustworthy) {
+        // A corrupted length earlier in the file: what looks like a torn tail
+        // may be whole records, so nothing is cut.
+        trace("ConnectionLogger::ConnectionLogger() - the log file holds a corrupted frame; its end is left "
+              "as it is\n");
+        return;
+    }
+    if (walk.boundary == size)
         return;
     // A torn tail holds no complete record, so cutting it loses nothing that
     // could be read, and the next record starts on a frame boundary again.
-    const bool cut = file.truncate(boundary);
-    char message[200];
-    std::snprintf(message, sizeof message,
-                  "ConnectionLogger::ConnectionLogger - %s %lld torn bytes at the end of the log file "
-                  "(offset %lld)%s\n",
-                  cut ? "cut off" : "FAILED to cut off", static_cast<long long>(size - boundary),
-                  static_cast<long long>(boundary), cut ? "" : ", error code follows");
-    trace(cut ? std::string(message) : std::string(message) + std::to_string(file.lastError()) + "\n");
-    if (!cut)
-        pendingTruncate = boundary;
+    const std::string torn = std::to_string(size - walk.boundary) + " torn bytes at the end of the log file (offset " +
+                             std::to_string(walk.boundary) + ")";
+    if (file.truncate(walk.boundary)) {
+        trace("ConnectionLogger::ConnectionLogger() - cut off " + torn + "\n");
+        return;
+    }
+    trace("ConnectionLogger::ConnectionLogger() - can't cut off " + torn + " Error code: " +
+          std::to_string(file.lastError()) + ".\n");
+    pendingTruncate = walk.boundary;
 }
 
 void ConnectionLogger::appendFrame(int recordSize)
 {
+    if (recordSize > MAX_RECORD_SIZE) {
+        // Two length bytes cannot announce it: written, it would throw every
+        // later frame out of step.
+        trace("ConnectionLogger::appendFrame() - record dropped, its " + std::to_string(recordSize) +
+              " bytes do not fit in a frame\n");
+        return;
+    }
     if (pendingTruncate >= 0) {
         if (!file.truncate(pendingTruncate)) {
             trace("ConnectionLogger::appendFrame() - record dropped, the log file can't be restored to "
-                  "its last frame. Error code: " + std::to_string(file.lastError()) + "\n");
+                  "its last frame. Error code: " + std::to_string(file.lastError()) + ".\n");
             return;
         }
         pendingTruncate = -1;
@@ -252,7 +275,7 @@ void ConnectionLogger::appendFrame(int recordSize)
     const std::int64_t size = file.size();
     if (size < 0) {
         trace("ConnectionLogger::appendFrame() - record dropped, the log file size is unknown. Error code: " +
-              std::to_string(file.lastError()) + "\n");
+              std::to_string(file.lastError()) + ".\n");
         return;
     }
     // The record's offset in the file chooses the mask.
@@ -267,7 +290,7 @@ void ConnectionLogger::appendFrame(int recordSize)
     if (!file.truncate(size))
         pendingTruncate = size;
     trace("ConnectionLogger::appendFrame() - write failed, record lost. Error code: " +
-          std::to_string(error) + "\n");
+          std::to_string(error) + ".\n");
 }
 
 void ConnectionLogger::logRASConnection(std::string_view entryName, std::string_view deviceType,

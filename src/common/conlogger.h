@@ -101,7 +101,9 @@ private:
 class ConnectionLogger {
 public:
     // Opens (or creates) the file for appending, cutting off a frame torn by
-    // an earlier crash. Throws LTException when the file cannot be opened.
+    // an earlier crash; for that cut it takes the statistics mutex, so it
+    // must not be built by a thread that holds it. Throws LTException when
+    // the file (or the mutex) cannot be opened.
     ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName);
     ConnectionLogger(const ConnectionLogger&) = delete;
     ConnectionLogger& operator=(const ConnectionLogger&) = delete;
@@ -125,6 +127,14 @@ private:
     std::int64_t pendingTruncate = -1; // boundary a failed write could not restore yet
 };
 
-// Walks the frame lengths of a log: the offset just after the last whole
-// frame. Equal to the file size unless the file ends in a torn frame.
-std::int64_t lastFrameBoundary(platform::FileReader& reader, std::int64_t fileSize);
+// The longest record a frame's two length bytes can announce.
+inline constexpr int MAX_RECORD_SIZE = 0xFFFF;
+
+struct FrameWalk {
+    std::int64_t boundary = 0; // just after the last whole frame
+    bool trustworthy = true;   // every frame began with a valid type byte
+};
+// Walks the frame lengths of a log. The boundary equals the file size
+// unless the file ends in a torn frame; a walk that met a frame whose type
+// byte is neither 0 nor 1 has lost step and proves nothing.
+FrameWalk walkFrames(platform::FileReader& reader, std::int64_t fileSize);

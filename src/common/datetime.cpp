@@ -122,7 +122,8 @@ TDateTime IncMonth(TDateTime dateTime, int months)
     year = static_cast<int>(floorDiv(index, 12));
     month = index - year * 12 + 1;
     day = std::min(day, DaysInAMonth(year, month));
-    const double timeOfDay = dateTime - std::floor(dateTime);
+    const std::int64_t total = totalMilliseconds(dateTime);
+    const double timeOfDay = static_cast<double>(total - floorDiv(total, 86400000) * 86400000) / MSecsPerDay;
     return EncodeDate(year, month, day) + timeOfDay;
 }
 

@@ -1,5 +1,6 @@
 #include "common/ltassert.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,12 +13,9 @@ const char* ltSourceUnit(const char* file, char* out, unsigned outSize)
     // Sources are compiled with a relative __FILE__; an absolute one still
     // reports from its top project folder.
     const char* start = file;
-    for (const char* top : {"/src/", "/lib/", "/tests/", "/bench/", "/fuzz/"}) {
-        if (const char* hit = std::strstr(file, top)) {
-            start = hit + 1;
-            break;
-        }
-    }
+    for (const char* top : {"/src/", "/lib/", "/tests/", "/bench/", "/fuzz/"})
+        for (const char* hit = std::strstr(file, top); hit; hit = std::strstr(hit + 1, top))
+            start = std::max(start, hit + 1);
     std::snprintf(out, outSize, "%s", start);
     char* slash = std::strrchr(out, '/');
     char* dot = std::strrchr(out, '.');

@@ -35,6 +35,8 @@ int DataList::idOf(std::string_view text)
     LT_ASSERT(str2id.size() == id2str.size());
     auto found = str2id.find(text);
     if (found == str2id.end()) {
+        if (id2str.size() == id2str.capacity()) // may throw before the maps differ
+            id2str.reserve(std::max<std::size_t>(8, 2 * id2str.capacity()));
         found = str2id.emplace(std::string(text), static_cast<int>(id2str.size())).first;
         id2str.push_back(&found->first);
     }

@@ -22,9 +22,10 @@ mode_t creationMode(const SecurityAttributes* attributes);
 
 // $LINKTALLY_IPC_DIR, else /dev/shm.
 std::string ipcFolder();
-// $XDG_RUNTIME_DIR, else the IPC folder with "." and the user id appended.
+// $XDG_RUNTIME_DIR, or empty when unset.
 std::string sessionFolder();
 // The file behind an object name; a name without prefix counts as global.
+// "Local\NAME" without a runtime folder is NAME.<uid> in the IPC folder.
 std::string namedObjectPath(const std::string& name);
 
 } // namespace platform

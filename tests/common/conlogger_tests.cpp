@@ -260,7 +260,8 @@ std::vector<std::string> namesIn(const std::string& path)
 
 TEST(ConnectionLogger, cuts_a_torn_tail_before_appending_and_says_so)
 {
-    for (const Bytes& torn : {Bytes{0x27}, Bytes{0x27, 0x00}, Bytes{0x27, 0x00, 0x52, 0x67}}) {
+    for (const std::size_t tornSize : {1u, 2u, 4u, 61u}) {
+        const Bytes torn(secondRasFrame.begin(), secondRasFrame.begin() + static_cast<std::ptrdiff_t>(tornSize));
         const std::string folder = testenv::freshFolder("torn");
         const std::string path = folder + "/cn.log";
         testenv::writeBytes(path, firstLanFrame);
@@ -274,7 +275,7 @@ TEST(ConnectionLogger, cuts_a_torn_tail_before_appending_and_says_so)
         EXPECT_EQ(namesIn(path), (std::vector<std::string>{"eth0", "eth1"}));
         const std::string trace = testenv::readFile(folder + "/debug.log");
         EXPECT_EQ(trace.substr(0, trace.find('\n') + 1),
-                  "ConnectionLogger::ConnectionLogger - cut off " + std::to_string(torn.size()) +
+                  "ConnectionLogger::ConnectionLogger() - cut off " + std::to_string(torn.size()) +
                       " torn bytes at the end of the log file (offset 41)\n");
     }
 }
@@ -330,4 +331,36 @@ TEST(ConnectionLogger, undoes_a_failed_write_and_goes_on_with_the_next_record)
     EXPECT_NE(trace.find("ConnectionLogger::appendFrame() - write failed, record lost. Error code: "),
               std::string::npos)
         << trace;
+}
+
+TEST(ConnectionLogger, drops_a_record_its_frame_cannot_announce_and_keeps_the_log_readable)
+{
+    const std::string folder = testenv::freshFolder("huge");
+    DbgLogger dbg(folder + "/debug.log");
+    {
+        ConnectionLogger logger(&dbg, folder + "/cn.log");
+        logger.logLANConnection("eth0", 46000.0, 46000.0, 0, 0);
+        logger.logLANConnection(std::string(65501, 'x'), 46000.0, 46000.0, 0, 0); // 65536 bytes
+        logger.logLANConnection(std::string(65500, 'y'), 46000.0, 46000.0, 0, 0); // 65535: fits
+        logger.logLANConnection("eth1", 46000.0, 46000.0, 0, 0);
+    }
+    const std::vector<std::string> names = namesIn(folder + "/cn.log");
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], "eth0");
+    EXPECT_EQ(names[1].size(), 65500u);
+    EXPECT_EQ(names[2], "eth1");
+    EXPECT_NE(testenv::readFile(folder + "/debug.log")
+                  .find("ConnectionLogger::appendFrame() - record dropped, its 65536 bytes do not fit in a frame\n"),
+              std::string::npos);
+}
+
+TEST(ConnectionLogger, cuts_nothing_when_a_corrupted_length_puts_the_walk_out_of_step)
+{
+    const std::string path = logPath("outofstep");
+    Bytes bytes = firstLanFrame;
+    bytes.insert(bytes.end(), secondRasFrame.begin(), secondRasFrame.end());
+    bytes[0] = 0x20; // the first frame now claims 32 bytes: the walk lands inside it
+    testenv::writeBytes(path, bytes);
+    { ConnectionLogger logger(nullptr, path); }
+    EXPECT_EQ(testenv::readBytes(path), bytes);
 }

@@ -85,4 +85,6 @@ TEST(LTAssert, names_units_from_their_top_folder_even_for_absolute_paths)
     EXPECT_STREQ(ltSourceUnit("/home/u/linktally/src/frontend/datamodel.h", unit, sizeof unit),
                  "src/frontend/datamodel");
     EXPECT_STREQ(ltSourceUnit("src/v1.2/noext", unit, sizeof unit), "src/v1.2/noext");
+    EXPECT_STREQ(ltSourceUnit("/home/u/src/repo/src/common/conlogger.cpp", unit, sizeof unit),
+                 "src/common/conlogger");
 }

@@ -218,9 +218,14 @@ TEST(LogReader, ends_quietly_on_half_a_length_and_reads_the_frame_once_it_is_who
 TEST(LogReader, reports_a_torn_frame_and_resumes_there_after_the_repair)
 {
     const std::string path = logPath();
-    { ConnectionLogger(nullptr, path).logLANConnection("eth0", D, D, 0, 0); }
-    const std::vector<unsigned char> good = testenv::readBytes(path);
-    testenv::appendBytes(path, {0x27, 0x00, 0x01, 0x02});
+    {
+        ConnectionLogger logger(nullptr, path);
+        logger.logLANConnection("eth0", D, D, 0, 0);
+        logger.logLANConnection("lost", D, D, 0, 0);
+    }
+    std::vector<unsigned char> torn = testenv::readBytes(path);
+    torn.resize(torn.size() - 10); // power lost while the second frame was written
+    testenv::writeBytes(path, torn);
     Model m;
     LogReader reader(path);
     EXPECT_EQ(failureOf(reader, m.records), "Unexpected end of file!");

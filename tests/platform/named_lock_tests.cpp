@@ -25,7 +25,7 @@ TEST(NamedObjects, map_global_names_to_the_ipc_folder_and_local_ones_to_the_sess
     EXPECT_EQ(platform::namedObjectPath("Global\\LINKTALLY_1.3.1_STATISTICS"), "/run/ipc/LINKTALLY_1.3.1_STATISTICS");
     EXPECT_EQ(platform::namedObjectPath("Local\\Linktally1.3.1"), "/run/user/7/Linktally1.3.1");
     testenv::ScopedEnv noSession("XDG_RUNTIME_DIR", nullptr);
-    EXPECT_EQ(platform::namedObjectPath("Local\\X"), "/run/ipc." + std::to_string(::getuid()) + "/X");
+    EXPECT_EQ(platform::namedObjectPath("Local\\X"), "/run/ipc/X." + std::to_string(::getuid()));
     testenv::ScopedEnv noIpc("LINKTALLY_IPC_DIR", nullptr);
     EXPECT_EQ(platform::namedObjectPath("Global\\X"), "/dev/shm/X");
 }
