@@ -13,6 +13,8 @@ public:
     // connection notifications.
     ConnectionsObserver(DbgLogger* dbgLogger, RasConBuffer* conBuffer);
     ~ConnectionsObserver() override;
+    // Ends the current wait at once, as a notification would (used at stop).
+    void wakeUp() { notification.set(); }
 
     // The longest wait of a cycle: a stop request is honoured within it.
     static constexpr int waitTimeout = 4000;

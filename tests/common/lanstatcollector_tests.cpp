@@ -1,42 +1,12 @@
 #include "common/dbglogger.h"
 #include "common/lanstatcollector.h"
+#include "fakes/fake_table.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <dlfcn.h>
 
 namespace {
-
-// Drives the scripted table library that the collector loads.
-class FakeTable : public ::testing::Test {
-protected:
-    testenv::ScopedEnv library{"LINKTALLY_IPHLPAPI", FAKE_IPHLPAPI};
-    void* handle = ::dlopen(FAKE_IPHLPAPI, RTLD_NOW);
-
-    void SetUp() override
-    {
-        ASSERT_NE(handle, nullptr) << ::dlerror();
-        call<void (*)()>("fake_reset")();
-    }
-    void TearDown() override { ::dlclose(handle); }
-
-    template <class F> F call(const char* name) { return reinterpret_cast<F>(::dlsym(handle, name)); }
-    void addRow(const char* name, DWORD type, DWORD oper, DWORD sent = 0, DWORD received = 0, int descrLen = -1)
-    {
-        MIB_IFROW row {};
-        std::strncpy(reinterpret_cast<char*>(row.bDescr), name, sizeof row.bDescr);
-        row.dwDescrLen = descrLen < 0 ? static_cast<DWORD>(std::strlen(name) + 1) : static_cast<DWORD>(descrLen);
-        row.dwType = type;
-        row.dwOperStatus = oper;
-        row.dwOutOctets = sent;
-        row.dwInOctets = received;
-        call<void (*)(const MIB_IFROW*)>("fake_addRow")(&row);
-    }
-    void script(int result, int rowsToAdd = 0) { call<void (*)(int, int)>("fake_script")(result, rowsToAdd); }
-    int calls() { return call<int (*)()>("fake_calls")(); }
-};
 
 std::vector<std::string> namesOf(const LanStatisticsCollector& c)
 {

@@ -38,6 +38,13 @@ __attribute__((visibility("default"))) void fake_script(int result, int rowsToAd
 
 __attribute__((visibility("default"))) int fake_calls() { return calls; }
 
+__attribute__((visibility("default"))) void fake_setRow(int row, DWORD sent, DWORD received, DWORD index)
+{
+    rows.at(static_cast<std::size_t>(row)).dwOutOctets = sent;
+    rows.at(static_cast<std::size_t>(row)).dwInOctets = received;
+    rows.at(static_cast<std::size_t>(row)).dwIndex = index;
+}
+
 __attribute__((visibility("default"))) DWORD GetIfTable(MIB_IFTABLE* table, ULONG* size, BOOL)
 {
     ++calls;

@@ -1,0 +1,87 @@
+#include "monitor/sharedstatreader.h"
+
+#include "common/common.h"
+#include "common/ltassert.h"
+
+#include <cstring>
+
+namespace {
+
+platform::NamedLock openStatisticsMutex()
+{
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes;
+    initNullDaclSecurity(descriptor, attributes);
+    return platform::NamedLock(STATISTICS_MUTEX_NAME, &attributes);
+}
+
+} // namespace
+
+SharedStatisticsReader::SharedStatisticsReader() : mutex(openStatisticsMutex())
+{
+    reset();
+    open();
+}
+
+void SharedStatisticsReader::open() { mapping.openReadOnly(SHAREDSTAT_NAME, sizeof(SharedStatData)); }
+
+void SharedStatisticsReader::reset()
+{
+    copy.logVersion = -1;
+    copy.size = 0;
+    copy.active = 0;
+}
+
+void SharedStatisticsReader::refresh()
+{
+    if (!isMappingOk())
+        open();
+    if (isMappingOk()) {
+        platform::NamedLockGuard locked(mutex);
+        const auto* block = static_cast<const SharedStatData*>(mapping.data());
+        // A block whose service was killed stays marked active: without a
+        // living owner it counts as inactive, not as frozen figures.
+        if (block->active && mapping.hasOwner()) {
+            if (block->logVersion != copy.logVersion)
+                changed = true;
+            std::memcpy(&copy, block, sizeof copy);
+            // Guards the accessors against a table that claims more entries.
+            if (copy.size > SHAREDSTAT_SIZE)
+                copy.size = SHAREDSTAT_SIZE;
+            for (SharedStatEntry& e : copy.table)
+                e.name[sizeof e.name - 1] = '\0';
+        } else {
+            reset();
+            mapping.close();
+        }
+    }
+    if (!isMappingOk())
+        reset();
+}
+
+const SharedStatEntry& SharedStatisticsReader::entry(std::uint32_t index) const
+{
+    LT_ASSERT(index < size());
+    return copy.table[index];
+}
+
+const char* SharedStatisticsReader::getName(std::uint32_t index) const { return entry(index).name; }
+
+std::uint8_t SharedStatisticsReader::getConnectionType(std::uint32_t index) const
+{
+    return entry(index).connectionType;
+}
+
+std::uint64_t SharedStatisticsReader::getQuantumSent(std::uint32_t index) const { return entry(index).quantumSent; }
+
+std::uint64_t SharedStatisticsReader::getQuantumReceived(std::uint32_t index) const
+{
+    return entry(index).quantumReceived;
+}
+
+std::uint32_t SharedStatisticsReader::getLastSent(std::uint32_t index) const { return entry(index).lastSent; }
+
+std::uint32_t SharedStatisticsReader::getLastReceived(std::uint32_t index) const
+{
+    return entry(index).lastReceived;
+}

@@ -1,0 +1,44 @@
+// The monitor's copy of the shared statistics table, brought up to date
+// about once a second.
+#pragma once
+
+#include "common/sharedstatdata.h"
+#include "platform/named_lock.h"
+#include "platform/shared_memory.h"
+
+#include <cstdint>
+
+class SharedStatisticsReader {
+public:
+    // Throws LTException "Can't create mutex" with the error code.
+    SharedStatisticsReader();
+    SharedStatisticsReader(const SharedStatisticsReader&) = delete;
+    SharedStatisticsReader& operator=(const SharedStatisticsReader&) = delete;
+
+    bool isMappingOk() const { return mapping.isMapped(); }
+    // Copies the table when a service publishes it; lets go of a block that
+    // is inactive or whose service died, and looks for one again next time.
+    void refresh();
+    std::uint32_t size() const { return copy.size; }
+    const char* getName(std::uint32_t index) const;
+    std::uint8_t getConnectionType(std::uint32_t index) const;
+    std::uint64_t getQuantumSent(std::uint32_t index) const;
+    std::uint64_t getQuantumReceived(std::uint32_t index) const;
+    std::uint32_t getLastSent(std::uint32_t index) const;
+    std::uint32_t getLastReceived(std::uint32_t index) const;
+    bool isActive() const { return copy.active != 0; }
+    std::int32_t getLogVersion() const { return copy.logVersion; }
+
+    // Set when the service wrote log records since the last copy (and on
+    // the first copy); the owner clears it when it has acted on it.
+    bool changed = true;
+
+private:
+    void open();
+    void reset();
+    const SharedStatEntry& entry(std::uint32_t index) const;
+
+    platform::SharedMemory mapping;
+    platform::NamedLock mutex;
+    SharedStatData copy{};
+};

@@ -1,0 +1,108 @@
+#include "platform/service_control.h"
+
+#include "common/dbglogger.h"
+#include "service_unit_template.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+sigset_t stopSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+
+std::string variableOr(const char* name, const char* fallback)
+{
+    const char* value = std::getenv(name);
+    return value && value[0] ? value : fallback;
+}
+
+std::string unitPath() { return variableOr("LINKTALLY_SYSTEMD_DIR", "/etc/systemd/system") + "/" + SERVICE_UNIT_NAME; }
+
+// Runs systemctl with the arguments; true when it exited with 0.
+bool systemctl(const std::string& arguments)
+{
+    const std::string command = variableOr("LINKTALLY_SYSTEMCTL", "systemctl") + " " + arguments;
+    const int status = std::system(command.c_str());
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+StopRequests::StopRequests()
+{
+    const sigset_t set = stopSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    fd.reset(::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!fd)
+        throw LTException("Can't watch for stop requests", errno);
+}
+
+StopRequests::~StopRequests()
+{
+    fd.reset();
+    const sigset_t set = stopSignals();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool StopRequests::pending()
+{
+    signalfd_siginfo info;
+    while (::read(fd.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+        stopped = true;
+    return stopped;
+}
+
+std::string serviceUnitText(const std::string& programPath)
+{
+    std::string text = SERVICE_UNIT_TEMPLATE;
+    const std::string placeholder = "@LTSRVC@";
+    text.replace(text.find(placeholder), placeholder.size(), programPath);
+    return text;
+}
+
+std::string runningProgramPath()
+{
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string("ltsrvc");
+}
+
+void installService(const std::string& programPath)
+{
+    const std::string path = unitPath();
+    {
+        std::ofstream unit(path, std::ios::trunc);
+        unit << serviceUnitText(programPath);
+        if (!unit.flush())
+            throw LTException(("Can't write " + path).c_str(), errno);
+    }
+    ::chmod(path.c_str(), 0644);
+    if (!systemctl("daemon-reload") || !systemctl(std::string("enable --now ") + SERVICE_UNIT_NAME))
+        throw LTException(std::string("systemctl could not enable and start ") + SERVICE_UNIT_NAME);
+}
+
+void uninstallService()
+{
+    const std::string path = unitPath();
+    systemctl(std::string("disable --now ") + SERVICE_UNIT_NAME);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw LTException(("Can't remove " + path).c_str(), errno);
+    systemctl("daemon-reload");
+}
+
+} // namespace platform

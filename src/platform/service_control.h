@@ -1,0 +1,41 @@
+// The service's frame on Linux: stop requests (SIGTERM, SIGINT) read
+// without waiting, and the systemd unit that runs ltsrvc.
+#pragma once
+
+#include "platform/files.h"
+
+#include <string>
+
+namespace platform {
+
+// Blocks SIGTERM and SIGINT for the calling thread and every thread it
+// starts afterwards (build it first), and reads them from a signalfd.
+class StopRequests {
+public:
+    StopRequests();
+    StopRequests(const StopRequests&) = delete;
+    StopRequests& operator=(const StopRequests&) = delete;
+    ~StopRequests();
+
+    // True once a stop request has arrived; never waits.
+    bool pending();
+
+private:
+    UniqueFd fd;
+    bool stopped = false;
+};
+
+inline constexpr const char* SERVICE_UNIT_NAME = "LinktallyService_v1_3_1.service";
+
+// The unit's text for a program at programPath.
+std::string serviceUnitText(const std::string& programPath);
+// Writes the unit into $LINKTALLY_SYSTEMD_DIR (else /etc/systemd/system)
+// and enables and starts it with systemctl ($LINKTALLY_SYSTEMCTL names
+// another command). Throws LTException with what failed.
+void installService(const std::string& programPath);
+// Stops, disables and removes the unit.
+void uninstallService();
+// The absolute path of the running program.
+std::string runningProgramPath();
+
+} // namespace platform

@@ -1,0 +1,48 @@
+// A named block of shared memory: a file of fixed size in the IPC folder,
+// mapped MAP_SHARED. Its owner holds flock(LOCK_EX) on it while it lives:
+// that lock is what "the block exists" means, and the kernel drops it when
+// the owner dies.
+#pragma once
+
+#include "platform/files.h"
+#include "platform/named_objects.h"
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+class SharedMemory {
+public:
+    SharedMemory() = default;
+    SharedMemory(const SharedMemory&) = delete;
+    SharedMemory& operator=(const SharedMemory&) = delete;
+    ~SharedMemory();
+
+    // Creates the block for writing and takes ownership; a block left by an
+    // owner that died is taken over and zeroed. Throws LTException
+    // "FileMapping already exists!" while another owner lives, "Can't create
+    // FileMapping" or "MapViewOfFile failed!" with errno.
+    void create(const std::string& name, std::size_t size, const SecurityAttributes* attributes);
+    // Opens the block for reading. False (quietly) when there is none or it
+    // is not complete yet; throws "Can't open FileMapping. Access denied!"
+    // or "MapViewOfFile failed!" with errno.
+    bool openReadOnly(const std::string& name, std::size_t size);
+    // Whether a living owner still holds the block (readers only).
+    bool hasOwner() const;
+    // The owner removes the name (after marking the block finished), so that
+    // a new owner starts on a block of its own.
+    void removeName();
+    void close();
+
+    bool isMapped() const { return view != nullptr; }
+    void* data() const { return view; }
+
+private:
+    UniqueFd fd;
+    void* view = nullptr;
+    std::size_t length = 0;
+    std::string path;
+};
+
+} // namespace platform

@@ -1,0 +1,66 @@
+#include "service/ltservice.h"
+
+#include "common/common.h"
+#include "common/conlogger.h"
+#include "common/dbglogger.h"
+#include "platform/service_control.h"
+#include "service/conobserver.h"
+#include "service/rasconbuffer.h"
+#include "service/statcollector.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+void TLinktallyService_v1_3_1::trace(const char* message)
+{
+    if (dbgLogger)
+        dbgLogger->log(message);
+}
+
+int TLinktallyService_v1_3_1::ServiceExecute(platform::StopRequests& requests)
+{
+    std::unique_ptr<ConnectionLogger> logger;
+    std::unique_ptr<RasConBuffer> buffer;
+    std::unique_ptr<ConnectionsObserver> observer;
+    std::unique_ptr<StatisticsCollector> collector;
+    // Stops and joins the workers that exist, then releases everything in
+    // the order that lets the collector's last records reach the log.
+    auto teardown = [&] {
+        if (observer)
+            observer->setStopped(true);
+        if (collector)
+            collector->setStopped(true);
+        if (observer) {
+            observer->wakeUp(); // no need to sit out its wait
+            observer->WaitFor();
+        }
+        if (collector)
+            collector->WaitFor();
+        collector.reset();
+        observer.reset();
+        buffer.reset();
+        logger.reset();
+    };
+    try {
+        trace("Started\n");
+        const std::string folder = service::getDataFolder();
+        logger = std::make_unique<ConnectionLogger>(dbgLogger, folder + "/" + CONNECTION_LOG_FILE_NAME);
+        buffer = std::make_unique<RasConBuffer>(dbgLogger);
+        observer = StopableThread::create<ConnectionsObserver>(false, dbgLogger, buffer.get());
+        collector = StopableThread::create<StatisticsCollector>(false, dbgLogger, logger.get(), buffer.get());
+        if (onRunning)
+            onRunning(folder);
+        while (!requests.pending())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        trace("Stopping...\n");
+        teardown();
+        trace("Stopped\n");
+        return 0;
+    } catch (const std::exception& e) {
+        trace("Exception in TLinktallyService::ServiceExecute\n");
+        error = e.what();
+        teardown();
+        return 1;
+    }
+}

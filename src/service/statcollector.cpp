@@ -1,0 +1,144 @@
+#include "service/statcollector.h"
+
+#include "common/common.h"
+#include "common/dbglogger.h"
+#include "common/ltassert.h"
+#include "service/connection.h"
+#include "service/statholder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+void fillEntry(SharedStatEntry& entry, const Connection& c)
+{
+    entry.UID = c.getUID();
+    std::memset(entry.name, 0, sizeof entry.name);
+    std::memcpy(entry.name, c.getName().data(), std::min(c.getName().size(), sizeof entry.name));
+    entry.name[sizeof entry.name - 1] = '\0';
+    entry.connectionType = c.getConnectionType();
+    entry.quantumSent = c.getQuantumSent();
+    entry.quantumReceived = c.getQuantumReceived();
+    entry.lastSent = c.getLastSent();
+    entry.lastReceived = c.getLastReceived();
+}
+
+void updateEntry(SharedStatEntry& entry, const Connection& c)
+{
+    entry.quantumSent = c.getQuantumSent();
+    entry.quantumReceived = c.getQuantumReceived();
+    entry.lastSent = c.getLastSent();
+    entry.lastReceived = c.getLastReceived();
+}
+
+} // namespace
+
+StatisticsCollector::StatisticsCollector(DbgLogger* dbgLogger, ConnectionLogger* conLogger, RasConBuffer* conBuffer)
+    : StopableThread(dbgLogger, "StatisticsCollector"), conLogger(conLogger)
+{
+    LT_ASSERT(conBuffer);
+    LT_ASSERT(conLogger);
+    statHolder = std::make_unique<StatisticsHolder>(conBuffer, conLogger, dbgLogger);
+    createSharedStatistics();
+}
+
+StatisticsCollector::~StatisticsCollector()
+{
+    stopAndWait();
+    // The block is inactive by now (AfterLoop); its name goes, so that the
+    // next service makes a block of its own even while monitors still hold
+    // this one.
+    if (sharedStat)
+        mapping.removeName();
+}
+
+void StatisticsCollector::createSharedStatistics()
+{
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes;
+    initNullDaclSecurity(descriptor, attributes);
+    mutex = std::make_unique<platform::NamedLock>(STATISTICS_MUTEX_NAME, &attributes);
+    platform::NamedLockGuard locked(*mutex);
+    mapping.create(SHAREDSTAT_NAME, sizeof(SharedStatData), &attributes);
+    sharedStat = static_cast<SharedStatData*>(mapping.data());
+    sharedStat->size = 0;
+    sharedStat->logVersion = logCounter;
+    sharedStat->active = 0;
+}
+
+void StatisticsCollector::pass()
+{
+    try {
+        platform::NamedLockGuard locked(*mutex);
+        statHolder->update();
+        bool written = false;
+        for (int i = 0; i < statHolder->size(); ++i) {
+            Connection* c = statHolder->connection(i);
+            if (c->isDisconnected()) {
+                c->log(conLogger);
+                written = true;
+            } else if (c->quantumChanged(quantumsPerDay)) {
+                c->log(conLogger);
+                c->startNewQuantum();
+                written = true;
+            }
+        }
+        statHolder->removeDisconnected();
+        if (written)
+            ++logCounter;
+        sharedStat->active = 1;
+        sharedStat->logVersion = logCounter;
+        publish();
+    } catch (...) {
+        if (dbgLogger)
+            dbgLogger->log("StatisticsCollector::DoInLoop() - Exception\n");
+    }
+}
+
+void StatisticsCollector::DoInLoop()
+{
+    pass();
+    std::this_thread::sleep_for(std::chrono::milliseconds(COLLECTOR_PERIOD));
+}
+
+void StatisticsCollector::publish()
+{
+    LT_ASSERT(sharedStat != NULL);
+    const auto count = static_cast<std::uint32_t>(statHolder->size());
+    bool rebuild = count != sharedStat->size;
+    if (!rebuild) {
+        LT_ASSERT(sharedStat->size <= SHAREDSTAT_SIZE);
+        for (std::uint32_t i = 0; i < sharedStat->size && !rebuild; ++i)
+            rebuild = statHolder->connection(static_cast<int>(i))->getUID() != sharedStat->table[i].UID;
+    }
+    if (rebuild) {
+        sharedStat->size = std::min<std::uint32_t>(count, SHAREDSTAT_SIZE);
+        for (std::uint32_t i = 0; i < sharedStat->size; ++i)
+            fillEntry(sharedStat->table[i], *statHolder->connection(static_cast<int>(i)));
+        return;
+    }
+    LT_ASSERT_TEXT(sharedStat->size == static_cast<std::uint32_t>(statHolder->size()),
+                   "sharedStat->size == statHolder->size()");
+    LT_ASSERT(sharedStat->size <= SHAREDSTAT_SIZE);
+    for (std::uint32_t i = 0; i < sharedStat->size; ++i) {
+        const Connection* c = statHolder->connection(static_cast<int>(i));
+        LT_ASSERT(c->getUID() == sharedStat->table[i].UID);
+        updateEntry(sharedStat->table[i], *c);
+    }
+}
+
+void StatisticsCollector::AfterLoop()
+{
+    platform::NamedLockGuard locked(*mutex);
+    if (statHolder->size() > 0) {
+        for (int i = 0; i < statHolder->size(); ++i)
+            statHolder->connection(i)->log(conLogger);
+        ++logCounter;
+    }
+    sharedStat->size = 0;
+    sharedStat->active = 0;
+    sharedStat->logVersion = logCounter;
+}

@@ -1,0 +1,43 @@
+// The service's working thread: once a second it samples every connection,
+// logs finished quanta and ended connections, and publishes the live table.
+#pragma once
+
+#include "common/sharedstatdata.h"
+#include "platform/named_lock.h"
+#include "platform/shared_memory.h"
+#include "service/stopablethread.h"
+
+#include <memory>
+
+class ConnectionLogger;
+class RasConBuffer;
+class StatisticsHolder;
+
+class StatisticsCollector : public StopableThread {
+public:
+    // Creates the shared table (inactive). Throws LTException when the
+    // interface table or the shared table cannot be had, among them
+    // "FileMapping already exists!" while another service runs.
+    StatisticsCollector(DbgLogger* dbgLogger, ConnectionLogger* conLogger, RasConBuffer* conBuffer);
+    ~StatisticsCollector() override;
+
+    // One pass under the statistics mutex (DoInLoop without its sleep).
+    void pass();
+    const StatisticsHolder& holder() const { return *statHolder; }
+    const SharedStatData& table() const { return *sharedStat; }
+
+protected:
+    void DoInLoop() override;
+    void AfterLoop() override;
+
+private:
+    void createSharedStatistics();
+    void publish();
+
+    ConnectionLogger* conLogger;
+    std::unique_ptr<StatisticsHolder> statHolder;
+    platform::SharedMemory mapping;
+    std::unique_ptr<platform::NamedLock> mutex;
+    SharedStatData* sharedStat = nullptr;
+    int logCounter = 0;
+};

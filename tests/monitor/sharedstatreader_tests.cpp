@@ -1,0 +1,101 @@
+#include "common/common.h"
+#include "common/dbglogger.h"
+#include "common/sharedstatdata.h"
+#include "monitor/sharedstatreader.h"
+#include "platform/shared_memory.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// A service's side of the table, made by hand.
+struct Block {
+    platform::SharedMemory memory;
+    SharedStatData* data;
+    Block()
+    {
+        memory.create(SHAREDSTAT_NAME, sizeof(SharedStatData), nullptr);
+        data = static_cast<SharedStatData*>(memory.data());
+    }
+    void publish(std::int32_t logVersion, const char* name, std::uint64_t sent)
+    {
+        data->active = 1;
+        data->logVersion = logVersion;
+        data->size = 1;
+        std::strcpy(data->table[0].name, name);
+        data->table[0].quantumSent = sent;
+    }
+};
+
+struct Isolated {
+    std::string folder = testenv::freshFolder("ipc");
+    testenv::ScopedEnv ipc{"LINKTALLY_IPC_DIR", folder.c_str()};
+};
+
+} // namespace
+
+TEST(SharedStatisticsReader, shows_nothing_without_a_service_and_follows_one_that_starts_and_stops)
+{
+    Isolated isolated;
+    SharedStatisticsReader reader;
+    reader.refresh();
+    EXPECT_FALSE(reader.isMappingOk());
+    EXPECT_EQ(reader.size(), 0u);
+    {
+        Block block; // created, not active yet: the reader lets go again
+        reader.refresh();
+        EXPECT_FALSE(reader.isMappingOk());
+        block.publish(0, "eth0", 5);
+        reader.changed = false;
+        reader.refresh();
+        ASSERT_EQ(reader.size(), 1u);
+        EXPECT_STREQ(reader.getName(0), "eth0");
+        EXPECT_EQ(reader.getQuantumSent(0), 5u);
+        EXPECT_TRUE(reader.changed); // first copy after attaching
+        reader.changed = false;
+        block.publish(0, "eth0", 6);
+        reader.refresh();
+        EXPECT_FALSE(reader.changed);
+        block.publish(1, "eth0", 0);
+        reader.refresh();
+        EXPECT_TRUE(reader.changed); // log records were written
+        block.data->active = 0; // the service stopped
+        reader.refresh();
+        EXPECT_EQ(reader.size(), 0u);
+        EXPECT_FALSE(reader.isMappingOk());
+    }
+}
+
+TEST(SharedStatisticsReader, treats_the_block_of_a_killed_service_as_inactive_and_lets_a_new_one_start)
+{
+    Isolated isolated;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t service = ::fork();
+    if (service == 0) {
+        Block block;
+        block.publish(3, "eth0", 9);
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    SharedStatisticsReader reader;
+    reader.refresh();
+    EXPECT_EQ(reader.size(), 1u);
+    EXPECT_THROW(Block(), LTException); // "FileMapping already exists!" while it lives
+    ::kill(service, SIGKILL);
+    ::waitpid(service, nullptr, 0);
+    reader.refresh();
+    EXPECT_EQ(reader.size(), 0u); // still marked active, but nobody owns it
+    Block restarted; // takes the ownerless block over, zeroed
+    EXPECT_EQ(restarted.data->active, 0);
+    EXPECT_EQ(restarted.data->size, 0u);
+}

@@ -1,0 +1,170 @@
+#include "common/common.h"
+#include "common/conlogger.h"
+#include "common/dbglogger.h"
+#include "fakes/fake_table.h"
+#include "fakes/scripted_ras.h"
+#include "frontend/datamodel.h"
+#include "service/connection.h"
+#include "service/rasconbuffer.h"
+#include "service/statcollector.h"
+#include "service/statholder.h"
+
+namespace {
+
+// A service's collector over the scripted table and dial-up provider,
+// driven pass by pass under a fixed clock.
+class Collector : public FakeTable {
+protected:
+    std::string folder = testenv::freshFolder("collector");
+    testenv::ScopedEnv ipc{"LINKTALLY_IPC_DIR", folder.c_str()};
+    ScriptedRas ras;
+    ConnectionLogger logger{nullptr, folder + "/cn.log"};
+    RasConBuffer buffer{nullptr};
+    std::unique_ptr<StatisticsCollector> collector;
+    TDateTime now = EncodeDate(2026, 12, 8) + EncodeTime(10, 0, 0, 0);
+
+    void SetUp() override
+    {
+        FakeTable::SetUp();
+        resetConnectionUIDs();
+        SetFixedNow(now);
+    }
+    void TearDown() override
+    {
+        collector.reset();
+        ClearFixedNow();
+        FakeTable::TearDown();
+    }
+    void start() { collector = std::make_unique<StatisticsCollector>(nullptr, &logger, &buffer); }
+    // One pass, seconds after the previous one.
+    void pass(double seconds = 1)
+    {
+        now += seconds / SecsPerDay;
+        SetFixedNow(now);
+        collector->pass();
+    }
+    const SharedStatData& table() { return collector->table(); }
+    std::vector<std::pair<std::string, std::uint64_t>> records()
+    {
+        std::vector<std::pair<std::string, std::uint64_t>> out;
+        LogReader reader(folder + "/cn.log");
+        LogRecordFields r;
+        while (reader.readRecord(r))
+            out.emplace_back(std::string(r.entryName) + "/" + std::string(r.phoneNumber) + "/" +
+                                 std::string(r.userName),
+                             r.sent + r.received);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(Collector, follows_a_dial_up_connection_from_its_first_pass_to_its_hang_up)
+{
+    ras.connections = {{42, "isp"}};
+    ras.entries["isp"] = {0, "", "joe", 0, "5551234"}; // no number in the dial parameters
+    ras.statistics[42] = {0, 1000, 5000};
+    buffer.refresh();
+    start();
+    pass();
+    ASSERT_EQ(table().size, 1u);
+    EXPECT_EQ(table().active, 1);
+    EXPECT_EQ(table().logVersion, 0);
+    EXPECT_EQ(table().table[0].UID, 1);
+    EXPECT_STREQ(table().table[0].name, "isp");
+    EXPECT_EQ(table().table[0].quantumSent, 0u); // the baseline
+
+    ras.statistics[42] = {0, 1300, 5400};
+    pass();
+    EXPECT_EQ(table().table[0].quantumSent, 300u);
+    EXPECT_EQ(table().table[0].quantumReceived, 400u);
+
+    ras.statistics[42] = {ERROR_NO_CONNECTION, 0, 0}; // hung up
+    pass();
+    EXPECT_EQ(table().size, 0u);
+    EXPECT_EQ(table().logVersion, 1);
+    EXPECT_EQ(records(), (std::vector<std::pair<std::string, std::uint64_t>>{{"isp/5551234/joe", 700}}));
+}
+
+TEST_F(Collector, ends_lan_connections_on_a_failed_table_read_and_restarts_them_from_a_new_baseline)
+{
+    addRow("eth0", IF_TYPE_ETHERNET_CSMACD, 5, 100, 100, -1, 2);
+    start();
+    pass();
+    setRow(0, 150, 100, 2);
+    pass();
+    script(ERROR_GEN_FAILURE);
+    pass();
+    EXPECT_EQ(table().size, 0u);
+    setRow(0, 400, 100, 2);
+    pass(); // back: a new connection, its counters a new baseline
+    ASSERT_EQ(table().size, 1u);
+    EXPECT_EQ(table().table[0].UID, 2);
+    EXPECT_EQ(table().table[0].quantumSent, 0u);
+    EXPECT_EQ(records(), (std::vector<std::pair<std::string, std::uint64_t>>{{"eth0//", 50}}));
+}
+
+TEST_F(Collector, takes_an_interface_made_again_under_its_name_for_a_new_connection_without_phantom_traffic)
+{
+    addRow("usb0", IF_TYPE_ETHERNET_CSMACD, 5, 3000000000u, 10, -1, 5);
+    start();
+    pass();
+    setRow(0, 3000000700u, 10, 5);
+    pass();
+    setRow(0, 200, 0, 9); // unplugged and plugged in again: new index, counters from 0
+    pass();
+    setRow(0, 260, 0, 9);
+    pass();
+    ASSERT_EQ(table().size, 1u);
+    EXPECT_EQ(table().table[0].UID, 2);
+    EXPECT_EQ(table().table[0].quantumSent, 60u);
+    EXPECT_EQ(records(), (std::vector<std::pair<std::string, std::uint64_t>>{{"usb0//", 700}}));
+}
+
+TEST_F(Collector, logs_each_connection_once_an_hour_and_raises_the_log_version)
+{
+    addRow("eth0", IF_TYPE_ETHERNET_CSMACD, 5, 0, 0, -1, 2);
+    addRow("eth1", IF_TYPE_ETHERNET_CSMACD, 5, 0, 0, -1, 3);
+    start();
+    pass();
+    setRow(0, 10, 0, 2);
+    pass(3599); // into the next hour: eth0 had traffic, eth1 none
+    EXPECT_EQ(table().logVersion, 1);
+    EXPECT_EQ(records().size(), 1u);
+    pass();
+    EXPECT_EQ(table().logVersion, 1);
+    collector->setStopped(true);
+    collector->Start(); // runs AfterLoop only
+    collector->WaitFor();
+    EXPECT_EQ(table().size, 0u);
+    EXPECT_EQ(table().active, 0);
+    EXPECT_EQ(table().logVersion, 2);
+}
+
+TEST_F(Collector, publishes_ten_of_eleven_connections_and_cuts_names_to_255_bytes)
+{
+    const std::string longName(300, 'n');
+    for (int i = 0; i < 11; ++i)
+        addRow(i == 0 ? longName.c_str() : ("eth" + std::to_string(i)).c_str(), IF_TYPE_ETHERNET_CSMACD, 5, 0, 0, -1,
+               static_cast<DWORD>(i + 1));
+    start();
+    pass();
+    EXPECT_EQ(collector->holder().size(), 11);
+    ASSERT_EQ(table().size, 10u);
+    EXPECT_EQ(std::string(table().table[0].name), std::string(255, 'n'));
+    EXPECT_STREQ(table().table[9].name, "eth9");
+    setRow(1, 77, 0, 2);
+    pass(); // rebuilt again: the counts differ on every pass
+    EXPECT_EQ(table().table[1].quantumSent, 77u);
+}
+
+TEST_F(Collector, refuses_to_start_while_another_service_owns_the_table)
+{
+    start();
+    try {
+        StatisticsCollector second(nullptr, &logger, &buffer);
+        FAIL();
+    } catch (const LTException& e) {
+        EXPECT_STREQ(e.what(), "FileMapping already exists!");
+    }
+}
