@@ -1,0 +1,248 @@
+// The real ltsrvc in a private network namespace with a veth pair and a tun
+// device switched to PPP, under an accelerated faked clock (libfaketime):
+// hours pass in seconds.
+#include "common/common.h"
+#include "common/conlogger.h"
+#include "common/sharedstatdata.h"
+#include "frontend/datamodel.h"
+#include "monitor/sharedstatreader.h"
+#include "netns.h"
+#include "platform/netlink.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <net/if.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const char* libfaketime()
+{
+    for (const char* path : {"/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1",
+                             "/usr/lib/aarch64-linux-gnu/faketime/libfaketimeMT.so.1",
+                             "/usr/lib/faketime/libfaketimeMT.so.1"})
+        if (::access(path, R_OK) == 0)
+            return path;
+    return nullptr;
+}
+
+// Waits up to seconds (real time) for a condition.
+bool eventually(const std::function<bool()>& condition, double seconds = 10)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+// One run of the real program, its output kept in files.
+class Service {
+public:
+    Service(const std::string& folder, const char* fakeStart = nullptr) : out(folder + "/out"), err(folder + "/err")
+    {
+        pid = ::fork();
+        if (pid != 0)
+            return;
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        if (fakeStart) {
+            ::setenv("LD_PRELOAD", libfaketime(), 1);
+            ::setenv("FAKETIME", fakeStart, 1);
+            ::setenv("FAKETIME_NO_CACHE", "1", 1);
+            ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+        }
+        ::execl(LTSRVC, LTSRVC, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ~Service()
+    {
+        if (pid > 0 && !exited)
+            kill(SIGKILL);
+    }
+    // Sends a signal and waits for the end; the exit status, or 128 + signal.
+    int kill(int signal)
+    {
+        ::kill(pid, signal);
+        return wait();
+    }
+    int wait()
+    {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        exited = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    bool running() { return !exited && ::waitpid(pid, nullptr, WNOHANG) == 0; }
+    std::string errors() const { return testenv::readFile(err); }
+
+private:
+    std::string out, err;
+    pid_t pid = -1;
+    bool exited = false;
+};
+
+struct Record {
+    std::string name, phone, user;
+    TDateTime start, end;
+    std::uint64_t sent, received;
+};
+
+std::vector<Record> readLog(const std::string& path)
+{
+    std::vector<Record> records;
+    LogReader reader(path);
+    LogRecordFields r;
+    while (reader.readRecord(r))
+        records.push_back({std::string(r.entryName), std::string(r.phoneNumber), std::string(r.userName), r.start,
+                           r.end, r.sent, r.received});
+    return records;
+}
+
+int hourOf(TDateTime t) { return static_cast<int>(std::floor(t * 24 + 1e-9)); }
+
+std::uint64_t kernelTx(const char* name)
+{
+    platform::netlink::Socket socket;
+    platform::netlink::Link link;
+    return socket.getLink(::if_nametoindex(name), link) ? link.counters.txBytes : 0;
+}
+
+// The folders of one service run, every one of its own.
+struct ServiceFolders {
+    std::string folder = testenv::freshFolder("e2e");
+    testenv::ScopedEnv common{"LINKTALLY_COMMON_APPDATA", folder.c_str()};
+    testenv::ScopedEnv run{"LINKTALLY_PPP_RUNDIR", folder.c_str()};
+    testenv::ScopedEnv peers{"LINKTALLY_PPP_PEERS", folder.c_str()};
+    std::string logPath = folder + "/Tarnwick Software/Linktally/1.3.1/cn.log";
+};
+
+int indexOf(const SharedStatisticsReader& reader, const std::string& name)
+{
+    for (std::uint32_t i = 0; i < reader.size(); ++i)
+        if (name == reader.getName(i))
+            return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace
+
+TEST(LtsrvcEndToEnd, logs_one_record_per_connection_and_hour_with_the_kernels_byte_counts)
+{
+    REQUIRE_PRIVATE_NETNS();
+    if (!libfaketime())
+        GTEST_SKIP() << "libfaketime is not installed (Debian package faketime)";
+    ServiceFolders setup;
+    ASSERT_TRUE(netns::sh("ip link add lt0 type veth peer name lt1 && ip link set lt0 up && ip link set lt1 up"));
+    netns::PppLink ppp("ppp5");
+    ASSERT_TRUE(ppp.ok());
+    std::ofstream(setup.folder + "/ppp-myisp.pid") << "4242\nppp5\n";
+    std::ofstream(setup.folder + "/myisp") << "user joe\nconnect 'chat -v \"\" ATDT5551234'\n";
+
+    // A faked hour lasts six real seconds.
+    Service service(setup.folder, "@2026-12-08 10:50:00 x600");
+    SharedStatisticsReader reader;
+    std::vector<std::int32_t> versions;
+    auto refresh = [&] {
+        reader.refresh();
+        versions.push_back(reader.getLogVersion());
+        return reader.size() == 3;
+    };
+    ASSERT_TRUE(eventually([&] { return refresh(); })) << service.errors();
+    const std::uint64_t baseline = reader.getLastSent(static_cast<std::uint32_t>(indexOf(reader, "lt0")));
+    EXPECT_EQ(reader.getLogVersion(), 0);
+
+    ASSERT_TRUE(netns::sendFrames("lt0", 100, 1000)); // 10:5x
+    for (int i = 0; i < 50; ++i)
+        ASSERT_TRUE(ppp.receive(200));
+    ASSERT_TRUE(eventually([&] { refresh(); return reader.getLogVersion() >= 1; })); // past 11:00
+    ASSERT_TRUE(netns::sendFrames("lt0", 50, 1000));                                  // 11:xx
+    ASSERT_TRUE(eventually([&] { refresh(); return reader.getLogVersion() >= 2; })); // past 12:00
+
+    // Hung up mid-hour, a few faked minutes after the last record: its last
+    // record follows at once (a quantum without a sample since it began would
+    // leave none).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ppp.remove();
+    ASSERT_TRUE(eventually([&] {
+        refresh();
+        const auto records = readLog(setup.logPath);
+        return std::count_if(records.begin(), records.end(), [](const Record& r) { return r.name == "myisp"; }) == 3;
+    })) << "no last record for the dial-up connection";
+    EXPECT_EQ(reader.size(), 2u);
+    ASSERT_TRUE(netns::sendFrames("lt0", 20, 1000)); // 12:xx, logged at the stop
+    EXPECT_EQ(service.kill(SIGTERM), 0) << service.errors();
+
+    const std::vector<Record> records = readLog(setup.logPath);
+    std::map<std::string, std::vector<Record>> byName;
+    for (const Record& r : records)
+        byName[r.name].push_back(r);
+    ASSERT_EQ(byName["lt0"].size(), 3u);
+    ASSERT_EQ(byName["lt1"].size(), 3u);
+    ASSERT_EQ(byName["myisp"].size(), 3u);
+    std::uint64_t sent = 0;
+    for (const auto& [name, chain] : byName) {
+        for (std::size_t i = 0; i < chain.size(); ++i) {
+            EXPECT_EQ(hourOf(chain[i].start), hourOf(EncodeDate(2026, 12, 8)) + 10 + static_cast<int>(i)) << name;
+            if (i > 0) {
+                EXPECT_EQ(chain[i].start, chain[i - 1].end) << name; // no gap, no overlap
+            }
+        }
+    }
+    for (const Record& r : byName["lt0"])
+        sent += r.sent;
+    EXPECT_EQ(sent, 170000u);
+    EXPECT_EQ(sent, kernelTx("lt0") - baseline);
+    EXPECT_EQ(byName["lt1"][0].received, 100000u);
+    const auto& isp = byName["myisp"];
+    EXPECT_EQ(isp[0].received, 10000u);
+    EXPECT_EQ(isp[1].received + isp[1].sent, 0u); // a dial-up hour without traffic still leaves a record
+    EXPECT_EQ(isp[0].user, "joe");
+    EXPECT_EQ(isp[0].phone, "5551234");
+    EXPECT_LT(hourOf(isp[2].end), hourOf(EncodeDate(2026, 12, 8)) + 13); // ended within 12:xx
+
+    EXPECT_TRUE(std::is_sorted(versions.begin(), versions.end()));
+    reader.refresh();
+    EXPECT_EQ(reader.size(), 0u);
+    EXPECT_FALSE(reader.isMappingOk());
+}
+
+TEST(LtsrvcEndToEnd, refuses_a_second_instance_and_restarts_after_being_killed)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    Service first(setup.folder);
+    SharedStatisticsReader reader;
+    ASSERT_TRUE(eventually([&] { reader.refresh(); return reader.isActive(); })) << first.errors();
+
+    const std::string secondFolder = testenv::freshFolder("second");
+    Service second(secondFolder);
+    EXPECT_EQ(second.wait(), 1);
+    EXPECT_EQ(second.errors(), "ltsrvc: FileMapping already exists!\n");
+    EXPECT_TRUE(first.running());
+    reader.refresh();
+    EXPECT_TRUE(reader.isActive());
+
+    EXPECT_EQ(first.kill(SIGKILL), 128 + SIGKILL);
+    reader.refresh();
+    EXPECT_FALSE(reader.isActive()); // the dead instance's block has no owner
+
+    Service restarted(testenv::freshFolder("restarted"));
+    ASSERT_TRUE(eventually([&] { reader.refresh(); return reader.isActive(); })) << restarted.errors();
+    EXPECT_EQ(restarted.kill(SIGTERM), 0);
+}
