@@ -15,4 +15,4 @@ ensure_packages() {
 }
 
 # What building and testing needs.
-BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2)
+BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime)

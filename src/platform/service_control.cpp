@@ -71,7 +71,9 @@ std::string serviceUnitText(const std::string& programPath)
 {
     std::string text = SERVICE_UNIT_TEMPLATE;
     const std::string placeholder = "@LTSRVC@";
-    text.replace(text.find(placeholder), placeholder.size(), programPath);
+    // systemd splits ExecStart at blanks unless the path is quoted.
+    const bool quote = programPath.find_first_of(" \t") != std::string::npos;
+    text.replace(text.find(placeholder), placeholder.size(), quote ? "\"" + programPath + "\"" : programPath);
     return text;
 }
 

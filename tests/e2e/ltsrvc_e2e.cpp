@@ -246,3 +246,21 @@ TEST(LtsrvcEndToEnd, refuses_a_second_instance_and_restarts_after_being_killed)
     ASSERT_TRUE(eventually([&] { reader.refresh(); return reader.isActive(); })) << restarted.errors();
     EXPECT_EQ(restarted.kill(SIGTERM), 0);
 }
+
+TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
+{
+    const std::string folder = testenv::freshFolder("systemd");
+    testenv::ScopedEnv units("LINKTALLY_SYSTEMD_DIR", folder.c_str());
+    testenv::ScopedEnv systemctl("LINKTALLY_SYSTEMCTL", "true");
+    const std::string unit = folder + "/LinktallyService_v1_3_1.service";
+    ASSERT_EQ(std::system((std::string(LTSRVC) + " --install >/dev/null").c_str()), 0);
+    const std::string text = testenv::readFile(unit);
+    EXPECT_NE(text.find("Description=LinktallyService_v1.3.1\n"), std::string::npos);
+    EXPECT_NE(text.find(std::string("ExecStart=") + LTSRVC + "\n"), std::string::npos);
+    EXPECT_NE(text.find("Restart=on-failure\n"), std::string::npos);
+    if (::access("/usr/bin/systemd-analyze", X_OK) == 0) {
+        EXPECT_EQ(std::system(("systemd-analyze verify '" + unit + "'").c_str()), 0);
+    }
+    ASSERT_EQ(std::system((std::string(LTSRVC) + " --uninstall >/dev/null").c_str()), 0);
+    EXPECT_NE(::access(unit.c_str(), F_OK), 0);
+}
