@@ -63,7 +63,8 @@ __attribute__((visibility("default"))) DWORD GetIfTable(MIB_IFTABLE* table, ULON
         return ERROR_INSUFFICIENT_BUFFER;
     }
     table->dwNumEntries = static_cast<DWORD>(rows.size());
-    std::memcpy(table->table, rows.data(), rows.size() * sizeof(MIB_IFROW));
+    if (!rows.empty())
+        std::memcpy(table->table, rows.data(), rows.size() * sizeof(MIB_IFROW));
     return NO_ERROR;
 }
 }
