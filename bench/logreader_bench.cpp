@@ -74,8 +74,8 @@ void BM_LogReaderReadAll(benchmark::State& state)
     const std::string& path = workspace().logPath;
     double heapPerRecord = 0;
     for (auto _ : state) {
-        Prices prices;
         DataList entryNames;
+        Prices prices(&entryNames);
         const long long before = heapcount::liveBytes();
         LogRecords records(&prices, &entryNames);
         LogReader reader(path);

@@ -63,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string path = folder + "/cn.log";
     writeFile(path, data, size);
-    Prices prices;
     DataList entries;
+    Prices prices(&entries);
     {
         LogRecords records(&prices, &entries);
         readEverything(path, records);

@@ -283,3 +283,101 @@ std::string FormatDateTime(std::string_view format, TDateTime dateTime)
 {
     return FormatDateTime(format, dateTime, FormatSettings::fromLocale());
 }
+
+namespace {
+
+// The numeric date pattern of the locale: fields 'd', 'm', 'y' in order,
+// with the separators between them.
+struct DatePattern {
+    std::string text; // e.g. "m/d/y" or "d.m.y"
+};
+
+DatePattern localeDatePattern()
+{
+    DatePattern pattern;
+    const std::string format = nl_langinfo(D_FMT);
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%' || i + 1 == format.size()) {
+            pattern.text += format[i];
+            continue;
+        }
+        switch (format[++i]) {
+        case 'd':
+        case 'e':
+            pattern.text += 'd';
+            break;
+        case 'm':
+            pattern.text += 'm';
+            break;
+        case 'y':
+        case 'Y':
+            pattern.text += 'y';
+            break;
+        case 'F':
+            pattern.text += "y-m-d";
+            break;
+        case 'D':
+            pattern.text += "m/d/y";
+            break;
+        default:
+            break;
+        }
+    }
+    if (pattern.text.find('d') == std::string::npos || pattern.text.find('m') == std::string::npos ||
+        pattern.text.find('y') == std::string::npos)
+        pattern.text = "y-m-d";
+    return pattern;
+}
+
+bool parseWithPattern(std::string_view text, const std::string& pattern, TDateTime& date)
+{
+    int year = -1, month = -1, day = -1;
+    std::size_t at = 0;
+    for (const char field : pattern) {
+        if (field != 'd' && field != 'm' && field != 'y') {
+            if (at >= text.size() || text[at] != field)
+                return false;
+            ++at;
+            continue;
+        }
+        const std::size_t begin = at;
+        int value = 0;
+        while (at < text.size() && at - begin < 4 && std::isdigit(static_cast<unsigned char>(text[at])))
+            value = value * 10 + (text[at++] - '0');
+        const std::size_t digits = at - begin;
+        if (digits == 0 || (field != 'y' && digits > 2) || (field == 'y' && digits != 2 && digits != 4))
+            return false;
+        if (field == 'y')
+            year = digits == 2 ? 2000 + value : value;
+        else if (field == 'm')
+            month = value;
+        else
+            day = value;
+    }
+    return at == text.size() && TryEncodeDate(year, month, day, date);
+}
+
+} // namespace
+
+std::string DateToStr(TDateTime date)
+{
+    int year, month, day;
+    DecodeDate(date, year, month, day);
+    std::string out;
+    for (const char field : localeDatePattern().text) {
+        if (field == 'd')
+            appendNumber(out, day, 2);
+        else if (field == 'm')
+            appendNumber(out, month, 2);
+        else if (field == 'y')
+            appendNumber(out, year, 4);
+        else
+            out += field;
+    }
+    return out;
+}
+
+bool TryStrToDate(std::string_view text, TDateTime& date)
+{
+    return parseWithPattern(text, localeDatePattern().text, date) || parseWithPattern(text, "y-m-d", date);
+}

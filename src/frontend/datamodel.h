@@ -36,11 +36,50 @@ private:
     std::vector<const std::string*> id2str;
 };
 
-// The price table arrives with its own issue; records only hold a reference.
+// Dated prices per megabyte (2^20 bytes) sent and received, per entry:
+// an item is in force from its day's midnight until the next item's day.
 class Prices {
 public:
-    Prices() = default;
+    struct PriceItem {
+        PriceItem(double uploadPrice, double downloadPrice);
+        double uploadPrice;
+        double downloadPrice;
+    };
+
+    explicit Prices(DataList* entryNames);
+    Prices(const Prices&) = default;
+    Prices& operator=(const Prices&) = default;
+
+    // Keyed by the date's day; replaces the item of that day. Throws
+    // std::out_of_range ("vector") for an id beyond the entry names.
+    void setPrice(int entryId, TDateTime date, double uploadPrice, double downloadPrice);
+    // The item in force at moment: the latest one dated not after it.
+    bool getPrice(int entryId, TDateTime moment, double& uploadPrice, double& downloadPrice) const;
+    // Removes the item keyed exactly date (a key from getItem).
+    void removePrice(int entryId, TDateTime date);
+    int size() const;
+    // Items by entry id, then date.
+    void getItem(int index, int& entryId, TDateTime& date, double& uploadPrice, double& downloadPrice) const;
+
+    // Reads "prices.txt". A missing file leaves the table empty; reading
+    // stops quietly at a malformed count, price or missing line (what was
+    // read stays); an item with a negative price is skipped. Throws
+    // LTException for a date it cannot convert.
+    void load(const std::string& fileName);
+    // Writes every entry with items; failures are not reported.
+    void save(const std::string& fileName) const;
+
+private:
+    using Items = std::map<TDateTime, PriceItem>;
+    Items& itemsOf(int entryId);
+    const Items* findItems(int entryId) const;
+
+    DataList* entryNames;
+    std::vector<Items> prices; // by entry id, lengthened on use
 };
+
+// Money of bytes at a price per megabyte: bytes x price x 2^-20.
+double costOfBytes(std::uint64_t bytes, double pricePerMb);
 
 // The traffic of one connection in one accounting quantum.
 class LogRecord {
@@ -83,6 +122,43 @@ static_assert(sizeof(LogRecord) == 64);
 
 using listOfRecords = std::vector<const LogRecord*>;
 
+// Decides which records a view or a total takes into account.
+class RecordFilter {
+public:
+    virtual ~RecordFilter() = default;
+    virtual bool accept(const LogRecord& record) const = 0;
+};
+
+// The records of one connection, named by its entry id.
+class RecordFilter_byConnectionName : public RecordFilter {
+public:
+    RecordFilter_byConnectionName(DataList* entryNames, int connectionId);
+    bool accept(const LogRecord& record) const override { return record.getEntryId() == connectionId; }
+    int getConnectionId() const { return connectionId; }
+    void setConnectionId(int id) { connectionId = id; }
+    const std::string& getConnectionName() const { return entryNames->nameOf(connectionId); }
+
+private:
+    DataList* entryNames;
+    int connectionId;
+};
+
+// Traffic and costs of one period.
+struct Total4Period {
+    TDateTime start = 0;
+    std::uint64_t sent = 0;
+    std::uint64_t received = 0;
+    double uploadCost = 0;
+    double downloadCost = 0;
+    bool costsUnknown = false;
+};
+using listOfTotals = std::vector<Total4Period>;
+
+// The whole of a non-empty list: costs only up to the first unpriced element.
+Total4Period sumOfTotals(const listOfTotals& totals);
+// Bytes added; costs of the operands that know theirs.
+Total4Period operator+(const Total4Period& a, const Total4Period& b);
+
 // The records read from the log, by id (file order) and by start time.
 class LogRecords {
 public:
@@ -101,6 +177,15 @@ public:
     const std::string& getConnectionName(const LogRecord* rec) const;
     const std::string& getPhone(const LogRecord* rec) const;
     const listOfRecords& byStart() const { return sortedByStart; }
+
+    // The record's costs at the prices in force at its start; false when
+    // none is.
+    bool costOf(const LogRecord& record, double& uploadCost, double& downloadCost, double& cost) const;
+    // One period [start, start + length), by record start (sortByStart must
+    // have run since the last add).
+    Total4Period totalFor(TDateTime start, double length, const RecordFilter& filter) const;
+    void totalsFor(TDateTime start, double length, int count, const RecordFilter& filter, listOfTotals& totals) const;
+    Total4Period totalOfAll(const RecordFilter& filter) const;
 
 private:
     Prices& prices;
@@ -143,3 +228,26 @@ private:
     bool atEnd = false; // the stream's failed state: cleared by each pass
     platform::NamedLock mutex;
 };
+
+// Pages of the records a filter accepts, in file order; page 1 is the oldest.
+class LogRecordsPager {
+public:
+    LogRecordsPager(int pageSize, const LogRecords& records, const RecordFilter& filter);
+    int getPagesCount() const { return pagesCount; }
+    // The records of page pageNum (1 .. getPagesCount()).
+    void getPage(int pageNum, listOfRecords& page) const;
+
+private:
+    int pageSize;
+    int pagesCount = 1;
+    std::vector<int> pageStarts; // id of each page's first record
+    const LogRecords& records;
+    const RecordFilter& filter;
+};
+
+// The monitor's start-up model: entry names of the interfaces, the log and
+// the phone book, then the price table (whose names join too); at least
+// "<DUMMY CONNECTION>". A price file that cannot be converted gives an
+// empty table. LAN names come from a collector that may be absent.
+void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,
+                             const std::string& priceFile, bool withInterfaces = true);

@@ -17,8 +17,8 @@ const TDateTime D = 46364.0; // 2026-12-08
 std::string logPath() { return testenv::freshFolder("log") + "/cn.log"; }
 
 struct Model {
-    Prices prices;
     DataList entryNames;
+    Prices prices{&entryNames};
     LogRecords records{&prices, &entryNames};
 };
 
@@ -122,8 +122,8 @@ TEST(LogRecords, sorts_the_start_view_incrementally_and_keeps_record_addresses)
 
 TEST(LogRecordsDeathTest, requires_prices_and_entries)
 {
-    Prices prices;
     DataList entries;
+    Prices prices(&entries);
     EXPECT_DEATH(LogRecords(nullptr, &entries), "Assertion failed: prices, file src/frontend/datamodel");
     EXPECT_DEATH(LogRecords(&prices, nullptr), "Assertion failed: entries, file src/frontend/datamodel");
     LogRecords records(&prices, &entries);

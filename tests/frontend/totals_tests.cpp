@@ -1,0 +1,146 @@
+#include "common/common.h"
+#include "frontend/datamodel.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const TDateTime day = EncodeDate(2026, 12, 8);
+
+// Records of connections "a" (id 0) and "b" (id 1), priced 1.0 per Mb sent
+// and 2.0 per Mb received from the day before.
+struct History {
+    DataList names;
+    Prices prices{&names};
+    LogRecords records{&prices, &names};
+    RecordFilter_byConnectionName a{&names, names.idOf("a")};
+    RecordFilter_byConnectionName b{&names, names.idOf("b")};
+    History() { prices.setPrice(a.getConnectionId(), day - 1, 1.0, 2.0); }
+    void add(const char* name, TDateTime start, std::uint64_t sent, std::uint64_t received)
+    {
+        records.add(LAN_CONNECTION, name, "", "", "", "", start, start + 0.01, sent, received);
+    }
+};
+
+const std::uint64_t Mb = 1048576;
+
+} // namespace
+
+TEST(Totals, count_a_record_whole_in_the_period_of_its_start_half_open)
+{
+    History h;
+    h.add("a", day + EncodeTime(10, 59, 59, 500), Mb, 0); // ends after 11:00, counts at 10:00
+    h.add("a", day + 11.0 / 24, 2 * Mb, 0);              // starts where 10:00 ends
+    h.add("b", day + 10.5 / 24, 7 * Mb, 0);              // another connection
+    h.records.sortByStart();
+    listOfTotals hours;
+    h.records.totalsFor(day, 1.0 / 24, 24, h.a, hours);
+    EXPECT_EQ(hours[10].sent, Mb);
+    EXPECT_EQ(hours[10].uploadCost, 1.0);
+    EXPECT_EQ(hours[11].sent, 2 * Mb);
+    EXPECT_EQ(hours[9].sent, 0u);
+    EXPECT_FALSE(hours[9].costsUnknown);
+    const Total4Period all = sumOfTotals(hours);
+    EXPECT_EQ(all.sent, 3 * Mb);
+    EXPECT_EQ(all.start, day);
+}
+
+namespace {
+
+struct Everything : RecordFilter {
+    bool accept(const LogRecord&) const override { return true; }
+};
+
+} // namespace
+
+TEST(Totals, stop_adding_costs_at_the_first_unpriced_record_but_keep_the_traffic)
+{
+    History h;
+    const int c = h.names.idOf("c");
+    h.names.idOf("d"); // never priced
+    h.prices.setPrice(c, day, 1.5, 0.5);
+    h.add("c", day + 0.10, Mb, 0);  // A: 1.50
+    h.add("d", day + 0.45, Mb, 0);  // B: no price
+    h.add("c", day + 0.70, Mb, Mb); // C: 2.00
+    h.records.sortByStart();
+    const Everything all;
+    const Total4Period t = h.records.totalFor(day, 1, all);
+    EXPECT_EQ(t.sent, 3 * Mb);
+    EXPECT_TRUE(t.costsUnknown);
+    EXPECT_EQ(t.uploadCost + t.downloadCost, 1.5);
+
+    listOfTotals tenths;
+    h.records.totalsFor(day, 0.1, 10, all, tenths); // only the fifth (0.4 .. 0.5) is unpriced
+    EXPECT_FALSE(tenths[1].costsUnknown);
+    EXPECT_TRUE(tenths[4].costsUnknown);
+    const Total4Period sum = sumOfTotals(tenths);
+    EXPECT_EQ(sum.sent, 3 * Mb);
+    EXPECT_TRUE(sum.costsUnknown);
+    EXPECT_EQ(sum.uploadCost + sum.downloadCost, 1.5); // the hours before it only
+}
+
+TEST(Totals, add_pairwise_with_the_costs_of_the_operands_that_know_them)
+{
+    Total4Period known{day, 1, 2, 0.5, 0.25, false};
+    Total4Period unknown{day + 1, 10, 20, 9, 9, true};
+    const Total4Period sum = known + unknown;
+    EXPECT_EQ(sum.start, day);
+    EXPECT_EQ(sum.sent, 11u);
+    EXPECT_EQ(sum.received, 22u);
+    EXPECT_EQ(sum.uploadCost, 0.5);
+    EXPECT_EQ(sum.downloadCost, 0.25);
+    EXPECT_TRUE(sum.costsUnknown);
+}
+
+TEST(Totals, of_all_records_run_to_a_day_after_the_latest_start_and_are_zero_dated_now_when_empty)
+{
+    History h;
+    h.records.sortByStart();
+    SetFixedNow(day + 0.5);
+    EXPECT_EQ(h.records.totalOfAll(h.a).start, day + 0.5);
+    ClearFixedNow();
+    h.add("a", day - 3, 5, 0);
+    h.add("a", day + 0.99, 7, 0);
+    h.records.sortByStart();
+    const Total4Period all = h.records.totalOfAll(h.a);
+    EXPECT_EQ(all.start, day - 3);
+    EXPECT_EQ(all.sent, 12u);
+}
+
+TEST(LogRecordsPager, pages_the_accepted_records_in_file_order)
+{
+    History h;
+    for (int i = 0; i < 30; ++i) {
+        h.add("b", day, 0, 0); // rejected ones in between do not count
+        h.add("a", day, static_cast<std::uint64_t>(i), 0);
+    }
+    h.records.sortByStart();
+    LogRecordsPager pager(24, h.records, h.a);
+    ASSERT_EQ(pager.getPagesCount(), 2);
+    listOfRecords page;
+    pager.getPage(2, page);
+    ASSERT_EQ(page.size(), 6u);
+    EXPECT_EQ(page[0]->getSent(), 24u);
+    EXPECT_EQ(page[0]->getId(), 49);
+    pager.getPage(1, page);
+    EXPECT_EQ(page.size(), 24u);
+
+    LogRecordsPager single(1, h.records, h.a);
+    EXPECT_EQ(single.getPagesCount(), 30);
+    RecordFilter_byConnectionName none(&h.names, h.names.idOf("unused"));
+    LogRecordsPager empty(24, h.records, none);
+    EXPECT_EQ(empty.getPagesCount(), 1);
+    empty.getPage(1, page);
+    EXPECT_TRUE(page.empty());
+    h.add("a", day, 99, 0); // appended later: reaches the last page
+    pager.getPage(2, page);
+    EXPECT_EQ(page.back()->getSent(), 99u);
+}
+
+TEST(Periods, start_weeks_on_sunday_and_give_february_its_leap_day)
+{
+    const TDateTime sunday = EncodeDate(2026, 12, 6), saturday = EncodeDate(2026, 12, 12);
+    EXPECT_EQ(sunday - DayOfWeek(sunday) + 1, sunday);
+    EXPECT_EQ(saturday - DayOfWeek(saturday) + 1, sunday);
+    EXPECT_EQ(DaysInAMonth(2028, 2), 29);
+}
