@@ -1,0 +1,66 @@
+#include "monitor/todaytot.h"
+
+#include "common/ltassert.h"
+#include "monitor/sharedstatreader.h"
+
+#include <cmath>
+
+TodayTotals::TodayTotals(const std::string& logFileName, Prices* prices, DataList* entryNames)
+    : logFileName(logFileName), prices(prices), entryNames(entryNames)
+{
+    LT_ASSERT(prices && entryNames);
+    reset(Now());
+}
+
+void TodayTotals::reset(TDateTime now)
+{
+    LT_ASSERT(logReader == 0);
+    LT_ASSERT(logRecords == 0);
+    day = std::floor(now);
+    logReader = std::make_unique<LogReader>(logFileName, day);
+    logRecords = std::make_unique<LogRecords>(prices, entryNames);
+    logReader->readAll(*logRecords);
+}
+
+void TodayTotals::update(bool changed)
+{
+    const TDateTime now = Now();
+    if (now < day || now >= day + 1) {
+        logReader.reset();
+        logRecords.reset();
+        reset(now);
+    } else if (changed) {
+        logReader->readAll(*logRecords);
+    }
+}
+
+Total4Period TodayTotals::liveTotal(const RecordFilter& filter, const SharedStatisticsReader& reader) const
+{
+    Total4Period live;
+    live.start = day;
+    const auto* byName = dynamic_cast<const RecordFilter_byConnectionName*>(&filter);
+    if (!byName)
+        return live;
+    const std::string& name = entryNames->nameOf(byName->getConnectionId());
+    for (std::uint32_t i = 0; i < reader.size(); ++i) {
+        if (name == reader.getName(i)) {
+            live.sent += reader.getQuantumSent(i);
+            live.received += reader.getQuantumReceived(i);
+        }
+    }
+    double uploadPrice = 0, downloadPrice = 0;
+    if (prices->getPrice(byName->getConnectionId(), day, uploadPrice, downloadPrice)) {
+        live.uploadCost = costOfBytes(live.sent, uploadPrice);
+        live.downloadCost = costOfBytes(live.received, downloadPrice);
+    } else {
+        live.costsUnknown = true;
+    }
+    return live;
+}
+
+Total4Period TodayTotals::getTotals(const RecordFilter& filter, const SharedStatisticsReader& reader) const
+{
+    Total4Period total = logRecords->totalOfAll(filter) + liveTotal(filter, reader);
+    total.start = day;
+    return total;
+}

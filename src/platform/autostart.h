@@ -1,0 +1,18 @@
+// The programs started at log-on: XDG autostart entries
+// <config>/autostart/<name>.desktop.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+bool autostartExists(const std::string& name);
+// Writes (or overwrites) the entry; false when the folder cannot be made.
+// Throws LTException when the entry cannot be written.
+bool createAutostart(const std::string& name, const std::string& programPath);
+// Removes the entry; a missing one is no error.
+void removeAutostart(const std::string& name);
+// The program path as a quoted Exec argument of the Desktop Entry rules.
+std::string desktopExecQuoted(const std::string& programPath);
+
+} // namespace platform
