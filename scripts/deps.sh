@@ -15,4 +15,4 @@ ensure_packages() {
 }
 
 # What building and testing needs.
-BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime)
+BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime libcli11-dev nlohmann-json3-dev)

@@ -504,12 +504,33 @@ void addPhoneBookNames(DataList& entryNames)
 
 } // namespace
 
+void readPastCorruption(const std::function<void()>& pass,
+                        const std::function<void(const LTDataCorruptedException&)>& onCorrupted)
+{
+    for (;;) {
+        try {
+            pass();
+            return;
+        } catch (const LTDataCorruptedException& e) {
+            onCorrupted(e);
+            // A torn frame stays where it is until the service repairs it.
+            if (std::string_view(e.what()) == "Unexpected end of file!")
+                return;
+        }
+    }
+}
+
 void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,
-                             const std::string& priceFile, bool withInterfaces)
+                             const std::string& priceFile, bool withInterfaces,
+                             const std::function<void(const LTDataCorruptedException&)>& onCorrupted)
 {
     if (withInterfaces)
         addInterfaceNames(entryNames);
-    LogReader(logFile).readEntryNames(entryNames);
+    LogReader reader(logFile);
+    if (onCorrupted)
+        readPastCorruption([&] { reader.readEntryNames(entryNames); }, onCorrupted);
+    else
+        reader.readEntryNames(entryNames);
     addPhoneBookNames(entryNames);
     try {
         prices.load(priceFile);

@@ -4,11 +4,13 @@
 
 #include "common/conlogger.h"
 #include "common/datetime.h"
+#include "common/dbglogger.h"
 #include "platform/files.h"
 #include "platform/named_lock.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -249,5 +251,13 @@ private:
 // the phone book, then the price table (whose names join too); at least
 // "<DUMMY CONNECTION>". A price file that cannot be converted gives an
 // empty table. LAN names come from a collector that may be absent.
+// With onCorrupted, a record that cannot be decoded is reported to it and
+// reading goes on with the next; without, the reader's exception passes.
 void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,
-                             const std::string& priceFile, bool withInterfaces = true);
+                             const std::string& priceFile, bool withInterfaces = true,
+                             const std::function<void(const LTDataCorruptedException&)>& onCorrupted = {});
+// Runs passes of pass() until one ends without a corrupted record, each
+// reported to onCorrupted; the reader stands after (or, for a torn frame,
+// at) the bad frame, so every pass gets further.
+void readPastCorruption(const std::function<void()>& pass,
+                        const std::function<void(const LTDataCorruptedException&)>& onCorrupted);

@@ -1,0 +1,95 @@
+#include "frontend/viewformat.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr double MbBytes = 1048576.0;
+
+std::string printf2(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+} // namespace
+
+PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& records, const RecordFilter& filter)
+{
+    PeriodRows rows;
+    const TDateTime day = std::floor(date);
+    int year, month, dayOfMonth;
+    DecodeDate(day, year, month, dayOfMonth);
+    switch (view) {
+    case PeriodView::Day:
+        rows.start = day;
+        rows.title = FormatDateTime("dd/mm/yyyy", day);
+        rows.rowFormat = "hh.nn";
+        records.totalsFor(day, 1.0 / 24, 24, filter, rows.totals);
+        break;
+    case PeriodView::Week:
+        rows.start = day - DayOfWeek(day) + 1;
+        rows.title = FormatDateTime("dd/mm - ", rows.start) + FormatDateTime("dd/mm/yyyy", rows.start + 6);
+        rows.rowFormat = "dd/mm, ddd";
+        records.totalsFor(rows.start, 1, 7, filter, rows.totals);
+        break;
+    case PeriodView::Month:
+        rows.start = EncodeDate(year, month, 1);
+        rows.title = FormatDateTime("mmmm, yyyy", rows.start);
+        rows.rowFormat = "dd/mm, ddd";
+        records.totalsFor(rows.start, 1, DaysInAMonth(year, month), filter, rows.totals);
+        break;
+    case PeriodView::Year:
+        rows.start = EncodeDate(year, 1, 1);
+        rows.title = "Year " + FormatDateTime("yyyy", rows.start);
+        rows.rowFormat = "mmmm";
+        for (int m = 1; m <= 12; ++m) {
+            const TDateTime first = EncodeDate(year, m, 1);
+            rows.totals.push_back(records.totalFor(first, IncMonth(first, 1) - first, filter));
+        }
+        break;
+    }
+    return rows;
+}
+
+std::string sentMbCell(const Total4Period& t)
+{
+    const double mb = static_cast<double>(t.sent) / MbBytes;
+    return mb > 0 ? printf2("%.2f", mb) : "-";
+}
+
+std::string receivedMbCell(const Total4Period& t)
+{
+    const double mb = static_cast<double>(t.received) / MbBytes;
+    return mb != 0 ? printf2("%.2f", mb) : "-";
+}
+
+std::string costsCell(const Total4Period& t)
+{
+    if (t.costsUnknown)
+        return "?";
+    const double cost = t.uploadCost + t.downloadCost;
+    return cost > 0 ? printf2("%.2f", cost) : "-";
+}
+
+double truncatedMb(std::uint64_t bytes) { return std::floor(static_cast<double>(bytes) / MbBytes * 10) * 0.1; }
+
+std::string trafficText(double mb) { return printf2("%.1f Mb", mb); }
+
+std::string costText(double cost, bool costsUnknown) { return costsUnknown ? "?" : printf2("%.2f", cost); }
+
+std::string groupDigits(std::uint64_t value)
+{
+    if (value < 1000)
+        return std::to_string(value);
+    std::string text;
+    while (value > 999) {
+        char group[8];
+        std::snprintf(group, sizeof group, text.empty() ? "%.3d" : "%.3d ", static_cast<int>(value % 1000));
+        text = group + text;
+        value /= 1000;
+    }
+    return std::to_string(value) + " " + text;
+}

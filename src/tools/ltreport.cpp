@@ -1,0 +1,257 @@
+// ltreport: Linktally's history on the command line, with the rows and
+// texts of the monitor's views.
+#include "common/common.h"
+#include "common/dbglogger.h"
+#include "frontend/datamodel.h"
+#include "frontend/viewformat.h"
+#include "monitor/sharedstatreader.h"
+#include "monitor/todaytot.h"
+#include "platform/registry.h"
+#include "tools/reportformat.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr int pageSize = 24;
+
+struct Options {
+    std::string connection;
+    std::string format = "text";
+    std::string date;
+    int page = 0;
+    bool pageGiven = false; // else the last page
+};
+
+// The history as the monitor sees it: entry names, prices, the whole log.
+struct Model {
+    std::string logFile;
+    DataList entryNames;
+    Prices prices{&entryNames};
+    LogRecords records{&prices, &entryNames};
+    std::unique_ptr<RecordFilter_byConnectionName> filter;
+};
+
+void reportCorrupted(const LTDataCorruptedException& e) { std::cerr << "ltreport: cn.log: " << e.what() << "\n"; }
+
+// A file that exists but cannot be read is an error; a missing one is an
+// empty history.
+void requireReadable(const std::string& path)
+{
+    if (::access(path.c_str(), F_OK) != 0)
+        return;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw LTException("can't read " + path + ": " + std::strerror(errno));
+    ::close(fd);
+}
+
+std::string storedConnection()
+{
+    std::string name;
+    const auto key = platform::RegistryKey::open(
+        std::string("Software\\") + COMPANY_NAME + "\\" + PRODUCT_NAME + "\\" + PRODUCT_VERSION, false);
+    if (key)
+        key->readString("Connection", name);
+    return name;
+}
+
+void loadModel(Model& m, const Options& options)
+{
+    m.logFile = monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME;
+    const std::string priceFile = monitor::getDataFolder() + "/" + PRICE_FILE_NAME;
+    requireReadable(m.logFile);
+    requireReadable(priceFile);
+    loadEntryNamesAndPrices(m.entryNames, m.prices, m.logFile, priceFile, true, reportCorrupted);
+    LogReader reader(m.logFile);
+    readPastCorruption([&] { reader.readAll(m.records); }, reportCorrupted);
+    m.records.sortByStart();
+    int id = 0;
+    if (!options.connection.empty()) {
+        id = m.entryNames.findId(options.connection);
+        if (id < 0)
+            throw LTException("unknown connection '" + options.connection + "' (see 'ltreport connections')");
+    } else {
+        id = std::max(0, m.entryNames.findId(storedConnection()));
+    }
+    m.filter = std::make_unique<RecordFilter_byConnectionName>(&m.entryNames, id);
+}
+
+TDateTime dateOption(const Options& options)
+{
+    if (options.date.empty())
+        return std::floor(Now());
+    TDateTime date = 0;
+    if (!TryStrToDate(options.date, date))
+        throw LTException("'" + options.date + "' is not a valid date (give the short date of your locale, as " +
+                          DateToStr(std::floor(Now())) + ", or YYYY-MM-DD)");
+    return date;
+}
+
+ReportTable today(Model& m)
+{
+    SharedStatisticsReader live;
+    live.refresh();
+    // An empty log for TodayTotals: the records come from the model, which
+    // already read past any corrupted one.
+    TodayTotals todayTotals(m.logFile + ".none", &m.prices, &m.entryNames);
+    const TDateTime day = std::floor(Now());
+    const Total4Period total = m.records.totalFor(day, 1, *m.filter) + todayTotals.liveTotal(*m.filter, live);
+    const std::string name = m.filter->getConnectionName();
+    bool online = false;
+    for (std::uint32_t i = 0; i < live.size(); ++i)
+        online = online || name == live.getName(i);
+    ReportTable table;
+    table.heading = name + ", " + FormatDateTime("dd/mm/yyyy", day);
+    // The meter's status line: "S/R: %.2f/%.2f Mb", "Costs: %.2f" or "Costs: ?", "Online" or "Offline".
+    char traffic[96];
+    std::snprintf(traffic, sizeof traffic, "%.2f/%.2f Mb", static_cast<double>(total.sent) / 1048576.0,
+                  static_cast<double>(total.received) / 1048576.0);
+    table.summary = {{"S/R", traffic},
+                     {"Costs", costText(total.uploadCost + total.downloadCost, total.costsUnknown)},
+                     {"Status", online ? "Online" : "Offline"}};
+    return table;
+}
+
+ReportTable period(Model& m, PeriodView view, TDateTime date)
+{
+    const PeriodRows rows = computePeriod(view, date, m.records, *m.filter);
+    ReportTable table;
+    table.heading = m.filter->getConnectionName() + ", " + rows.title;
+    table.columns = {view == PeriodView::Day ? "Hour" : "Date", "Sent MB", "Rcved MB", "Costs"};
+    for (const Total4Period& t : rows.totals)
+        table.rows.push_back({FormatDateTime(rows.rowFormat, t.start), sentMbCell(t), receivedMbCell(t), costsCell(t)});
+    const Total4Period sum = sumOfTotals(rows.totals);
+    const double sentMb = truncatedMb(sum.sent), receivedMb = truncatedMb(sum.received);
+    table.summary = {{"Totals", rows.title},
+                     {"Sent", trafficText(sentMb)},
+                     {"Received", trafficText(receivedMb)},
+                     {"Both Directions", trafficText(sentMb + receivedMb)},
+                     {"Upload costs", costText(sum.uploadCost, sum.costsUnknown)},
+                     {"Download costs", costText(sum.downloadCost, sum.costsUnknown)},
+                     {"Costs", costText(sum.uploadCost + sum.downloadCost, sum.costsUnknown)}};
+    return table;
+}
+
+ReportTable log(Model& m, const Options& options)
+{
+    const LogRecordsPager pager(pageSize, m.records, *m.filter);
+    // As the view's page box: clamped to the pages there are.
+    const int page = options.pageGiven ? std::max(1, std::min(options.page, pager.getPagesCount()))
+                                       : pager.getPagesCount();
+    listOfRecords records;
+    pager.getPage(page, records);
+    ReportTable table;
+    table.heading = m.filter->getConnectionName() + ", page " + std::to_string(page) + " of " +
+                    std::to_string(pager.getPagesCount());
+    table.columns = {"Date", "Time", "Connection Name", "Phone", "Sent", "Received", "Costs"};
+    for (const LogRecord* r : records) {
+        double upload = 0, download = 0, cost = 0;
+        const bool priced = m.records.costOf(*r, upload, download, cost);
+        table.rows.push_back({FormatDateTime("dd/mm/yy", r->getStart()),
+                              FormatDateTime("hh.nn - ", r->getStart()) + FormatDateTime("hh.nn", r->getEnd()),
+                              m.records.getConnectionName(r), m.records.getPhone(r), groupDigits(r->getSent()),
+                              groupDigits(r->getReceived()), costText(cost, !priced)});
+    }
+    table.summary = {{"Page", std::to_string(page) + " of " + std::to_string(pager.getPagesCount())}};
+    return table;
+}
+
+ReportTable live()
+{
+    SharedStatisticsReader reader;
+    reader.refresh();
+    ReportTable table;
+    table.heading = "Live connections";
+    table.columns = {"Name", "Type", "Quantum sent", "Quantum received", "Raw sent", "Raw received"};
+    for (std::uint32_t i = 0; i < reader.size(); ++i)
+        table.rows.push_back({reader.getName(i), reader.getConnectionType(i) == RAS_CONNECTION ? "dial-up" : "LAN",
+                              std::to_string(reader.getQuantumSent(i)), std::to_string(reader.getQuantumReceived(i)),
+                              std::to_string(reader.getLastSent(i)), std::to_string(reader.getLastReceived(i))});
+    table.summary = {{"Service", reader.isActive() ? "active" : "not running"}};
+    return table;
+}
+
+ReportTable connections(const Model& m)
+{
+    ReportTable table;
+    table.heading = "Connections";
+    table.columns = {"Id", "Name"};
+    for (int id = 0; id < m.entryNames.size(); ++id)
+        table.rows.push_back({std::to_string(id), m.entryNames.nameOf(id)});
+    table.summary = {{"Selected", m.filter->getConnectionName()}};
+    return table;
+}
+
+ReportFormat formatOf(const std::string& name)
+{
+    return name == "csv" ? ReportFormat::Csv : name == "json" ? ReportFormat::Json : ReportFormat::Text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, ""); // month and day names, the short date
+    Options options;
+    CLI::App app{"Linktally's traffic and cost history on the command line.\n"
+                 "It reads the service's connection log (cn.log) and your prices.txt, as the monitor does."};
+    app.fallthrough();
+    app.require_subcommand(1);
+    app.add_option("-c,--connection", options.connection, "connection (entry) name; default: the monitor's choice");
+    app.add_option("-f,--format", options.format, "text, csv or json")
+        ->check(CLI::IsMember({"text", "csv", "json"}))
+        ->capture_default_str();
+    auto* todayCommand = app.add_subcommand("today", "today's traffic and costs, the live quantum included");
+    CLI::App* periodCommands[4];
+    const char* periodNames[] = {"day", "week", "month", "year"};
+    const char* periodHelp[] = {"one row per hour of the day", "one row per day of the week (Sunday first)",
+                                "one row per day of the month", "one row per month of the year"};
+    for (int i = 0; i < 4; ++i) {
+        periodCommands[i] = app.add_subcommand(periodNames[i], periodHelp[i]);
+        periodCommands[i]->add_option("date", options.date, "a day in the period (default: today)");
+    }
+    auto* logCommand = app.add_subcommand("log", "the connection log, 24 records a page");
+    auto* pageOption = logCommand->add_option("-p,--page", options.page, "page number (default: the last page)");
+    auto* liveCommand = app.add_subcommand("live", "the service's live table");
+    auto* connectionsCommand = app.add_subcommand("connections", "the connection names with their ids");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 1;
+    }
+    options.pageGiven = pageOption->count() > 0;
+    try {
+        ReportTable table;
+        if (liveCommand->parsed()) {
+            table = live();
+        } else {
+            Model model;
+            loadModel(model, options);
+            if (todayCommand->parsed())
+                table = today(model);
+            else if (logCommand->parsed())
+                table = log(model, options);
+            else if (connectionsCommand->parsed())
+                table = connections(model);
+            for (int i = 0; i < 4; ++i)
+                if (periodCommands[i]->parsed())
+                    table = period(model, static_cast<PeriodView>(i), dateOption(options));
+        }
+        writeReport(std::cout, table, formatOf(options.format));
+        return std::cout.good() ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << "ltreport: " << e.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,21 @@
+// ltreport's output: one table (a heading, columns, rows and a summary of
+// named values) written as aligned text, CSV or JSON.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ReportTable {
+    std::string heading;
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::pair<std::string, std::string>> summary;
+};
+
+enum class ReportFormat { Text, Csv, Json };
+
+void writeReport(std::ostream& out, const ReportTable& table, ReportFormat format);
+// One CSV field, quoted when it holds a comma, quote or line break.
+std::string csvField(const std::string& text);

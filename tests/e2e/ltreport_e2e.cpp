@@ -1,0 +1,135 @@
+// The real ltreport on a generated log and price file.
+#include "common/conlogger.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace {
+
+const TDateTime day = EncodeDate(2026, 12, 8); // a Tuesday
+const std::uint64_t Mb = 1048576;
+
+struct Output {
+    int status;
+    std::string out, err;
+};
+
+// A user with a history: eth0 priced from 1 December, isp never priced.
+struct History {
+    std::string root = testenv::freshFolder("ltreport");
+    testenv::ScopedEnv common{"LINKTALLY_COMMON_APPDATA", (root + "/common").c_str()};
+    testenv::ScopedEnv data{"XDG_DATA_HOME", (root + "/data").c_str()};
+    testenv::ScopedEnv config{"XDG_CONFIG_HOME", (root + "/config").c_str()};
+    testenv::ScopedEnv peers{"LINKTALLY_PPP_PEERS", root.c_str()};
+    testenv::ScopedEnv noTable{"LINKTALLY_IPHLPAPI", "/nonexistent"};
+    std::string logPath = root + "/common/Tarnwick Software/Linktally/1.3.1/cn.log";
+
+    History()
+    {
+        std::filesystem::create_directories(root + "/common/Tarnwick Software/Linktally/1.3.1");
+        std::filesystem::create_directories(root + "/data/Tarnwick Software/Linktally/1.3.1");
+        std::ofstream(root + "/data/Tarnwick Software/Linktally/1.3.1/prices.txt") << "eth0\n1\n2026-12-01 1 2\n";
+        ConnectionLogger log(nullptr, logPath);
+        log.logLANConnection("eth0", day + EncodeTime(10, 15, 0, 0), day + EncodeTime(11, 0, 1, 0), 3 * Mb / 2, Mb / 2);
+        log.logRASConnection("isp", "modem", "USR", "555 1234", "joe", day + 0.5, day + 0.51, Mb, 0);
+        for (int i = 0; i < 29; ++i)
+            log.logLANConnection("eth0", day + 1 + i / 24.0, day + 1 + i / 24.0 + 0.01, 1234567, 0);
+    }
+
+    Output run(const std::string& arguments) const
+    {
+        const std::string out = root + "/out", err = root + "/err";
+        const int status = std::system((std::string(LTREPORT) + " " + arguments + " >'" + out + "' 2>'" + err + "'").c_str());
+        return {WEXITSTATUS(status), testenv::readFile(out), testenv::readFile(err)};
+    }
+};
+
+} // namespace
+
+TEST(Ltreport, shows_the_hours_of_a_day_in_text_and_csv_with_the_views_texts)
+{
+    History h;
+    const Output text = h.run("--connection eth0 day 2026-12-08");
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("eth0, 08/12/2026\nHour   Sent MB  Rcved MB  Costs\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\n10.00     1.50      0.50   2.50\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\n09.00        -         -      -\n"), std::string::npos);
+    EXPECT_NE(text.out.find("\nBoth Directions: 2.0 Mb\n"), std::string::npos);
+    EXPECT_NE(text.out.find("\nCosts:           2.50\n"), std::string::npos);
+
+    const Output csv = h.run("--connection isp --format csv day 2026-12-08");
+    EXPECT_NE(csv.out.find("Hour,Sent MB,Rcved MB,Costs\r\n"), std::string::npos);
+    EXPECT_NE(csv.out.find("\r\n12.00,1.00,-,?\r\n"), std::string::npos) << csv.out;
+}
+
+TEST(Ltreport, gives_weeks_months_and_years_as_json)
+{
+    History h;
+    const Output week = h.run("-c eth0 week 2026-12-08 --format json");
+    ASSERT_EQ(week.status, 0) << week.err;
+    const auto json = nlohmann::json::parse(week.out);
+    ASSERT_EQ(json["rows"].size(), 7u);
+    EXPECT_EQ(json["rows"][0]["Date"], "06/12, Sun");
+    EXPECT_EQ(json["rows"][2]["Sent MB"], "1.50");
+    EXPECT_EQ(json["summary"]["Totals"], "06/12 - 12/12/2026");
+    const auto year = nlohmann::json::parse(h.run("-c eth0 -f json year 2026-02-01").out);
+    ASSERT_EQ(year["rows"].size(), 12u);
+    EXPECT_EQ(year["rows"][11]["Date"], "December");
+    EXPECT_EQ(year["summary"]["Totals"], "Year 2026");
+    EXPECT_EQ(nlohmann::json::parse(h.run("-c eth0 -f json month 2024-02-10").out)["rows"].size(), 29u);
+}
+
+TEST(Ltreport, pages_the_log_as_the_log_view_and_clamps_the_page)
+{
+    History h;
+    const Output last = h.run("-c eth0 log");
+    ASSERT_EQ(last.status, 0) << last.err;
+    EXPECT_NE(last.out.find("eth0, page 2 of 2\n"), std::string::npos);
+    EXPECT_NE(last.out.find("1 234 567"), std::string::npos);
+    EXPECT_NE(h.run("-c eth0 log --page 0").out.find("page 1 of 2"), std::string::npos);
+    EXPECT_NE(h.run("-c eth0 log --page 99").out.find("page 2 of 2"), std::string::npos);
+    const Output isp = h.run("-c isp -f csv log");
+    EXPECT_NE(isp.out.find(",isp,555 1234,1 048 576,0,?\r\n"), std::string::npos) << isp.out;
+}
+
+TEST(Ltreport, reports_bad_input_and_reads_past_a_corrupted_record)
+{
+    History h;
+    const Output badDate = h.run("day 31/31/2026");
+    EXPECT_EQ(badDate.status, 1);
+    EXPECT_NE(badDate.err.find("'31/31/2026' is not a valid date"), std::string::npos);
+    const Output unknown = h.run("--connection nobody today");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "ltreport: unknown connection 'nobody' (see 'ltreport connections')\n");
+    EXPECT_EQ(h.run("--format xml connections").status, 1);
+
+    std::vector<unsigned char> bytes = testenv::readBytes(h.logPath);
+    bytes[2] ^= 0x05; // the first record's type byte
+    testenv::writeBytes(h.logPath, bytes);
+    const Output corrupted = h.run("-c eth0 -f csv log --page 1");
+    EXPECT_EQ(corrupted.status, 0);
+    EXPECT_NE(corrupted.err.find("ltreport: cn.log: LogRecordBuffer::Unpack - data corrupted - wrong connection type"),
+              std::string::npos);
+    EXPECT_NE(corrupted.out.find("09/12/26,00.00 - 00.14,eth0"), std::string::npos) << corrupted.out;
+}
+
+TEST(Ltreport, words_today_as_the_meters_status_line)
+{
+    History h;
+    {
+        ConnectionLogger log(nullptr, h.logPath);
+        const TDateTime now = Now();
+        log.logLANConnection("wlan0", now - 0.0001, now, 2 * Mb, Mb / 4); // today, whatever day that is
+    }
+    const Output today = h.run("-c wlan0 today");
+    ASSERT_EQ(today.status, 0) << today.err;
+    EXPECT_NE(today.out.find("\nS/R: 2.00/0.25 Mb\nCosts: ?\nStatus: Offline\n"), std::string::npos) << today.out;
+    const Output connections = h.run("-f csv connections");
+    EXPECT_NE(connections.out.find("0,eth0\r\n1,isp\r\n"), std::string::npos) << connections.out;
+}
