@@ -1,11 +1,16 @@
 // The connection log at the size of ten years of ten LAN interfaces:
 // appending records, reading them all into the monitor's model, and the
-// plain sequential read of the same file as the baseline.
+// plain sequential read of the same file as the baseline; then the views
+// over that model (a year of months, a month of days) and a meter tick of
+// today's totals.
 //
 //   build/dev/bin/logreader_bench
 #include "common/conlogger.h"
 #include "common/datetime.h"
 #include "frontend/datamodel.h"
+#include "frontend/viewformat.h"
+#include "monitor/sharedstatreader.h"
+#include "monitor/todaytot.h"
 #include "heapcount.h"
 
 #include <benchmark/benchmark.h>
@@ -101,6 +106,58 @@ void BM_ConnectionLoggerAppend(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ConnectionLoggerAppend);
+
+// The whole log in the model, as the totals window holds it.
+struct Loaded {
+    DataList entryNames;
+    Prices prices{&entryNames};
+    LogRecords records{&prices, &entryNames};
+    std::unique_ptr<RecordFilter_byConnectionName> filter;
+    Loaded()
+    {
+        LogReader(workspace().logPath).readAll(records);
+        filter = std::make_unique<RecordFilter_byConnectionName>(&entryNames, entryNames.findId("enp3s0"));
+        prices.setPrice(filter->getConnectionId(), EncodeDate(2016, 1, 1), 0.01, 0.02);
+        prices.setPrice(filter->getConnectionId(), EncodeDate(2020, 1, 1), 0.005, 0.01);
+    }
+};
+
+Loaded& loaded()
+{
+    static Loaded model;
+    return model;
+}
+
+void BM_YearView(benchmark::State& state)
+{
+    Loaded& m = loaded();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(computePeriod(PeriodView::Year, EncodeDate(2023, 5, 1), m.records, *m.filter));
+}
+BENCHMARK(BM_YearView)->Unit(benchmark::kMicrosecond);
+
+void BM_MonthView(benchmark::State& state)
+{
+    Loaded& m = loaded();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(computePeriod(PeriodView::Month, EncodeDate(2023, 5, 1), m.records, *m.filter));
+}
+BENCHMARK(BM_MonthView)->Unit(benchmark::kMicrosecond);
+
+void BM_TodayTotalsTick(benchmark::State& state)
+{
+    Loaded& m = loaded();
+    SetFixedNow(EncodeDate(2023, 5, 14) + 0.5); // a day inside the log: 240 records
+    TodayTotals today(workspace().logPath, &m.prices, &m.entryNames);
+    SharedStatisticsReader live;
+    live.refresh();
+    for (auto _ : state) {
+        today.update(false);
+        benchmark::DoNotOptimize(today.getTotals(*m.filter, live));
+    }
+    ClearFixedNow();
+}
+BENCHMARK(BM_TodayTotalsTick);
 
 } // namespace
 

@@ -38,7 +38,7 @@ private:
     MIB_IFTABLE* table() const { return reinterpret_cast<MIB_IFTABLE*>(buffer.get()); }
     void allocate(ULONG size);
 
-    DbgLogger* dbgLogger;
+    [[maybe_unused]] DbgLogger* dbgLogger; // kept, as every component keeps it; nothing is traced here
     platform::DynamicLibrary library;
     GetIfTableFn imported_GetIfTable = nullptr;
     std::unique_ptr<DWORD[]> buffer; // DWORDs keep the table aligned

@@ -14,6 +14,13 @@ namespace {
 
 constexpr std::size_t bufferSize = 64 * 1024;
 
+// NLMSG_OK without its signed/unsigned comparison.
+bool messageFits(const nlmsghdr* message, int left)
+{
+    return left >= static_cast<int>(sizeof(nlmsghdr)) && message->nlmsg_len >= sizeof(nlmsghdr) &&
+           message->nlmsg_len <= static_cast<unsigned>(left);
+}
+
 void copyCounters(const rtnl_link_stats64& s, LinkCounters& c)
 {
     c.rxBytes = s.rx_bytes;
@@ -169,7 +176,7 @@ template <class OnMessage> bool Socket::receive(OnMessage&& onMessage)
         if (got <= 0)
             return false;
         int left = static_cast<int>(got);
-        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.data()); NLMSG_OK(message, left);
+        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.data()); messageFits(message, left);
              message = NLMSG_NEXT(message, left)) {
             if (message->nlmsg_seq != sequence)
                 continue; // an answer to an earlier, abandoned request
@@ -261,7 +268,7 @@ Socket::Drain Socket::drain(const std::function<void(const Link&, bool deleted)>
         if (got == 0)
             return result;
         int left = static_cast<int>(got);
-        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.data()); NLMSG_OK(message, left);
+        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.data()); messageFits(message, left);
              message = NLMSG_NEXT(message, left)) {
             if (message->nlmsg_type != RTM_NEWLINK && message->nlmsg_type != RTM_DELLINK)
                 continue;

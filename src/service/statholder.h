@@ -45,7 +45,7 @@ private:
     DbgLogger* dbgLogger;
     RasConBuffer& conBuffer;
     LanStatisticsCollector lanCollector;
-    ConnectionLogger* conLogger;
+    [[maybe_unused]] ConnectionLogger* conLogger; // held for the owner; the collector writes the log
     RAS_STATS rasStats{};
     std::vector<std::unique_ptr<Connection>> connections;
     int passNumber = 0;
