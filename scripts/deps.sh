@@ -16,3 +16,14 @@ ensure_packages() {
 
 # What building and testing needs.
 BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime libcli11-dev nlohmann-json3-dev)
+
+# A second locale for the tests that read and write regional dates (CI only:
+# it changes the machine's locale list).
+ensure_test_locale() {
+    [ -n "${CI:-}" ] && [ "$(id -u)" -eq 0 ] || return 0
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf8$' && return 0
+    ensure_packages locales
+    sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+}

@@ -18,6 +18,7 @@ case "${1:-}" in
 esac
 
 ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_test_locale
 cmake --preset "$preset"
 cmake --build --preset "$preset"
 ctest --preset "$preset"

@@ -34,6 +34,7 @@ void SharedStatisticsReader::reset()
 
 void SharedStatisticsReader::refresh()
 {
+    LT_ASSERT_TEXT(isMappingOk() || !mapping.hasHandle(), "isMappingOk() || (hFileMap == NULL)");
     if (!isMappingOk())
         open();
     if (isMappingOk()) {

@@ -38,7 +38,8 @@ private:
     void reset();
     const SharedStatEntry& entry(std::uint32_t index) const;
 
-    platform::SharedMemory mapping;
+    // Declared so that view and mapping close before the mutex.
     platform::NamedLock mutex;
+    platform::SharedMemory mapping;
     SharedStatData copy{};
 };

@@ -22,6 +22,8 @@ sigset_t stopSignals()
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
+    // A closed terminal ends a foreground run too: with its last records.
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -52,12 +54,9 @@ StopRequests::StopRequests()
         throw LTException("Can't watch for stop requests", errno);
 }
 
-StopRequests::~StopRequests()
-{
-    fd.reset();
-    const sigset_t set = stopSignals();
-    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-}
+// The signals stay blocked: a second stop request during the teardown must
+// not kill the process after its last records were written.
+StopRequests::~StopRequests() = default;
 
 bool StopRequests::pending()
 {

@@ -8,8 +8,9 @@
 
 namespace platform {
 
-// Blocks SIGTERM and SIGINT for the calling thread and every thread it
-// starts afterwards (build it first), and reads them from a signalfd.
+// Blocks SIGTERM, SIGINT and SIGHUP for the calling thread and every thread
+// it starts afterwards (build it first), and reads them from a signalfd.
+// They stay blocked: the program is ending once one arrived.
 class StopRequests {
 public:
     StopRequests();

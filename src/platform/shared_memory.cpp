@@ -24,10 +24,20 @@ bool takeOwnership(int fd)
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
             return true;
         if (errno != EWOULDBLOCK && errno != EINTR)
-            return false;
+            throw LTException("Can't create FileMapping", errno);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+// Whether the locked file is still the one the name stands for: a stopping
+// owner removes the name before it lets go, and a block without a name is
+// one no reader finds.
+bool stillNamed(int fd, const std::string& path)
+{
+    struct stat opened {}, named {};
+    return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 } // namespace
@@ -47,15 +57,28 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
     close();
     path = namedObjectPath(name);
     const mode_t mode = creationMode(attributes);
-    UniqueFd file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, mode));
-    if (!file)
-        throw LTException("Can't create FileMapping", errno);
-    if (!takeOwnership(file.get()))
-        throw LTException("FileMapping already exists!");
-    // New, or left by an owner that died: either way it starts zeroed.
+    UniqueFd file;
+    for (int attempt = 0;; ++attempt) {
+        file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, mode));
+        if (!file)
+            throw LTException("Can't create FileMapping", errno);
+        if (!takeOwnership(file.get()))
+            throw LTException("FileMapping already exists!");
+        if (stillNamed(file.get(), path))
+            break;
+        if (attempt == 5)
+            throw LTException("Can't create FileMapping", EAGAIN);
+    }
+    // New, or left by an owner that died: either way it starts zeroed. The
+    // pages are allocated now, so that a full /dev/shm is an error here and
+    // not a SIGBUS at the first write through the mapping.
     ::fchmod(file.get(), mode);
-    if (::ftruncate(file.get(), 0) != 0 || ::ftruncate(file.get(), static_cast<off_t>(size)) != 0)
+    if (::ftruncate(file.get(), 0) != 0)
         throw LTException("Can't create FileMapping", errno);
+    if (const int error = ::posix_fallocate(file.get(), 0, static_cast<off_t>(size)); error != 0) {
+        ::unlink(path.c_str());
+        throw LTException("Can't create FileMapping", error);
+    }
     void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, file.get(), 0);
     if (mapped == MAP_FAILED)
         throw LTException("MapViewOfFile failed!", errno);
@@ -74,9 +97,11 @@ bool SharedMemory::openReadOnly(const std::string& name, std::size_t size)
             throw LTException("Can't open FileMapping. Access denied!");
         return false;
     }
-    // A block still being made is shorter: mapping past its end would fault.
+    // A block still being made is shorter, and one whose pages were never
+    // allocated (a full /dev/shm) would fault when read: neither is a block.
     struct stat st {};
-    if (::fstat(file.get(), &st) != 0 || static_cast<std::size_t>(st.st_size) < size)
+    if (::fstat(file.get(), &st) != 0 || static_cast<std::size_t>(st.st_size) < size ||
+        static_cast<std::size_t>(st.st_blocks) * 512 < size)
         return false;
     void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, file.get(), 0);
     if (mapped == MAP_FAILED)

@@ -36,6 +36,7 @@ public:
     void close();
 
     bool isMapped() const { return view != nullptr; }
+    bool hasHandle() const { return static_cast<bool>(fd); }
     void* data() const { return view; }
 
 private:

@@ -48,11 +48,18 @@ StatisticsCollector::StatisticsCollector(DbgLogger* dbgLogger, ConnectionLogger*
 StatisticsCollector::~StatisticsCollector()
 {
     stopAndWait();
-    // The block is inactive by now (AfterLoop); its name goes, so that the
-    // next service makes a block of its own even while monitors still hold
-    // this one.
-    if (sharedStat)
-        mapping.removeName();
+    // The block is inactive by now (AfterLoop); its name goes, under the
+    // mutex, so that the next service makes a block of its own even while
+    // monitors still hold this one.
+    if (sharedStat) {
+        try {
+            platform::NamedLockGuard locked(*mutex);
+            mapping.removeName();
+            mapping.close();
+        } catch (const LTException&) {
+            mapping.removeName(); // without the mutex rather than not at all
+        }
+    }
 }
 
 void StatisticsCollector::createSharedStatistics()

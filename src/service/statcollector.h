@@ -36,8 +36,9 @@ private:
 
     ConnectionLogger* conLogger;
     std::unique_ptr<StatisticsHolder> statHolder;
-    platform::SharedMemory mapping;
+    // Declared so that they close in the order view and mapping, mutex, holder.
     std::unique_ptr<platform::NamedLock> mutex;
+    platform::SharedMemory mapping;
     SharedStatData* sharedStat = nullptr;
     int logCounter = 0;
 };

@@ -81,6 +81,7 @@ public:
         ::kill(pid, signal);
         return wait();
     }
+    void signal(int number) { ::kill(pid, number); }
     int wait()
     {
         int status = 0;
@@ -244,7 +245,22 @@ TEST(LtsrvcEndToEnd, refuses_a_second_instance_and_restarts_after_being_killed)
 
     Service restarted(testenv::freshFolder("restarted"));
     ASSERT_TRUE(eventually([&] { reader.refresh(); return reader.isActive(); })) << restarted.errors();
-    EXPECT_EQ(restarted.kill(SIGTERM), 0);
+    restarted.signal(SIGTERM);
+    EXPECT_EQ(restarted.kill(SIGTERM), 0); // a second stop request changes nothing
+}
+
+TEST(LtsrvcEndToEnd, fails_with_a_message_when_dev_shm_is_full)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    const std::string ipc = testenv::freshFolder("full-ipc");
+    ASSERT_TRUE(netns::sh("mount -t tmpfs -o size=4k tmpfs '" + ipc + "'"));
+    testenv::ScopedEnv ipcEnv("LINKTALLY_IPC_DIR", ipc.c_str());
+    std::ofstream(ipc + "/filler") << std::string(64 * 1024, 'x'); // fills it
+    Service service(setup.folder);
+    EXPECT_EQ(service.wait(), 1);
+    EXPECT_EQ(service.errors().rfind("ltsrvc: Can't create FileMapping Error code: 28.", 0), 0u) << service.errors();
+    netns::sh("umount '" + ipc + "'");
 }
 
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)

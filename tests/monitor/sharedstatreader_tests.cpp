@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 #include <cstring>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -98,4 +99,30 @@ TEST(SharedStatisticsReader, treats_the_block_of_a_killed_service_as_inactive_an
     Block restarted; // takes the ownerless block over, zeroed
     EXPECT_EQ(restarted.data->active, 0);
     EXPECT_EQ(restarted.data->size, 0u);
+}
+
+TEST(SharedMemory, does_not_take_over_a_block_whose_owner_removes_it_while_it_waits)
+{
+    Isolated isolated;
+    auto owner = std::make_unique<Block>();
+    const pid_t successor = ::fork();
+    if (successor == 0) {
+        owner->memory.close(); // the copy fork made would keep the owner's lock alive
+        Block block;           // waits for the owner's lock, then must find the name gone
+        block.publish(7, "eth1", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    ::usleep(10 * 1000); // the successor has opened the old file and retries
+    owner->memory.removeName();
+    owner.reset();
+    SharedStatisticsReader reader;
+    bool found = false;
+    for (int i = 0; i < 100 && !found; ++i, ::usleep(10 * 1000)) {
+        reader.refresh();
+        found = reader.size() == 1;
+    }
+    ::kill(successor, SIGKILL);
+    ::waitpid(successor, nullptr, 0);
+    EXPECT_TRUE(found) << "the successor owns a block nobody can find";
 }

@@ -168,3 +168,23 @@ TEST_F(Collector, refuses_to_start_while_another_service_owns_the_table)
         EXPECT_STREQ(e.what(), "FileMapping already exists!");
     }
 }
+
+TEST_F(Collector, leaves_no_record_for_a_connection_that_ended_before_its_first_sample_nor_at_an_idle_stop)
+{
+    ras.connections = {{42, "isp"}};
+    ras.statistics[42] = {ERROR_NO_CONNECTION, 0, 0};
+    buffer.refresh();
+    start();
+    pass(); // created and ended in the same pass
+    pass(); // still listed by the buffer: again
+    EXPECT_EQ(table().size, 0u);
+    EXPECT_EQ(table().logVersion, 2); // handed to the logger, though it wrote nothing
+    EXPECT_TRUE(records().empty());
+    ras.connections.clear();
+    buffer.refresh();
+    pass();
+    collector->setStopped(true);
+    collector->Start();
+    collector->WaitFor();
+    EXPECT_EQ(table().logVersion, 2); // no connection at the stop: unchanged
+}
