@@ -31,16 +31,7 @@ void setUp()
     ::setenv("LINKTALLY_IPC_DIR", folder.c_str(), 1);
     ::setenv("LINKTALLY_PPP_RUNDIR", folder.c_str(), 1);
     ::setenv("LINKTALLY_PPP_PEERS", folder.c_str(), 1);
-    const std::string why = netns::enterPrivate();
-    if (!why.empty()) {
-        std::fprintf(stderr, "Not in a private namespace (%s): measuring this machine's interfaces.\n", why.c_str());
-        return;
-    }
-    for (int pair = 0; pair < 5; ++pair) {
-        const std::string a = "lb" + std::to_string(2 * pair), b = "lb" + std::to_string(2 * pair + 1);
-        netns::sh("ip link add " + a + " type veth peer name " + b + " && ip link set " + a + " up && ip link set " + b +
-                  " up");
-    }
+    netns::enterPrivateWithVethPairs(5);
 }
 
 void BM_CollectorPass(benchmark::State& state)

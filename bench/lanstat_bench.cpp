@@ -23,16 +23,7 @@ std::vector<std::string> interfaces;
 
 void setUp()
 {
-    const std::string why = netns::enterPrivate();
-    if (why.empty()) {
-        for (int pair = 0; pair < 5; ++pair) {
-            const std::string a = "lb" + std::to_string(2 * pair), b = "lb" + std::to_string(2 * pair + 1);
-            netns::sh("ip link add " + a + " type veth peer name " + b + " && ip link set " + a + " up && ip link set " +
-                      b + " up");
-        }
-    } else {
-        std::fprintf(stderr, "Not in a private namespace (%s): measuring this machine's interfaces.\n", why.c_str());
-    }
+    netns::enterPrivateWithVethPairs(5);
     LanStatisticsCollector collector(nullptr, false);
     collector.refresh();
     for (int i = 0; i < collector.count(); ++i)

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -37,6 +38,20 @@ std::string enterPrivate()
 }
 
 bool sh(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::string enterPrivateWithVethPairs(int pairs)
+{
+    const std::string why = enterPrivate();
+    if (!why.empty()) {
+        std::fprintf(stderr, "Not in a private namespace (%s): measuring this machine's interfaces.\n", why.c_str());
+        return why;
+    }
+    for (int pair = 0; pair < pairs; ++pair) {
+        const std::string a = "lb" + std::to_string(2 * pair), b = "lb" + std::to_string(2 * pair + 1);
+        sh("ip link add " + a + " type veth peer name " + b + " && ip link set " + a + " up && ip link set " + b + " up");
+    }
+    return {};
+}
 
 bool sendFrames(const std::string& interfaceName, int count, int size)
 {

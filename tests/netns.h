@@ -12,6 +12,10 @@ namespace netns {
 std::string enterPrivate();
 // Runs a shell command; true when it exited with 0.
 bool sh(const std::string& command);
+// The benchmarks' machine: a private namespace with `pairs` veth pairs up
+// (lb0/lb1, lb2/lb3 ...). Returns why not (it then leaves the machine's own
+// interfaces in place and says so on standard error).
+std::string enterPrivateWithVethPairs(int pairs);
 // Sends count raw Ethernet frames of size bytes out of an interface.
 bool sendFrames(const std::string& interfaceName, int count, int size);
 
