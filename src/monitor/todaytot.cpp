@@ -36,12 +36,18 @@ void TodayTotals::update(bool changed)
 
 Total4Period TodayTotals::liveTotal(const RecordFilter& filter, const SharedStatisticsReader& reader) const
 {
+    return liveTotalOn(day, filter, reader, *prices, *entryNames);
+}
+
+Total4Period TodayTotals::liveTotalOn(TDateTime day, const RecordFilter& filter, const SharedStatisticsReader& reader,
+                                      const Prices& prices, const DataList& entryNames)
+{
     Total4Period live;
     live.start = day;
     const auto* byName = dynamic_cast<const RecordFilter_byConnectionName*>(&filter);
     if (!byName)
         return live;
-    const std::string& name = entryNames->nameOf(byName->getConnectionId());
+    const std::string& name = entryNames.nameOf(byName->getConnectionId());
     for (std::uint32_t i = 0; i < reader.size(); ++i) {
         if (name == reader.getName(i)) {
             live.sent += reader.getQuantumSent(i);
@@ -49,7 +55,7 @@ Total4Period TodayTotals::liveTotal(const RecordFilter& filter, const SharedStat
         }
     }
     double uploadPrice = 0, downloadPrice = 0;
-    if (prices->getPrice(byName->getConnectionId(), day, uploadPrice, downloadPrice)) {
+    if (prices.getPrice(byName->getConnectionId(), day, uploadPrice, downloadPrice)) {
         live.uploadCost = costOfBytes(live.sent, uploadPrice);
         live.downloadCost = costOfBytes(live.received, downloadPrice);
     } else {

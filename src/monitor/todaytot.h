@@ -22,6 +22,10 @@ public:
     // log is read on from where the last read stopped.
     void update(bool changed);
     Total4Period liveTotal(const RecordFilter& filter, const SharedStatisticsReader& reader) const;
+    // The live part for any day: the connection's rows of the live table,
+    // priced at that day's midnight.
+    static Total4Period liveTotalOn(TDateTime day, const RecordFilter& filter, const SharedStatisticsReader& reader,
+                                    const Prices& prices, const DataList& entryNames);
     Total4Period getTotals(const RecordFilter& filter, const SharedStatisticsReader& reader) const;
     TDateTime getDay() const { return day; }
     const LogRecords& records() const { return *logRecords; }

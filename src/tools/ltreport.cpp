@@ -101,11 +101,11 @@ ReportTable today(Model& m)
 {
     SharedStatisticsReader live;
     live.refresh();
-    // An empty log for TodayTotals: the records come from the model, which
-    // already read past any corrupted one.
-    TodayTotals todayTotals(m.logFile + ".none", &m.prices, &m.entryNames);
+    // Today's records from the model, which already read past any corrupted
+    // one, and the live part as the meter adds it.
     const TDateTime day = std::floor(Now());
-    const Total4Period total = m.records.totalFor(day, 1, *m.filter) + todayTotals.liveTotal(*m.filter, live);
+    const Total4Period total = m.records.totalFor(day, 1, *m.filter) +
+                               TodayTotals::liveTotalOn(day, *m.filter, live, m.prices, m.entryNames);
     const std::string name = m.filter->getConnectionName();
     bool online = false;
     for (std::uint32_t i = 0; i < live.size(); ++i)
