@@ -156,7 +156,7 @@ TEST(LtsrvcEndToEnd, logs_one_record_per_connection_and_hour_with_the_kernels_by
     std::ofstream(setup.folder + "/myisp") << "user joe\nconnect 'chat -v \"\" ATDT5551234'\n";
 
     // A faked hour lasts six real seconds.
-    Service service(setup.folder, "@2026-12-08 10:50:00 x600");
+    Service service(setup.folder, "@2026-12-08 10:30:00 x600"); // three real seconds before 11:00
     SharedStatisticsReader reader;
     std::vector<std::int32_t> versions;
     auto refresh = [&] {
