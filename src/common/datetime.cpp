@@ -167,9 +167,59 @@ char separatorOf(const char* pattern, char fallback)
             continue;
         }
         if (*p != ' ' && !std::isalpha(static_cast<unsigned char>(*p)))
-            return *p;
+            return std::ispunct(static_cast<unsigned char>(*p)) ? *p : fallback; // one ASCII mark, or none
     }
     return fallback;
+}
+
+} // namespace
+
+namespace {
+
+// The numeric date pattern of the locale: the fields 'd', 'm', 'y' in the
+// locale's order, joined by its separator when that is one ASCII mark
+// ("%d. %m. %Y" gives "d.m.y"). A locale whose date has words or other
+// marks between the fields ("%Y년 %m월 %d일") writes ISO instead, so that
+// the text has no blanks and reads back the same.
+struct DatePattern {
+    std::string text; // e.g. "m/d/y" or "d.m.y"
+};
+
+DatePattern localeDatePattern()
+{
+    std::string format = nl_langinfo(D_FMT);
+    for (const auto& [shorthand, full] : {std::pair<std::string, std::string>{"%F", "%Y-%m-%d"}, {"%D", "%m/%d/%y"}})
+        for (std::size_t at = format.find(shorthand); at != std::string::npos; at = format.find(shorthand))
+            format.replace(at, 2, full);
+    std::string fields, separator;
+    bool mixed = false;
+    std::string between;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            const char c = format[++i];
+            const char field = c == 'd' || c == 'e' ? 'd' : c == 'm' ? 'm' : c == 'y' || c == 'Y' ? 'y' : 0;
+            if (!field)
+                continue;
+            if (!fields.empty()) {
+                std::string mark;
+                for (const char b : between)
+                    if (b != ' ')
+                        mark += b;
+                if (separator.empty())
+                    separator = mark;
+                mixed = mixed || mark != separator;
+            }
+            between.clear();
+            fields += field;
+        } else if (!fields.empty()) {
+            between += format[i];
+        }
+    }
+    const bool simple = separator.size() == 1 && std::ispunct(static_cast<unsigned char>(separator[0])) && !mixed;
+    if (fields.size() != 3 || !simple || fields.find('d') == std::string::npos ||
+        fields.find('m') == std::string::npos || fields.find('y') == std::string::npos)
+        return {"y-m-d"};
+    return {std::string{fields[0], separator[0], fields[1], separator[0], fields[2]}};
 }
 
 } // namespace
@@ -177,11 +227,15 @@ char separatorOf(const char* pattern, char fallback)
 FormatSettings FormatSettings::fromLocale()
 {
     FormatSettings settings;
-    settings.dateSeparator = separatorOf(nl_langinfo(D_FMT), '/');
+    const std::string pattern = localeDatePattern().text;
+    settings.dateSeparator = pattern[1];
     settings.timeSeparator = separatorOf(nl_langinfo(T_FMT), ':');
     for (int i = 0; i < 12; ++i) {
         settings.shortMonthNames[i] = nl_langinfo(static_cast<nl_item>(ABMON_1 + i));
-        settings.longMonthNames[i] = nl_langinfo(static_cast<nl_item>(MON_1 + i));
+        // The standalone form ("Январь"), as titles and rows show a month
+        // on its own; languages without one give the usual name.
+        const char* standalone = nl_langinfo(static_cast<nl_item>(ALTMON_1 + i));
+        settings.longMonthNames[i] = standalone && standalone[0] ? standalone : nl_langinfo(static_cast<nl_item>(MON_1 + i));
     }
     for (int i = 0; i < 7; ++i) {
         settings.shortDayNames[i] = nl_langinfo(static_cast<nl_item>(ABDAY_1 + i));
@@ -286,50 +340,7 @@ std::string FormatDateTime(std::string_view format, TDateTime dateTime)
 
 namespace {
 
-// The numeric date pattern of the locale: fields 'd', 'm', 'y' in order,
-// with the separators between them.
-struct DatePattern {
-    std::string text; // e.g. "m/d/y" or "d.m.y"
-};
-
-DatePattern localeDatePattern()
-{
-    DatePattern pattern;
-    const std::string format = nl_langinfo(D_FMT);
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] != '%' || i + 1 == format.size()) {
-            pattern.text += format[i];
-            continue;
-        }
-        switch (format[++i]) {
-        case 'd':
-        case 'e':
-            pattern.text += 'd';
-            break;
-        case 'm':
-            pattern.text += 'm';
-            break;
-        case 'y':
-        case 'Y':
-            pattern.text += 'y';
-            break;
-        case 'F':
-            pattern.text += "y-m-d";
-            break;
-        case 'D':
-            pattern.text += "m/d/y";
-            break;
-        default:
-            break;
-        }
-    }
-    if (pattern.text.find('d') == std::string::npos || pattern.text.find('m') == std::string::npos ||
-        pattern.text.find('y') == std::string::npos)
-        pattern.text = "y-m-d";
-    return pattern;
-}
-
-bool parseWithPattern(std::string_view text, const std::string& pattern, TDateTime& date)
+bool parseWithPattern(std::string_view text, const std::string& pattern, TDateTime& date, bool fourDigitYear)
 {
     int year = -1, month = -1, day = -1;
     std::size_t at = 0;
@@ -345,7 +356,7 @@ bool parseWithPattern(std::string_view text, const std::string& pattern, TDateTi
         while (at < text.size() && at - begin < 4 && std::isdigit(static_cast<unsigned char>(text[at])))
             value = value * 10 + (text[at++] - '0');
         const std::size_t digits = at - begin;
-        if (digits == 0 || (field != 'y' && digits > 2) || (field == 'y' && digits != 2 && digits != 4))
+        if (digits == 0 || (field != 'y' && digits > 2) || (field == 'y' && digits != 4 && (fourDigitYear || digits != 2)))
             return false;
         if (field == 'y')
             year = digits == 2 ? 2000 + value : value;
@@ -379,5 +390,5 @@ std::string DateToStr(TDateTime date)
 
 bool TryStrToDate(std::string_view text, TDateTime& date)
 {
-    return parseWithPattern(text, localeDatePattern().text, date) || parseWithPattern(text, "y-m-d", date);
+    return parseWithPattern(text, localeDatePattern().text, date, false) || parseWithPattern(text, "y-m-d", date, true);
 }

@@ -522,7 +522,8 @@ void readPastCorruption(const std::function<void()>& pass,
 
 void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,
                              const std::string& priceFile, bool withInterfaces,
-                             const std::function<void(const LTDataCorruptedException&)>& onCorrupted)
+                             const std::function<void(const LTDataCorruptedException&)>& onCorrupted,
+                             std::string* priceFileError)
 {
     if (withInterfaces)
         addInterfaceNames(entryNames);
@@ -534,8 +535,10 @@ void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::st
     addPhoneBookNames(entryNames);
     try {
         prices.load(priceFile);
-    } catch (const LTException&) {
+    } catch (const LTException& e) {
         prices = Prices(&entryNames); // names it registered stay registered
+        if (priceFileError)
+            *priceFileError = e.what();
     }
     if (entryNames.size() == 0)
         entryNames.idOf("<DUMMY CONNECTION>");

@@ -255,7 +255,8 @@ private:
 // reading goes on with the next; without, the reader's exception passes.
 void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,
                              const std::string& priceFile, bool withInterfaces = true,
-                             const std::function<void(const LTDataCorruptedException&)>& onCorrupted = {});
+                             const std::function<void(const LTDataCorruptedException&)>& onCorrupted = {},
+                             std::string* priceFileError = nullptr);
 // Runs passes of pass() until one ends without a corrupted record, each
 // reported to onCorrupted; the reader stands after (or, for a torn frame,
 // at) the bad frame, so every pass gets further.

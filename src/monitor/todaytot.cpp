@@ -16,16 +16,20 @@ void TodayTotals::reset(TDateTime now)
 {
     LT_ASSERT(logReader == 0);
     LT_ASSERT(logRecords == 0);
+    // Built aside and kept together: a reader that cannot be made leaves the
+    // object as it was (without them), and the next update tries again.
+    auto reader = std::make_unique<LogReader>(logFileName, std::floor(now));
+    auto records = std::make_unique<LogRecords>(prices, entryNames);
     day = std::floor(now);
-    logReader = std::make_unique<LogReader>(logFileName, day);
-    logRecords = std::make_unique<LogRecords>(prices, entryNames);
+    logReader = std::move(reader);
+    logRecords = std::move(records);
     logReader->readAll(*logRecords);
 }
 
 void TodayTotals::update(bool changed)
 {
     const TDateTime now = Now();
-    if (now < day || now >= day + 1) {
+    if (!logReader || now < day || now >= day + 1) {
         logReader.reset();
         logRecords.reset();
         reset(now);
@@ -66,7 +70,10 @@ Total4Period TodayTotals::liveTotalOn(TDateTime day, const RecordFilter& filter,
 
 Total4Period TodayTotals::getTotals(const RecordFilter& filter, const SharedStatisticsReader& reader) const
 {
-    Total4Period total = logRecords->totalOfAll(filter) + liveTotal(filter, reader);
+    Total4Period logPart;
+    if (logRecords)
+        logPart = logRecords->totalOfAll(filter);
+    Total4Period total = logPart + liveTotal(filter, reader);
     total.start = day;
     return total;
 }

@@ -22,13 +22,15 @@ std::string entryPath(const std::string& name)
 
 std::string desktopExecQuoted(const std::string& programPath)
 {
+    // Two levels: Exec's quoting escapes " ` $ \ with a backslash, and the
+    // key's string value then writes every backslash twice.
     std::string out = "\"";
     for (const char c : programPath) {
         if (c == '"' || c == '`' || c == '$' || c == '\\')
-            out += '\\';
+            out += "\\\\";
         if (c == '%')
             out += '%';
-        out += c;
+        out += c == '\\' ? std::string("\\\\") : std::string(1, c);
     }
     return out + "\"";
 }

@@ -88,6 +88,7 @@ bool parseLine(std::string_view line, RegistryValues& values)
 
 bool parseRegistryText(std::string_view text, RegistryValues& values)
 {
+    bool whole = true;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
         std::string_view line = text.substr(0, end);
@@ -97,10 +98,11 @@ bool parseRegistryText(std::string_view text, RegistryValues& values)
         // The header, the key line and blank lines carry no value.
         if (line.empty() || line.front() == '[' || line.starts_with("Windows Registry Editor"))
             continue;
+        // A damaged line costs only its own value, not the ones after it.
         if (!parseLine(line, values))
-            return false;
+            whole = false;
     }
-    return true;
+    return whole;
 }
 
 std::string formatRegistryText(const std::string& keyName, const RegistryValues& values)
@@ -134,7 +136,8 @@ std::unique_ptr<RegistryKey> RegistryKey::open(const std::string& keyPath, bool 
     const std::string path = folder + "/" + (parts.empty() ? std::string("root") : parts.back()) + ".reg";
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
-        if (!create || !createDirectories(folder))
+        // One that exists but cannot be read must not be overwritten.
+        if (!create || ::access(path.c_str(), F_OK) == 0 || !createDirectories(folder))
             return nullptr;
     }
     std::unique_ptr<RegistryKey> key(new RegistryKey(keyPath, path));

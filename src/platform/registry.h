@@ -17,8 +17,8 @@ namespace platform {
 using RegistryValue = std::variant<std::string, std::int32_t>;
 using RegistryValues = std::map<std::string, RegistryValue>;
 
-// The values of a key file's text; false when the text is not of that form
-// (the values read up to there are kept).
+// The values of a key file's text; false when a line is not of that form
+// (it is skipped; the other values are kept).
 bool parseRegistryText(std::string_view text, RegistryValues& values);
 std::string formatRegistryText(const std::string& keyName, const RegistryValues& values);
 

@@ -71,7 +71,17 @@ void loadModel(Model& m, const Options& options)
     const std::string priceFile = monitor::getDataFolder() + "/" + PRICE_FILE_NAME;
     requireReadable(m.logFile);
     requireReadable(priceFile);
-    loadEntryNamesAndPrices(m.entryNames, m.prices, m.logFile, priceFile, true, reportCorrupted);
+    std::string priceError;
+    // The names' pass meets a damaged record too: it is reported once, below.
+    loadEntryNamesAndPrices(m.entryNames, m.prices, m.logFile, priceFile, true,
+                            [](const LTDataCorruptedException&) {}, &priceError);
+    if (!priceError.empty())
+        throw LTException(priceFile + ": " + priceError);
+    // Connections only the live table knows, as the meter registers them.
+    SharedStatisticsReader live;
+    live.refresh();
+    for (std::uint32_t i = 0; i < live.size(); ++i)
+        m.entryNames.idOf(live.getName(i));
     LogReader reader(m.logFile);
     readPastCorruption([&] { reader.readAll(m.records); }, reportCorrupted);
     m.records.sortByStart();
@@ -91,7 +101,8 @@ TDateTime dateOption(const Options& options)
     if (options.date.empty())
         return std::floor(Now());
     TDateTime date = 0;
-    if (!TryStrToDate(options.date, date))
+    // Days the log can hold (1950 .. 2299), so that every period fits too.
+    if (!TryStrToDate(options.date, date) || date < EncodeDate(1950, 1, 1) || date >= EncodeDate(2300, 1, 1))
         throw LTException("'" + options.date + "' is not a valid date (give the short date of your locale, as " +
                           DateToStr(std::floor(Now())) + ", or YYYY-MM-DD)");
     return date;
@@ -153,7 +164,8 @@ ReportTable log(Model& m, const Options& options)
     ReportTable table;
     table.heading = m.filter->getConnectionName() + ", page " + std::to_string(page) + " of " +
                     std::to_string(pager.getPagesCount());
-    table.columns = {"Date", "Time", "Connection Name", "Phone", "Sent", "Received", "Costs"};
+    table.columns = {"Date", "From - To", "Connection Name", "Phone", "Sent Bytes", "Rcved Bytes", "Costs"};
+    table.leftAligned = 4;
     for (const LogRecord* r : records) {
         double upload = 0, download = 0, cost = 0;
         const bool priced = m.records.costOf(*r, upload, download, cost);
@@ -201,7 +213,10 @@ ReportFormat formatOf(const std::string& name)
 
 int main(int argc, char** argv)
 {
-    std::setlocale(LC_ALL, ""); // month and day names, the short date
+    // Month and day names and the short date follow the user; numbers keep
+    // their '.', as the views print them.
+    std::setlocale(LC_TIME, "");
+    std::setlocale(LC_CTYPE, "");
     Options options;
     CLI::App app{"Linktally's traffic and cost history on the command line.\n"
                  "It reads the service's connection log (cn.log) and your prices.txt, as the monitor does."};

@@ -27,8 +27,7 @@ void writeText(std::ostream& out, const ReportTable& table)
         std::string text;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             const std::string pad(widths[c] - displayWidth(cells[c]), ' ');
-            // Numbers read best right-aligned; the first column is a label.
-            text += c == 0 ? cells[c] + pad : pad + cells[c];
+            text += c < table.leftAligned ? cells[c] + pad : pad + cells[c];
             if (c + 1 < cells.size())
                 text += "  ";
         }

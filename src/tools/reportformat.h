@@ -10,6 +10,7 @@
 struct ReportTable {
     std::string heading;
     std::vector<std::string> columns;
+    std::size_t leftAligned = 1; // the first columns are labels; the others numbers, aligned right
     std::vector<std::vector<std::string>> rows;
     std::vector<std::pair<std::string, std::string>> summary;
 };

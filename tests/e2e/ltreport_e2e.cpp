@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -132,4 +133,18 @@ TEST(Ltreport, words_today_as_the_meters_status_line)
     EXPECT_NE(today.out.find("\nS/R: 2.00/0.25 Mb\nCosts: ?\nStatus: Offline\n"), std::string::npos) << today.out;
     const Output connections = h.run("-f csv connections");
     EXPECT_NE(connections.out.find("0,eth0\r\n1,isp\r\n"), std::string::npos) << connections.out;
+}
+
+TEST(Ltreport, keeps_the_decimal_point_and_writes_the_users_dates_in_another_locale)
+{
+    if (!std::setlocale(LC_TIME, "de_DE.UTF-8"))
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not generated here";
+    std::setlocale(LC_TIME, "C");
+    History h;
+    testenv::ScopedEnv german("LC_ALL", "de_DE.UTF-8");
+    const Output day = h.run("-c eth0 -f csv day 08.12.2026");
+    ASSERT_EQ(day.status, 0) << day.err;
+    EXPECT_NE(day.out.find("\r\n10.00,1.50,0.50,2.50\r\n"), std::string::npos) << day.out;
+    const Output week = h.run("-c eth0 -f json week 2026-12-08");
+    EXPECT_EQ(nlohmann::json::parse(week.out)["summary"]["Totals"], "06.12 - 12.12.2026");
 }

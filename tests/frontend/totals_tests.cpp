@@ -1,5 +1,6 @@
 #include "common/common.h"
 #include "frontend/datamodel.h"
+#include "frontend/viewformat.h"
 
 #include <gtest/gtest.h>
 
@@ -139,8 +140,16 @@ TEST(LogRecordsPager, pages_the_accepted_records_in_file_order)
 
 TEST(Periods, start_weeks_on_sunday_and_give_february_its_leap_day)
 {
-    const TDateTime sunday = EncodeDate(2026, 12, 6), saturday = EncodeDate(2026, 12, 12);
-    EXPECT_EQ(sunday - DayOfWeek(sunday) + 1, sunday);
-    EXPECT_EQ(saturday - DayOfWeek(saturday) + 1, sunday);
-    EXPECT_EQ(DaysInAMonth(2028, 2), 29);
+    History h;
+    h.records.sortByStart();
+    const TDateTime sunday = EncodeDate(2026, 12, 6), saturday = EncodeDate(2026, 12, 12) + 0.9;
+    EXPECT_EQ(computePeriod(PeriodView::Week, sunday, h.records, h.a).start, sunday);
+    const PeriodRows week = computePeriod(PeriodView::Week, saturday, h.records, h.a);
+    EXPECT_EQ(week.start, sunday);
+    EXPECT_EQ(week.totals.size(), 7u);
+    EXPECT_EQ(week.title, "06/12 - 12/12/2026");
+    EXPECT_EQ(computePeriod(PeriodView::Month, EncodeDate(2028, 2, 10), h.records, h.a).totals.size(), 29u);
+    const PeriodRows year = computePeriod(PeriodView::Year, EncodeDate(2028, 7, 4), h.records, h.a);
+    EXPECT_EQ(year.totals[2].start, EncodeDate(2028, 3, 1));
+    EXPECT_EQ(year.title, "Year 2028");
 }

@@ -39,6 +39,11 @@ TEST(ConnectionsTracer, starts_a_trace_without_a_sample_and_forgets_it_after_a_t
     tracer.update(reader);
     ASSERT_EQ(tracer.count(), 2); // one per name, letter case counts
     EXPECT_EQ(tracer.trace(0).getTraffic(1), 0u);
+    EXPECT_EQ(tracer.trace(0).getMissingCount(), 0u); // online from its first tick
+    live.rows({{"eth0", 0, 0, 1400, 1000}, {"Eth0", 0, 0, 5, 5}});
+    reader.refresh();
+    tracer.update(reader);
+    EXPECT_EQ(tracer.trace(0).getTraffic(1), 200u); // its first sample: 400 bytes, weighted 0.5
     live.rows({{"Eth0", 0, 0, 5, 5}});
     for (int tick = 1; tick <= 3; ++tick) {
         reader.refresh();

@@ -92,7 +92,8 @@ TEST(LTOptions, adds_one_log_on_entry_and_removes_it)
     options.setAutoStart(false);
     options.setAutoStart(false);
     EXPECT_FALSE(platform::autostartExists("Linktally 1.3.1"));
-    EXPECT_EQ(platform::desktopExecQuoted("/opt/my apps/lt$x"), "\"/opt/my apps/lt\\$x\"");
+    EXPECT_EQ(platform::desktopExecQuoted("/opt/my apps/lt$x"), R"("/opt/my apps/lt\\$x")");
+    EXPECT_EQ(platform::desktopExecQuoted("/opt/a\\b"), R"("/opt/a\\\\b")");
 }
 
 TEST(RegistryText, round_trips_texts_with_quotes_and_refuses_a_damaged_line)
@@ -101,6 +102,7 @@ TEST(RegistryText, round_trips_texts_with_quotes_and_refuses_a_damaged_line)
     platform::RegistryValues back;
     ASSERT_TRUE(platform::parseRegistryText(platform::formatRegistryText("Software\\X", values), back));
     EXPECT_EQ(back, values);
-    EXPECT_FALSE(platform::parseRegistryText("\"A\"=dword:12\n", back));
-    EXPECT_FALSE(platform::parseRegistryText("\"A\"=\"open\n", back));
+    platform::RegistryValues damaged;
+    EXPECT_FALSE(platform::parseRegistryText("\"A\"=dword:12\n\"B\"=\"open\n\"C\"=dword:00000001\n", damaged));
+    EXPECT_EQ(damaged, (platform::RegistryValues{{"C", std::int32_t{1}}})); // only the damaged lines are lost
 }
