@@ -59,6 +59,14 @@ std::string monitor::getServiceDataFolder()
            "/" + PRODUCT_VERSION;
 }
 
+platform::NamedLock openStatisticsMutex()
+{
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes;
+    initNullDaclSecurity(descriptor, attributes);
+    return platform::NamedLock(STATISTICS_MUTEX_NAME, &attributes);
+}
+
 void initNullDaclSecurity(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes)
 {
     descriptor.mode = 0644;

@@ -2,6 +2,7 @@
 // security attributes of shared objects.
 #pragma once
 
+#include "platform/named_lock.h"
 #include "platform/named_objects.h"
 
 #include <string>
@@ -47,3 +48,7 @@ std::string getServiceDataFolder();
 using SECURITY_DESCRIPTOR = platform::SecurityDescriptor;
 using SECURITY_ATTRIBUTES = platform::SecurityAttributes;
 void initNullDaclSecurity(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes);
+
+// The statistics mutex, created with those attributes when missing. Throws
+// LTException "Can't create mutex" with the error code.
+platform::NamedLock openStatisticsMutex();

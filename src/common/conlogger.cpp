@@ -222,10 +222,7 @@ void ConnectionLogger::repairTornTail(const std::string& fileName)
 {
     // Under the statistics mutex, so that no monitor pass reads while the
     // tail goes.
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes;
-    initNullDaclSecurity(descriptor, attributes);
-    platform::NamedLock mutex(STATISTICS_MUTEX_NAME, &attributes);
+    platform::NamedLock mutex = openStatisticsMutex();
     platform::NamedLockGuard locked(mutex);
 
     const std::int64_t size = file.size();

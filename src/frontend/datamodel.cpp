@@ -21,20 +21,6 @@ const std::string emptyText;
 
 bool startsBefore(const LogRecord* a, const LogRecord* b) { return a->getStart() < b->getStart(); }
 
-platform::SecurityAttributes everyAccount(platform::SecurityDescriptor& descriptor)
-{
-    platform::SecurityAttributes attributes;
-    initNullDaclSecurity(descriptor, attributes);
-    return attributes;
-}
-
-platform::NamedLock openStatisticsMutex()
-{
-    platform::SecurityDescriptor descriptor;
-    const platform::SecurityAttributes attributes = everyAccount(descriptor);
-    return platform::NamedLock(STATISTICS_MUTEX_NAME, &attributes);
-}
-
 } // namespace
 
 int DataList::idOf(std::string_view text)

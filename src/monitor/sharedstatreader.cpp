@@ -5,17 +5,6 @@
 
 #include <cstring>
 
-namespace {
-
-platform::NamedLock openStatisticsMutex()
-{
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes;
-    initNullDaclSecurity(descriptor, attributes);
-    return platform::NamedLock(STATISTICS_MUTEX_NAME, &attributes);
-}
-
-} // namespace
 
 SharedStatisticsReader::SharedStatisticsReader() : mutex(openStatisticsMutex())
 {

@@ -67,7 +67,7 @@ void StatisticsCollector::createSharedStatistics()
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes;
     initNullDaclSecurity(descriptor, attributes);
-    mutex = std::make_unique<platform::NamedLock>(STATISTICS_MUTEX_NAME, &attributes);
+    mutex = std::make_unique<platform::NamedLock>(openStatisticsMutex());
     platform::NamedLockGuard locked(*mutex);
     mapping.create(SHAREDSTAT_NAME, sizeof(SharedStatData), &attributes);
     sharedStat = static_cast<SharedStatData*>(mapping.data());
