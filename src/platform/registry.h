@@ -31,12 +31,10 @@ public:
     // False when the value is missing or of the other type.
     bool readString(const std::string& name, std::string& value) const;
     bool readInteger(const std::string& name, std::int32_t& value) const;
-    bool hasValue(const std::string& name) const { return values.count(name) != 0; }
     // False when the file could not be written (the value is then not kept).
     bool writeString(const std::string& name, const std::string& value);
     bool writeInteger(const std::string& name, std::int32_t value);
     bool deleteValue(const std::string& name);
-    const std::string& fileName() const { return path; }
 
 private:
     RegistryKey(std::string keyName, std::string path) : keyName(std::move(keyName)), path(std::move(path)) {}

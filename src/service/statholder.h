@@ -30,7 +30,6 @@ public:
     Connection* connection(int index) const;
     // Deletes the connections marked disconnected; the others keep their order.
     void removeDisconnected();
-    int getPassNumber() const { return passNumber; }
 
 private:
     void updateRASConnections();
