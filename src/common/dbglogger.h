@@ -1,25 +1,11 @@
-// Exception types of both programs and the optional debug logger.
+// The optional debug logger (and, for its users, the exception types).
 #pragma once
+
+#include "errors/ltexception.h"
 
 #include <fstream>
 #include <mutex>
-#include <stdexcept>
 #include <string>
-
-// The one error type: its message is complete and ready to show a user.
-class LTException : public std::runtime_error {
-public:
-    explicit LTException(const char* text);
-    explicit LTException(const std::string& text);
-    // An operating-system failure: the text, then " Error code: %d.".
-    LTException(const char* text, int errorCode);
-};
-
-// Bytes of the connection log that cannot be decoded.
-class LTDataCorruptedException : public LTException {
-public:
-    explicit LTDataCorruptedException(const std::string& text);
-};
 
 // Writes each message whole, exactly as given, and flushes it at once so
 // that a crash loses nothing already traced. Callable from any thread.

@@ -1,6 +1,6 @@
 #include "platform/autostart.h"
 
-#include "common/dbglogger.h"
+#include "errors/ltexception.h"
 #include "platform/folders.h"
 
 #include <cerrno>

@@ -1,5 +1,6 @@
 #include "platform/dynlib.h"
 
+#include "platform/environment.h"
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -8,12 +9,6 @@
 namespace platform {
 
 namespace {
-
-std::string fromVariableOr(const char* variable, const char* fallback)
-{
-    const char* value = std::getenv(variable);
-    return value && value[0] ? value : fallback;
-}
 
 void takeLoaderError(int& error, std::string& text)
 {
@@ -48,9 +43,9 @@ std::string beside(const std::string& file)
 std::string libraryFileFor(const std::string& logicalName)
 {
     if (logicalName == "iphlpapi.dll")
-        return beside(fromVariableOr("LINKTALLY_IPHLPAPI", "libiphlpapi.so"));
+        return beside(variableOr("LINKTALLY_IPHLPAPI", "libiphlpapi.so"));
     if (logicalName == "splash.dll")
-        return beside(fromVariableOr("LINKTALLY_SPLASH", "libsplash.so"));
+        return beside(variableOr("LINKTALLY_SPLASH", "libsplash.so"));
     return logicalName;
 }
 

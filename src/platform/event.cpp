@@ -1,6 +1,6 @@
 #include "platform/event.h"
 
-#include "common/dbglogger.h"
+#include "errors/ltexception.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,5 +1,7 @@
 #include "platform/folders.h"
 
+#include "platform/environment.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -12,20 +14,20 @@ namespace {
 // nothing when it is set to something unusable.
 std::optional<std::string> fromVariable(const char* name, const std::optional<std::string>& fallback)
 {
-    const char* value = std::getenv(name);
+    const std::optional<std::string> value = variable(name);
     if (!value)
         return fallback;
-    if (value[0] != '/')
+    if (!value->starts_with('/'))
         return std::nullopt;
-    return std::string(value);
+    return value;
 }
 
 std::optional<std::string> underHome(const char* relative)
 {
-    const char* home = std::getenv("HOME");
-    if (!home || home[0] != '/')
+    const std::optional<std::string> home = variable("HOME");
+    if (!home || !home->starts_with('/'))
         return std::nullopt;
-    return std::string(home) + relative;
+    return *home + relative;
 }
 
 } // namespace

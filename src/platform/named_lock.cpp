@@ -1,6 +1,6 @@
 #include "platform/named_lock.h"
 
-#include "common/dbglogger.h"
+#include "errors/ltexception.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,17 +1,12 @@
 #include "platform/named_objects.h"
 
+#include "platform/environment.h"
 #include <cstdlib>
 #include <unistd.h>
 
 namespace platform {
 
 namespace {
-
-std::string variableOr(const char* name, const std::string& fallback)
-{
-    const char* value = std::getenv(name);
-    return value && value[0] ? std::string(value) : fallback;
-}
 
 } // namespace
 

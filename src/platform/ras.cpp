@@ -1,5 +1,6 @@
 #include "platform/ras.h"
 
+#include "platform/environment.h"
 #include "platform/event.h"
 #include "platform/netlink.h"
 
@@ -28,20 +29,14 @@ std::string readWholeFile(const std::string& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::string variableOr(const char* name, const char* fallback)
-{
-    const char* value = std::getenv(name);
-    return value && value[0] ? value : fallback;
-}
-
 std::string peersFolder(const char* phonebook)
 {
-    return phonebook && phonebook[0] ? phonebook : variableOr("LINKTALLY_PPP_PEERS", "/etc/ppp/peers");
+    return phonebook && phonebook[0] ? phonebook : platform::variableOr("LINKTALLY_PPP_PEERS", "/etc/ppp/peers");
 }
 
 std::vector<std::string> pidFolders()
 {
-    if (const char* dir = std::getenv("LINKTALLY_PPP_RUNDIR"); dir && dir[0])
+    if (const std::string dir = platform::variableOr("LINKTALLY_PPP_RUNDIR", ""); !dir.empty())
         return {dir};
     return {"/run/pppd", "/run"};
 }

@@ -1,6 +1,7 @@
 #include "platform/service_control.h"
 
-#include "common/dbglogger.h"
+#include "errors/ltexception.h"
+#include "platform/environment.h"
 #include "service_unit_template.h"
 
 #include <cerrno>
@@ -25,12 +26,6 @@ sigset_t stopSignals()
     // A closed terminal ends a foreground run too: with its last records.
     sigaddset(&set, SIGHUP);
     return set;
-}
-
-std::string variableOr(const char* name, const char* fallback)
-{
-    const char* value = std::getenv(name);
-    return value && value[0] ? value : fallback;
 }
 
 std::string unitPath() { return variableOr("LINKTALLY_SYSTEMD_DIR", "/etc/systemd/system") + "/" + SERVICE_UNIT_NAME; }

@@ -1,0 +1,28 @@
+#include "errors/ltexception.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string withErrorCode(const std::string& text, int errorCode)
+{
+    char code[32];
+    std::snprintf(code, sizeof code, " Error code: %d.", errorCode);
+    return text + code;
+}
+
+} // namespace
+
+LTException::LTException(const char* text) : std::runtime_error(text ? text : "") {}
+
+LTException::LTException(const std::string& text) : std::runtime_error(text) {}
+
+LTException::LTException(const char* text, int errorCode) : LTException(std::string(text ? text : ""), errorCode) {}
+
+LTException::LTException(const std::string& text, int errorCode) : std::runtime_error(withErrorCode(text, errorCode))
+{
+}
+
+LTDataCorruptedException::LTDataCorruptedException(const std::string& text) : LTException(text) {}
+
+LTTornFrameException::LTTornFrameException() : LTDataCorruptedException("Unexpected end of file!") {}
