@@ -1,14 +1,14 @@
 // Feeds arbitrary bytes to the connection log reader as a "cn.log", then
-// lets the writer open the same file and append: whatever the file held, the
-// reader must never crash, every failure must be a corruption message, and
-// the record appended after the writer's repair must read back intact
-// whenever the frames before it were in step.
+// lets the writer open the same file and append. Whatever the file held:
+// the reader never crashes nor loops, reports each damaged region once,
+// returns only records that decode exactly and exactly the whole records
+// the log walk counts; the writer's repair destroys none of them, and the
+// record it appends reads back intact, to the reader that read before too.
 #include "common/common.h"
 #include "common/conlogger.h"
-#include "common/dbglogger.h"
+#include "common/logframe.h"
 #include "frontend/datamodel.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -26,25 +26,29 @@ void writeFile(const std::string& path, const std::uint8_t* data, std::size_t si
     ::close(fd);
 }
 
-// Runs passes until one ends cleanly; each failed pass stands after (or at)
-// the bad frame. Returns the number of failed passes ending in
-// "Unexpected end of file!".
-int readEverything(const std::string& path, LogRecords& records)
+// Passes until one ends without a report; every report moves the reader on.
+void readEverything(LogReader& reader, LogRecords& records, std::size_t size)
 {
-    LogReader reader(path);
-    int unexpectedEnds = 0;
-    for (int passes = 0; passes < 100000; ++passes) {
+    for (std::size_t reports = 0;; ++reports) {
+        if (reports > size)
+            std::abort(); // more reports than bytes: a region reported twice
         try {
             reader.readAll(records);
-            return unexpectedEnds;
+            return;
         } catch (const LTDataCorruptedException& e) {
-            if (std::string(e.what()) == "Unexpected end of file!") {
-                // Stands at the torn frame: another pass would only repeat it.
-                return unexpectedEnds + 1;
-            }
+            if (e.offset() < 0 || e.length() <= 0 || e.offset() + e.length() > static_cast<std::int64_t>(size))
+                std::abort();
         }
     }
-    std::abort(); // a pass that never ends
+}
+
+void requireSane(const LogRecords& records)
+{
+    for (int i = 0; i < records.size(); ++i) {
+        const LogRecord& r = records.getRecord(i);
+        if (!(r.getStart() >= LOG_DATE_MIN && r.getEnd() <= LOG_DATE_MAX && r.getStart() <= r.getEnd()))
+            std::abort();
+    }
 }
 
 } // namespace
@@ -62,31 +66,41 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string path = folder + "/cn.log";
+    ::unlink((path + ".damaged").c_str());
     writeFile(path, data, size);
+    MemoryLogBytes bytes(data, size);
+    const LogScan scan = scanLog(bytes);
+
     DataList entries;
     Prices prices(&entries);
-    {
-        LogRecords records(&prices, &entries);
-        readEverything(path, records);
-    }
-    bool inStep;
-    {
-        platform::FileReader reader(path);
-        inStep = walkFrames(reader, static_cast<std::int64_t>(size)).trustworthy;
-    }
+    LogRecords before(&prices, &entries);
+    LogReader reader(path);
+    readEverything(reader, before, size);
+    requireSane(before);
+    if (before.size() != scan.records)
+        std::abort(); // the reader and the walk disagree about what is whole
+    reader.readAll(before); // nothing is reported twice
+    if (before.size() != scan.records)
+        std::abort();
+
     {
         ConnectionLogger logger(nullptr, path);
         logger.logLANConnection("fuzz-end", 46000.0, 46000.5, 11, 22);
     }
-    if (!inStep)
-        return 0; // a file whose frames are out of step keeps its bytes: no promise about the end
-    LogRecords records(&prices, &entries);
-    if (readEverything(path, records) != 0)
-        std::abort(); // the writer left a torn frame behind
-    if (records.size() == 0)
-        std::abort();
-    const LogRecord& last = records.getRecord(records.size() - 1);
-    if (records.getConnectionName(&last) != "fuzz-end" || last.getSent() != 11 || last.getReceived() != 22)
+    if (::access((path + ".damaged").c_str(), F_OK) == 0 && scan.tailLength() == 0)
+        std::abort(); // kept bytes that were not a torn tail
+
+    LogRecords after(&prices, &entries);
+    LogReader fresh(path);
+    readEverything(fresh, after, size + 1024);
+    requireSane(after);
+    if (after.size() != scan.records + 1)
+        std::abort(); // the repair destroyed a whole record, or the new one is not read
+    const LogRecord& last = after.getRecord(after.size() - 1);
+    if (after.getConnectionName(&last) != "fuzz-end" || last.getSent() != 11 || last.getReceived() != 22)
         std::abort(); // the appended record did not land on a frame boundary
+    readEverything(reader, before, size + 1024);
+    if (before.size() != after.size())
+        std::abort(); // the earlier reader missed the appended record
     return 0;
 }

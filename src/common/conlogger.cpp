@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -114,12 +115,7 @@ void LogRecordBuffer::WriteInt64(std::uint64_t v) { WriteBytes(&v, sizeof v); }
 void LogRecordBuffer::Scramble(int size, unsigned char mask)
 {
     LT_ASSERT(size <= capacity);
-    unsigned char* bytes = data.get();
-    for (int i = 0, k = 0; i < size; ++i) {
-        bytes[i] ^= static_cast<unsigned char>(mask | static_cast<unsigned char>(LOG_KEY[k]));
-        if (++k == 26)
-            k = 0;
-    }
+    scrambleRecord(data.get(), size, mask);
 }
 
 void LogRecordBuffer::Unpack(int size, LogRecordFields& record)
@@ -182,32 +178,8 @@ void LogRecordBuffer::ReadInt64(std::uint64_t& v)
     LT_ASSERT(pos <= capacity);
 }
 
-FrameWalk walkFrames(platform::FileReader& reader, std::int64_t fileSize)
-{
-    FrameWalk walk;
-    unsigned char head[3]; // length and the record's type byte
-    std::size_t got;
-    while ((got = reader.read(head, 3)) >= 2) {
-        const int length = head[0] | (head[1] << 8);
-        const std::int64_t next = walk.boundary + 2 + length;
-        if (got == 3 && length > 0) {
-            const auto mask = static_cast<unsigned char>((walk.boundary + 2) & 0xFF);
-            const unsigned char type = head[2] ^ static_cast<unsigned char>(mask | LOG_KEY[0]);
-            if (type != LAN_CONNECTION && type != RAS_CONNECTION) {
-                walk.trustworthy = false;
-                return walk;
-            }
-        }
-        if (next > fileSize)
-            break;
-        reader.skip(next - walk.boundary - static_cast<std::int64_t>(got));
-        walk.boundary = next;
-    }
-    return walk;
-}
-
-ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName)
-    : dbgLogger(dbgLogger), file(fileName), buffer(1024)
+ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName, Alert alert)
+    : dbgLogger(dbgLogger), fileName(fileName), alert(std::move(alert)), file(fileName), buffer(1024)
 {
     if (!file.isOpen()) {
         static constexpr const char* message =
@@ -215,44 +187,69 @@ ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& file
         trace(std::string(message) + "\n");
         throw LTException(message);
     }
-    repairTornTail(fileName);
+    repair();
 }
 
-void ConnectionLogger::repairTornTail(const std::string& fileName)
+ConnectionLogger::~ConnectionLogger()
+{
+    if (held.empty())
+        return;
+    writeHeld();
+    if (!held.empty())
+        tell(std::to_string(held.size()) + " records could not be written to the log file " + fileName +
+             " and are lost.");
+}
+
+void ConnectionLogger::repair()
 {
     // Under the statistics mutex, so that no monitor pass reads while the
     // tail goes.
     platform::NamedLock mutex = openStatisticsMutex();
     platform::NamedLockGuard locked(mutex);
 
-    const std::int64_t size = file.size();
-    platform::FileReader reader(fileName, 1 << 20);
-    if (size <= 0 || !reader.isOpen())
+    const platform::FileReader reader(fileName);
+    if (!reader.isOpen() || reader.size() <= 0)
         return;
-    const FrameWalk walk = walkFrames(reader, size);
-    if (!walk.trustworthy) {
-        // A corrupted length earlier in the file: what looks like a torn tail
-        // may be whole records, so nothing is cut.
-        trace("ConnectionLogger::ConnectionLogger() - the log file holds a corrupted frame; its end is left "
-              "as it is\n");
+    FileLogBytes bytes(reader);
+    const LogScan scan = scanLog(bytes);
+    for (const DamagedRegion& region : scan.damaged)
+        trace("ConnectionLogger::ConnectionLogger() - " + std::to_string(region.length) +
+              " damaged bytes at offset " + std::to_string(region.offset) + " (" + region.reason +
+              ") left in place; readers skip them\n");
+    if (!scan.damaged.empty())
+        tell("The log file " + fileName + " holds " + std::to_string(scan.damaged.size()) +
+             " damaged regions; they are left in place and skipped by readers (ltreport check lists them).");
+    if (scan.tailLength() == 0)
+        return;
+    // The tail holds no whole record; it goes to the side file first, so
+    // that the cut destroys nothing, and the next record starts on a frame
+    // boundary again.
+    const std::string torn = std::to_string(scan.tailLength()) + " torn bytes at the end of the log file (offset " +
+                             std::to_string(scan.wholeEnd) + ")";
+    if (!keepDamaged(scan.wholeEnd, scan.tailLength())) {
+        trace("ConnectionLogger::ConnectionLogger() - can't keep " + torn + " in " + fileName +
+              ".damaged; they stay in the log. Error code: " + std::to_string(errno) + ".\n");
         return;
     }
-    if (walk.boundary == size)
-        return;
-    // A torn tail holds no complete record, so cutting it loses nothing that
-    // could be read, and the next record starts on a frame boundary again.
-    const std::string torn = std::to_string(size - walk.boundary) + " torn bytes at the end of the log file (offset " +
-                             std::to_string(walk.boundary) + ")";
-    if (file.truncate(walk.boundary)) {
-        trace("ConnectionLogger::ConnectionLogger() - cut off " + torn + "\n");
+    if (!file.truncate(scan.wholeEnd)) {
+        trace("ConnectionLogger::ConnectionLogger() - can't cut off " + torn + " Error code: " +
+              std::to_string(file.lastError()) + ".\n");
         return;
     }
-    trace("ConnectionLogger::ConnectionLogger() - can't cut off " + torn + " Error code: " +
-          std::to_string(file.lastError()) + ".\n");
-    pendingTruncate = walk.boundary;
+    trace("ConnectionLogger::ConnectionLogger() - cut off " + torn + ", kept in " + fileName + ".damaged\n");
 }
 
-void ConnectionLogger::appendFrame(int recordSize)
+bool ConnectionLogger::keepDamaged(std::int64_t offset, std::int64_t length)
+{
+    const platform::FileReader reader(fileName);
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
+    if (reader.readAt(offset, bytes.data(), bytes.size()) != bytes.size())
+        return false;
+    platform::AppendFile side(fileName + ".damaged");
+    return side.isOpen() && side.append(bytes.data(), bytes.size()) && side.sync();
+}
+
+void ConnectionLogger::appendRecord(int recordSize)
 {
     if (recordSize > MAX_RECORD_SIZE) {
         // Two length bytes cannot announce it: written, it would throw every
@@ -261,33 +258,73 @@ void ConnectionLogger::appendFrame(int recordSize)
               " bytes do not fit in a frame\n");
         return;
     }
+    if (!held.empty()) {
+        // Behind the records still waiting, so that the file keeps their order.
+        hold(buffer.getData(), recordSize);
+        writeHeld();
+        return;
+    }
+    if (writeFrame(buffer.getData(), recordSize))
+        return;
+    hold(buffer.getData(), recordSize);
+    tell("Can't write to the log file " + fileName + ": " + std::strerror(file.lastError()) +
+         ". Error code: " + std::to_string(file.lastError()) + ". Records are kept in memory (at most " +
+         std::to_string(MAX_HELD_RECORDS) + ") until writing succeeds again.");
+}
+
+bool ConnectionLogger::writeFrame(const unsigned char* record, int recordSize)
+{
     if (pendingTruncate >= 0) {
         if (!file.truncate(pendingTruncate)) {
-            trace("ConnectionLogger::appendFrame() - record dropped, the log file can't be restored to "
-                  "its last frame. Error code: " + std::to_string(file.lastError()) + ".\n");
-            return;
+            trace("ConnectionLogger::appendFrame() - the log file can't be restored to its last frame. "
+                  "Error code: " + std::to_string(file.lastError()) + ".\n");
+            return false;
         }
         pendingTruncate = -1;
     }
+    // The record's offset in the file chooses the mask; an unknown size
+    // gives offset -1.
     const std::int64_t size = file.size();
-    if (size < 0) {
-        trace("ConnectionLogger::appendFrame() - record dropped, the log file size is unknown. Error code: " +
+    if (size < 0)
+        trace("ConnectionLogger::appendFrame() - the log file size is unknown. Error code: " +
               std::to_string(file.lastError()) + ".\n");
+    frame.resize(static_cast<std::size_t>(recordSize) + FRAME_LENGTH_SIZE);
+    putFrameLength(frame.data(), recordSize);
+    std::memcpy(frame.data() + FRAME_LENGTH_SIZE, record, static_cast<std::size_t>(recordSize));
+    scrambleRecord(frame.data() + FRAME_LENGTH_SIZE, recordSize,
+                   frameMask(size < 0 ? -1 : size + FRAME_LENGTH_SIZE));
+    if (file.append(frame.data(), frame.size()))
+        return true;
+    const int error = file.lastError();
+    if (size >= 0 && !file.truncate(size))
+        pendingTruncate = size;
+    trace("ConnectionLogger::appendFrame() - write failed, record held. Error code: " + std::to_string(error) +
+          ".\n");
+    return false;
+}
+
+void ConnectionLogger::hold(const unsigned char* record, int recordSize)
+{
+    if (held.size() >= MAX_HELD_RECORDS) {
+        if (dropped++ == 0)
+            tell(std::to_string(MAX_HELD_RECORDS) + " records wait for the log file " + fileName +
+                 "; later records are lost until it can be written.");
+        trace("ConnectionLogger::appendFrame() - record dropped, too many records wait for the log file\n");
         return;
     }
-    // The record's offset in the file chooses the mask.
-    buffer.Scramble(recordSize, static_cast<unsigned char>((size + 2) & 0xFF));
-    frame.resize(static_cast<std::size_t>(recordSize) + 2);
-    frame[0] = static_cast<unsigned char>(recordSize & 0xFF);
-    frame[1] = static_cast<unsigned char>((recordSize >> 8) & 0xFF);
-    std::memcpy(frame.data() + 2, buffer.getData(), static_cast<std::size_t>(recordSize));
-    if (file.append(frame.data(), frame.size()))
-        return;
-    const int error = file.lastError();
-    if (!file.truncate(size))
-        pendingTruncate = size;
-    trace("ConnectionLogger::appendFrame() - write failed, record lost. Error code: " +
-          std::to_string(error) + ".\n");
+    held.emplace_back(record, record + recordSize);
+}
+
+void ConnectionLogger::writeHeld()
+{
+    const std::size_t waiting = held.size();
+    while (!held.empty() && writeFrame(held.front().data(), static_cast<int>(held.front().size())))
+        held.pop_front();
+    if (held.empty())
+        tell("The log file " + fileName + " is written again: " + std::to_string(waiting) +
+             " held records written" + (dropped ? ", " + std::to_string(dropped) + " lost." : "."));
+    if (held.empty())
+        dropped = 0;
 }
 
 void ConnectionLogger::logRASConnection(std::string_view entryName, std::string_view deviceType,
@@ -296,8 +333,9 @@ void ConnectionLogger::logRASConnection(std::string_view entryName, std::string_
                                         std::uint64_t sent, std::uint64_t received)
 {
     int size = 0;
+    end = orderedEnd(start, end);
     buffer.PackRAS(entryName, deviceType, deviceName, phoneNumber, userName, start, end, sent, received, size);
-    appendFrame(size);
+    appendRecord(size);
     if (!dbgLogger)
         return;
     const std::string message = "LOGGER:\n" + std::string(entryName) + ", " + std::string(deviceType) + ", " +
@@ -312,8 +350,9 @@ void ConnectionLogger::logLANConnection(std::string_view interfaceName, TDateTim
                                         std::uint64_t sent, std::uint64_t received)
 {
     int size = 0;
+    end = orderedEnd(start, end);
     buffer.PackLAN(interfaceName, start, end, sent, received, size);
-    appendFrame(size);
+    appendRecord(size);
     if (!dbgLogger)
         return;
     const std::string message = "LOGGER:\n" + std::string(interfaceName) + ", " + formatLogTime(start) + "-" +
@@ -322,8 +361,26 @@ void ConnectionLogger::logLANConnection(std::string_view interfaceName, TDateTim
     dbgLogger->log(message);
 }
 
+TDateTime ConnectionLogger::orderedEnd(TDateTime start, TDateTime end)
+{
+    if (end >= start)
+        return end;
+    // The clock was set back during the quantum. Readers take a record that
+    // ends before it starts for damage; its bytes must not be lost for that.
+    trace("ConnectionLogger::log() - the quantum ends before it starts (the clock went back); it is logged as "
+          "ending at its start\n");
+    return start;
+}
+
 void ConnectionLogger::trace(const std::string& message)
 {
     if (dbgLogger)
         dbgLogger->log(message);
+}
+
+void ConnectionLogger::tell(const std::string& message)
+{
+    trace("ConnectionLogger - " + message + "\n");
+    if (alert)
+        alert(message);
 }

@@ -3,9 +3,12 @@
 #pragma once
 
 #include "common/datetime.h"
+#include "common/logframe.h"
 #include "platform/files.h"
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -100,13 +103,20 @@ private:
 // that the next record still lands on a frame boundary.
 class ConnectionLogger {
 public:
-    // Opens (or creates) the file for appending, cutting off a frame torn by
-    // an earlier crash; for that cut it takes the statistics mutex, so it
-    // must not be built by a thread that holds it. Throws LTException when
-    // the file (or the mutex) cannot be opened.
-    ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName);
+    // Where problems a user must hear of go (the service's standard error).
+    using Alert = std::function<void(const std::string&)>;
+
+    // Opens (or creates, mode 0644) the file for appending and repairs a torn
+    // tail left by an earlier crash: the bytes after the last whole frame are
+    // kept in "<file>.damaged" and then cut off; damage in the middle stays
+    // where it is (readers skip it). For the repair it takes the statistics
+    // mutex, so it must not be built by a thread that holds it. Throws
+    // LTException when the file (or the mutex) cannot be opened.
+    ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName, Alert alert = {});
     ConnectionLogger(const ConnectionLogger&) = delete;
     ConnectionLogger& operator=(const ConnectionLogger&) = delete;
+    // Writes what is still held, when it can.
+    ~ConnectionLogger();
 
     void logRASConnection(std::string_view entryName, std::string_view deviceType,
                           std::string_view deviceName, std::string_view phoneNumber,
@@ -115,26 +125,30 @@ public:
     void logLANConnection(std::string_view interfaceName, TDateTime start, TDateTime end,
                           std::uint64_t sent, std::uint64_t received);
 
+    // Records that could not be written yet, oldest first.
+    std::size_t heldRecords() const { return held.size(); }
+
+    // How many unwritten records are kept in memory; later ones are dropped.
+    static constexpr std::size_t MAX_HELD_RECORDS = 100000;
+
 private:
-    void repairTornTail(const std::string& fileName);
-    void appendFrame(int recordSize);
+    void repair();
+    bool keepDamaged(std::int64_t offset, std::int64_t length);
+    void appendRecord(int recordSize);
+    bool writeFrame(const unsigned char* record, int recordSize);
+    void hold(const unsigned char* record, int recordSize);
+    void writeHeld();
+    TDateTime orderedEnd(TDateTime start, TDateTime end);
     void trace(const std::string& message);
+    void tell(const std::string& message);
 
     DbgLogger* dbgLogger;
+    std::string fileName;
+    Alert alert;
     platform::AppendFile file;
     LogRecordBuffer buffer;
     std::vector<unsigned char> frame;
     std::int64_t pendingTruncate = -1; // boundary a failed write could not restore yet
+    std::deque<std::vector<unsigned char>> held; // unscrambled records, oldest first
+    std::size_t dropped = 0;                     // records lost while the hold was full
 };
-
-// The longest record a frame's two length bytes can announce.
-inline constexpr int MAX_RECORD_SIZE = 0xFFFF;
-
-struct FrameWalk {
-    std::int64_t boundary = 0; // just after the last whole frame
-    bool trustworthy = true;   // every frame began with a valid type byte
-};
-// Walks the frame lengths of a log. The boundary equals the file size
-// unless the file ends in a torn frame; a walk that met a frame whose type
-// byte is neither 0 nor 1 has lost step and proves nothing.
-FrameWalk walkFrames(platform::FileReader& reader, std::int64_t fileSize);

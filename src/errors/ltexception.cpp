@@ -23,6 +23,12 @@ LTException::LTException(const std::string& text, int errorCode) : std::runtime_
 {
 }
 
-LTDataCorruptedException::LTDataCorruptedException(const std::string& text) : LTException(text) {}
+LTDataCorruptedException::LTDataCorruptedException(const std::string& text, std::int64_t offset, std::int64_t length)
+    : LTException(text), where(offset), extent(length)
+{
+}
 
-LTTornFrameException::LTTornFrameException() : LTDataCorruptedException("Unexpected end of file!") {}
+LTTornFrameException::LTTornFrameException(std::int64_t offset, std::int64_t length)
+    : LTDataCorruptedException(TORN_FRAME_MESSAGE, offset, length)
+{
+}

@@ -2,6 +2,7 @@
 // platform layer, so that every layer can throw them.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -15,14 +16,23 @@ public:
     LTException(const std::string& text, int errorCode);
 };
 
-// Bytes of the connection log that cannot be decoded.
+// Bytes of the connection log that cannot be decoded. A reader that skips
+// them tells where they are: offset and length in the file (-1 when not).
 class LTDataCorruptedException : public LTException {
 public:
-    explicit LTDataCorruptedException(const std::string& text);
+    explicit LTDataCorruptedException(const std::string& text, std::int64_t offset = -1, std::int64_t length = -1);
+    std::int64_t offset() const { return where; }
+    std::int64_t length() const { return extent; }
+
+private:
+    std::int64_t where;
+    std::int64_t extent;
 };
+
+inline constexpr const char* TORN_FRAME_MESSAGE = "Unexpected end of file!";
 
 // A frame whose length could be read but whose record the file cuts short.
 class LTTornFrameException : public LTDataCorruptedException {
 public:
-    LTTornFrameException();
+    explicit LTTornFrameException(std::int64_t offset = -1, std::int64_t length = -1);
 };

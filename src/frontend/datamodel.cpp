@@ -7,6 +7,8 @@
 #include "platform/ras.h"
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 #include <cmath>
 #include <fstream>
 #include <iomanip>
@@ -121,33 +123,73 @@ LogReader::LogReader(const std::string& fileName, TDateTime day)
 
 bool LogReader::readRecord(LogRecordFields& record)
 {
-    if (atEnd || !file.isOpen())
-        return false;
-    const std::int64_t frameStart = file.position();
-    unsigned char length[2];
-    const std::size_t got = file.read(length, 2);
-    if (got < 2) {
-        // Stand before a partial length, so that the next pass reads the
-        // frame whole instead of misreading from its second byte.
-        if (got > 0)
-            file.seek(frameStart);
-        atEnd = true;
-        return false;
+    while (!atEnd && file.isOpen()) {
+        const std::int64_t frameStart = file.position();
+        unsigned char length[FRAME_LENGTH_SIZE];
+        const std::size_t got = file.read(length, FRAME_LENGTH_SIZE);
+        if (got < FRAME_LENGTH_SIZE) {
+            // Stand before a partial length, so that the next pass reads the
+            // frame whole instead of misreading from its second byte.
+            if (got > 0)
+                file.seek(frameStart);
+            atEnd = true;
+            return false;
+        }
+        int size = frameLength(length);
+        if (recoveredLength > 0)
+            size = std::exchange(recoveredLength, 0);
+        if (buffer.getCapacity() < size)
+            buffer.SetCapacity(size);
+        const std::int64_t recordOffset = file.position();
+        if (file.read(buffer.getData(), static_cast<std::size_t>(size)) < static_cast<std::size_t>(size)) {
+            skipDamage(frameStart, TORN_FRAME_MESSAGE, true);
+            continue;
+        }
+        try {
+            decodeFrameRecord(buffer, size, recordOffset, record);
+            return true;
+        } catch (const LTDataCorruptedException& e) {
+            skipDamage(frameStart, e.what(), false);
+        }
     }
-    const int size = length[0] | (length[1] << 8);
-    if (buffer.getCapacity() < size)
-        buffer.SetCapacity(size);
-    const std::int64_t recordOffset = file.position();
-    if (file.read(buffer.getData(), static_cast<std::size_t>(size)) < static_cast<std::size_t>(size)) {
-        // A torn frame: the service cuts it off before its next append, so
-        // the next pass must start again at this frame.
+    return false;
+}
+
+void LogReader::skipDamage(std::int64_t frameStart, const std::string& reason, bool torn)
+{
+    FileLogBytes bytes(file);
+    if (frameStart == reportedDamage && bytes.size() == reportedSize) {
+        // Still the damage reported last time, and nothing new after it.
         file.seek(frameStart);
         atEnd = true;
-        throw LTDataCorruptedException("Unexpected end of file!");
+        return;
     }
-    buffer.Scramble(size, static_cast<unsigned char>(recordOffset & 0xFF));
-    buffer.Unpack(size, record);
-    return true;
+    const Resync resync = findResync(bytes, frameStart, buffer);
+    std::int64_t length = bytes.size() - frameStart;
+    switch (resync.kind) {
+    case Resync::Kind::RecoveredRecord:
+        recoveredLength = resync.recordLength;
+        length = FRAME_LENGTH_SIZE;
+        file.seek(frameStart);
+        break;
+    case Resync::Kind::WholeFramesAt:
+        length = resync.offset - frameStart;
+        file.seek(resync.offset);
+        break;
+    case Resync::Kind::None:
+        // Nothing whole follows: wait here for the service's repair.
+        file.seek(frameStart);
+        atEnd = true;
+        break;
+    }
+    const bool reported = frameStart == reportedDamage;
+    reportedDamage = frameStart;
+    reportedSize = bytes.size();
+    if (reported)
+        return;
+    if (torn && resync.kind == Resync::Kind::None)
+        throw LTTornFrameException(frameStart, length);
+    throw LTDataCorruptedException(torn ? FRAME_PAST_END_MESSAGE : reason, frameStart, length);
 }
 
 bool LogReader::dayAccepts(TDateTime start) const
@@ -499,11 +541,19 @@ void readPastCorruption(const std::function<void()>& pass,
             return;
         } catch (const LTDataCorruptedException& e) {
             onCorrupted(e);
-            // A torn frame stays where it is until the service repairs it.
-            if (std::string_view(e.what()) == "Unexpected end of file!")
-                return;
         }
     }
+}
+
+void readWholeLog(const std::function<void()>& pass)
+{
+    std::exception_ptr first;
+    readPastCorruption(pass, [&first](const LTDataCorruptedException&) {
+        if (!first)
+            first = std::current_exception();
+    });
+    if (first)
+        std::rethrow_exception(first);
 }
 
 void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,

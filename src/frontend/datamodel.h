@@ -203,7 +203,12 @@ private:
 
 // Reads the connection log incrementally: each pass delivers the records
 // appended since the previous pass of the same reader, under the statistics
-// mutex so that it never meets half a frame.
+// mutex so that it never meets half a frame. A damaged region is reported
+// once, as an LTDataCorruptedException that tells its offset and length,
+// and the reader then stands where whole frames start again, so the next
+// pass goes on with every whole record after it. Damage that runs to the
+// end of the file (a torn tail, "Unexpected end of file!") is reported once
+// too; the reader stands at it until the service's repair or new frames.
 class LogReader {
 public:
     explicit LogReader(const std::string& fileName);
@@ -213,7 +218,7 @@ public:
     LogReader& operator=(const LogReader&) = delete;
 
     // The next record, or false at the end of the data. Throws
-    // LTDataCorruptedException for a record that cannot be decoded.
+    // LTDataCorruptedException for damage not reported before.
     bool readRecord(LogRecordFields& record);
     void readAll(LogRecords& records);
     void readEntryNames(DataList& entryNames);
@@ -221,6 +226,7 @@ public:
 private:
     template <class Accept> void pass(Accept&& accept);
     bool dayAccepts(TDateTime start) const;
+    void skipDamage(std::int64_t frameStart, const std::string& reason, bool torn);
 
     std::string fileName;
     LogRecordBuffer buffer;
@@ -229,6 +235,9 @@ private:
     platform::FileReader file;
     bool atEnd = false; // the stream's failed state: cleared by each pass
     platform::NamedLock mutex;
+    int recoveredLength = 0;          // the length of a record whose length bytes are damaged
+    std::int64_t reportedDamage = -1; // where the last reported damage starts
+    std::int64_t reportedSize = -1;   // the file's size then
 };
 
 // Pages of the records a filter accepts, in file order; page 1 is the oldest.
@@ -258,7 +267,10 @@ void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::st
                              const std::function<void(const LTDataCorruptedException&)>& onCorrupted = {},
                              std::string* priceFileError = nullptr);
 // Runs passes of pass() until one ends without a corrupted record, each
-// reported to onCorrupted; the reader stands after (or, for a torn frame,
-// at) the bad frame, so every pass gets further.
+// reported to onCorrupted; the reader reports each damaged region once and
+// stands after it, so every pass gets further.
 void readPastCorruption(const std::function<void()>& pass,
                         const std::function<void(const LTDataCorruptedException&)>& onCorrupted);
+// Runs passes until one ends without a report, so that every whole record
+// is read, then throws the first report again for the caller to show.
+void readWholeLog(const std::function<void()>& pass);

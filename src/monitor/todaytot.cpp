@@ -23,7 +23,7 @@ void TodayTotals::reset(TDateTime now)
     day = std::floor(now);
     logReader = std::move(reader);
     logRecords = std::move(records);
-    logReader->readAll(*logRecords);
+    readWholeLog([this] { logReader->readAll(*logRecords); });
 }
 
 void TodayTotals::update(bool changed)
@@ -34,7 +34,7 @@ void TodayTotals::update(bool changed)
         logRecords.reset();
         reset(now);
     } else if (changed) {
-        logReader->readAll(*logRecords);
+        readWholeLog([this] { logReader->readAll(*logRecords); });
     }
 }
 

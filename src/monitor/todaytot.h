@@ -19,7 +19,8 @@ public:
     // Starts over for the day of now, reading today's records from the log.
     void reset(TDateTime now);
     // One meter tick: a new calendar day (either way) starts over; a changed
-    // log is read on from where the last read stopped.
+    // log is read on from where the last read stopped. Damage in the log is
+    // read past at once, then reported (once) by the exception.
     void update(bool changed);
     Total4Period liveTotal(const RecordFilter& filter, const SharedStatisticsReader& reader) const;
     // The live part for any day: the connection's rows of the live table,

@@ -31,11 +31,43 @@ void UniqueFd::reset(int newFd)
     fd = newFd;
 }
 
-AppendFile::AppendFile(const std::string& path)
-    : fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644))
+namespace {
+
+// Opens an existing file, or creates it with exactly mode. O_NONBLOCK keeps
+// a FIFO from blocking the open; the caller refuses anything not regular.
+int openOrCreate(const std::string& path, int flags, mode_t mode)
 {
-    if (!fd)
+    flags |= O_CLOEXEC | O_NONBLOCK;
+    for (;;) {
+        int fd = ::open(path.c_str(), flags);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
+        if (fd >= 0) {
+            ::fchmod(fd, mode); // the umask must not narrow it
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+        // Created by someone else in between: open theirs.
+    }
+}
+
+} // namespace
+
+AppendFile::AppendFile(const std::string& path) : fd(openOrCreate(path, O_WRONLY | O_APPEND, 0644))
+{
+    if (!fd) {
         error = errno;
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        fd.reset();
+        return;
+    }
+    ::fcntl(fd.get(), F_SETFL, O_APPEND);
 }
 
 std::int64_t AppendFile::size()
@@ -78,11 +110,49 @@ bool AppendFile::truncate(std::int64_t length)
     return true;
 }
 
-FileReader::FileReader(const std::string& path, std::size_t bufferSize)
-    : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
-      buffer(new unsigned char[bufferSize]),
-      bufferSize(bufferSize)
+bool AppendFile::sync()
 {
+    if (::fsync(fd.get()) != 0) {
+        error = errno;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// An open descriptor of a regular file, or errno as readableFileError gives it.
+int openRegular(const std::string& path, UniqueFd& fd)
+{
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd)
+        return errno;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        const int error = errno;
+        fd.reset();
+        return error;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        fd.reset();
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
+    return 0;
+}
+
+} // namespace
+
+int readableFileError(const std::string& path)
+{
+    UniqueFd fd;
+    return openRegular(path, fd);
+}
+
+FileReader::FileReader(const std::string& path, std::size_t bufferSize)
+    : buffer(new unsigned char[bufferSize]), bufferSize(bufferSize)
+{
+    error = openRegular(path, fd);
 }
 
 std::size_t FileReader::fill()
@@ -115,6 +185,21 @@ std::size_t FileReader::read(void* destination, std::size_t count)
         std::memcpy(out + done, buffer.get() + bufferPos, take);
         bufferPos += take;
         done += take;
+    }
+    return done;
+}
+
+std::size_t FileReader::readAt(std::int64_t offset, void* destination, std::size_t count) const
+{
+    auto* out = static_cast<unsigned char*>(destination);
+    std::size_t done = 0;
+    while (fd && done < count) {
+        const ssize_t got = ::pread(fd.get(), out + done, count - done, offset + static_cast<std::int64_t>(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
     }
     return done;
 }

@@ -29,11 +29,12 @@ private:
     int fd = -1;
 };
 
-// A file opened for appending: every write lands at the current end.
+// A regular file opened for appending: every write lands at the current end.
 class AppendFile {
 public:
-    // Creates the file (mode 0644) when missing. Check isOpen(); the open
-    // error is kept in openError().
+    // Creates the file when missing, mode 0644 whatever the umask, so that
+    // every account may read it. Check isOpen(); the open error is kept in
+    // openError() (EISDIR, or EINVAL for a device or FIFO).
     explicit AppendFile(const std::string& path);
 
     bool isOpen() const { return static_cast<bool>(fd); }
@@ -44,6 +45,8 @@ public:
     // of it behind. False (lastError() set) on failure or a short write.
     bool append(const void* bytes, std::size_t count);
     bool truncate(std::int64_t length);
+    // Pushes what was written to the disk.
+    bool sync();
     int lastError() const { return error; }
 
 private:
@@ -51,16 +54,26 @@ private:
     int error = 0;
 };
 
-// Reads a file sequentially through its own buffer. At the end of the data
-// it stays where it is, so a later read returns what was appended since.
+// Whether path names a regular file this process can read: 0, or the
+// error: ENOENT when missing, EISDIR for a folder, EINVAL for a device or
+// FIFO (whose reads may never end), else the open's errno.
+int readableFileError(const std::string& path);
+
+// Reads a regular file sequentially through its own buffer. At the end of
+// the data it stays where it is, so a later read returns what was appended
+// since.
 class FileReader {
 public:
+    // Anything but a regular file is refused (see readableFileError).
     explicit FileReader(const std::string& path, std::size_t bufferSize = 64 * 1024);
 
     bool isOpen() const { return static_cast<bool>(fd); }
+    int openError() const { return error; }
     // Copies up to count bytes from the current position and advances past
     // them; fewer than count means the end of the data (or a read error).
     std::size_t read(void* destination, std::size_t count);
+    // Copies up to count bytes from offset without moving the position.
+    std::size_t readAt(std::int64_t offset, void* destination, std::size_t count) const;
     std::int64_t position() const { return bufferStart + static_cast<std::int64_t>(bufferPos); }
     // Moves to an absolute offset and forgets the buffered bytes, which the
     // file may no longer hold there.
@@ -73,6 +86,7 @@ private:
     std::size_t fill();
 
     UniqueFd fd;
+    int error = 0;
     std::unique_ptr<unsigned char[]> buffer;
     std::size_t bufferSize;
     std::int64_t bufferStart = 0; // file offset of buffer[0]

@@ -276,7 +276,8 @@ TEST(ConnectionLogger, cuts_a_torn_tail_before_appending_and_says_so)
         const std::string trace = testenv::readFile(folder + "/debug.log");
         EXPECT_EQ(trace.substr(0, trace.find('\n') + 1),
                   "ConnectionLogger::ConnectionLogger() - cut off " + std::to_string(torn.size()) +
-                      " torn bytes at the end of the log file (offset 41)\n");
+                      " torn bytes at the end of the log file (offset 41), kept in " + path + ".damaged\n");
+        EXPECT_EQ(testenv::readBytes(path + ".damaged"), torn);
     }
 }
 
@@ -290,7 +291,7 @@ TEST(ConnectionLogger, leaves_a_whole_log_untouched_on_open)
     EXPECT_EQ(testenv::readBytes(path), both);
 }
 
-TEST(ConnectionLogger, undoes_a_failed_write_and_goes_on_with_the_next_record)
+TEST(ConnectionLogger, undoes_a_failed_write_and_holds_the_records_until_a_write_succeeds)
 {
     const std::string folder = testenv::freshFolder("full");
     const std::string path = folder + "/cn.log";
@@ -314,8 +315,8 @@ TEST(ConnectionLogger, undoes_a_failed_write_and_goes_on_with_the_next_record)
         ::setrlimit(RLIMIT_FSIZE, &limit);
         DbgLogger dbg(folder + "/debug.log");
         ConnectionLogger logger(&dbg, path);
-        logger.logLANConnection("lost", 46000.0, 46000.0, 0, 0);
-        logger.logLANConnection("lost too", 46000.0, 46000.0, 0, 0);
+        logger.logLANConnection("held", 46000.0, 46000.0, 0, 0);
+        logger.logLANConnection("held too", 46000.0, 46000.0, 0, 0);
         limit.rlim_cur = old;
         ::setrlimit(RLIMIT_FSIZE, &limit);
         logger.logLANConnection("eth2", 46000.0, 46000.0, 0, 0);
@@ -325,10 +326,10 @@ TEST(ConnectionLogger, undoes_a_failed_write_and_goes_on_with_the_next_record)
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     std::vector<std::string> expected(100, "eth0");
-    expected.push_back("eth2");
+    expected.insert(expected.end(), {"held", "held too", "eth2"});
     EXPECT_EQ(namesIn(path), expected);
     const std::string trace = testenv::readFile(folder + "/debug.log");
-    EXPECT_NE(trace.find("ConnectionLogger::appendFrame() - write failed, record lost. Error code: "),
+    EXPECT_NE(trace.find("ConnectionLogger::appendFrame() - write failed, record held. Error code: "),
               std::string::npos)
         << trace;
 }
