@@ -79,10 +79,9 @@ void BM_LogReaderReadAll(benchmark::State& state)
     const std::string& path = workspace().logPath;
     double heapPerRecord = 0;
     for (auto _ : state) {
-        DataList entryNames;
-        Prices prices(&entryNames);
         const long long before = heapcount::liveBytes();
-        LogRecords records(&prices, &entryNames);
+        History history;
+        LogRecords& records = history.records;
         LogReader reader(path);
         reader.readAll(records);
         if (records.size() != recordsInLog)
@@ -108,10 +107,7 @@ void BM_ConnectionLoggerAppend(benchmark::State& state)
 BENCHMARK(BM_ConnectionLoggerAppend);
 
 // The whole log in the model, as the totals window holds it.
-struct Loaded {
-    DataList entryNames;
-    Prices prices{&entryNames};
-    LogRecords records{&prices, &entryNames};
+struct Loaded : History {
     std::unique_ptr<RecordFilter_byConnectionName> filter;
     Loaded()
     {

@@ -71,9 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryLogBytes bytes(data, size);
     const LogScan scan = scanLog(bytes);
 
-    DataList entries;
-    Prices prices(&entries);
-    LogRecords before(&prices, &entries);
+    History history;
+    LogRecords& before = history.records;
     LogReader reader(path);
     readEverything(reader, before, size);
     requireSane(before);
@@ -90,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (::access((path + ".damaged").c_str(), F_OK) == 0 && scan.tailLength() == 0)
         std::abort(); // kept bytes that were not a torn tail
 
-    LogRecords after(&prices, &entries);
+    History fresher;
+    LogRecords& after = fresher.records;
     LogReader fresh(path);
     readEverything(fresh, after, size + 1024);
     requireSane(after);

@@ -201,6 +201,14 @@ private:
     listOfRecords sortedByStart;
 };
 
+// The history the report and the windows show: the entry names, the price
+// table over them and the records read from the log, wired together once.
+struct History {
+    DataList entryNames;
+    Prices prices{&entryNames};
+    LogRecords records{&prices, &entryNames};
+};
+
 // Reads the connection log incrementally: each pass delivers the records
 // appended since the previous pass of the same reader, under the statistics
 // mutex so that it never meets half a frame. A damaged region is reported

@@ -9,6 +9,7 @@
 #include "service/statcollector.h"
 
 #include <chrono>
+#include <iostream>
 #include <memory>
 #include <thread>
 
@@ -45,7 +46,11 @@ int TLinktallyService_v1_3_1::ServiceExecute(platform::StopRequests& requests)
     try {
         trace("Started\n");
         const std::string folder = service::getDataFolder();
-        logger = std::make_unique<ConnectionLogger>(dbgLogger, folder + "/" + CONNECTION_LOG_FILE_NAME);
+        // Trouble with the log goes to standard error: the journal under systemd.
+        logger = std::make_unique<ConnectionLogger>(dbgLogger, folder + "/" + CONNECTION_LOG_FILE_NAME,
+                                                    [](const std::string& message) {
+                                                        std::cerr << "ltsrvc: " << message << std::endl;
+                                                    });
         buffer = std::make_unique<RasConBuffer>(dbgLogger);
         observer = StopableThread::create<ConnectionsObserver>(false, dbgLogger, buffer.get());
         collector = StopableThread::create<StatisticsCollector>(false, dbgLogger, logger.get(), buffer.get());

@@ -2,10 +2,13 @@
 // texts of the monitor's views.
 #include "common/common.h"
 #include "common/dbglogger.h"
+#include "common/logframe.h"
 #include "frontend/datamodel.h"
 #include "frontend/viewformat.h"
 #include "monitor/sharedstatreader.h"
 #include "monitor/todaytot.h"
+#include "platform/files.h"
+#include "platform/named_lock.h"
 #include "platform/registry.h"
 #include "tools/reportformat.h"
 
@@ -15,10 +18,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -32,27 +33,36 @@ struct Options {
     bool pageGiven = false; // else the last page
 };
 
-// The history as the monitor sees it: entry names, prices, the whole log.
-struct Model {
+// The history as the monitor sees it (entry names, prices, the whole log)
+// and the connection reported on.
+struct Model : History {
     std::string logFile;
-    DataList entryNames;
-    Prices prices{&entryNames};
-    LogRecords records{&prices, &entryNames};
     std::unique_ptr<RecordFilter_byConnectionName> filter;
 };
 
-void reportCorrupted(const LTDataCorruptedException& e) { std::cerr << "ltreport: cn.log: " << e.what() << "\n"; }
+std::string logFileName() { return monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME; }
+
+// Each damaged region once, with where it is; the report goes on after it.
+void reportCorrupted(const LTDataCorruptedException& e)
+{
+    std::cerr << "ltreport: cn.log: " << e.what();
+    if (e.offset() >= 0)
+        std::cerr << " (" << e.length() << " damaged bytes at offset " << e.offset() << " skipped)";
+    std::cerr << "\n";
+}
 
 // A file that exists but cannot be read is an error; a missing one is an
-// empty history.
+// empty history. A folder, a device or a FIFO is never read: a device may
+// never end.
 void requireReadable(const std::string& path)
 {
-    if (::access(path.c_str(), F_OK) != 0)
+    const int error = platform::readableFileError(path);
+    if (error == 0 || error == ENOENT)
         return;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw LTException("can't read " + path + ": " + std::strerror(errno));
-    ::close(fd);
+    const std::string reason = error == EISDIR ? "it is a folder"
+                             : error == EINVAL ? "it is not a regular file"
+                                               : std::strerror(error);
+    throw LTException("can't read " + path + ": " + reason);
 }
 
 std::string storedConnection()
@@ -67,7 +77,7 @@ std::string storedConnection()
 
 void loadModel(Model& m, const Options& options)
 {
-    m.logFile = monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME;
+    m.logFile = logFileName();
     const std::string priceFile = monitor::getDataFolder() + "/" + PRICE_FILE_NAME;
     requireReadable(m.logFile);
     requireReadable(priceFile);
@@ -204,6 +214,49 @@ ReportTable connections(const Model& m)
     return table;
 }
 
+// The log's health, walked as the readers walk it.
+struct LogCheck {
+    ReportTable table;
+    bool damaged = false;
+};
+
+LogCheck check()
+{
+    const std::string path = logFileName();
+    requireReadable(path);
+    LogCheck result;
+    result.table.heading = path;
+    result.table.columns = {"Offset", "Bytes", "Damage"};
+    const platform::FileReader file(path);
+    if (!file.isOpen()) {
+        result.table.summary = {{"Whole records", "0"}, {"Damaged regions", "0"}, {"Torn tail", "none"},
+                                {"Status", "no log yet"}};
+        return result;
+    }
+    LogScan scan;
+    {
+        // Not while the service appends a frame.
+        platform::NamedLock mutex = openStatisticsMutex();
+        platform::NamedLockGuard locked(mutex);
+        FileLogBytes bytes(file);
+        scan = scanLog(bytes);
+    }
+    for (const DamagedRegion& region : scan.damaged)
+        result.table.rows.push_back({std::to_string(region.offset), std::to_string(region.length), region.reason});
+    if (scan.tailLength() > 0)
+        result.table.rows.push_back({std::to_string(scan.wholeEnd), std::to_string(scan.tailLength()),
+                                     "torn tail (the service keeps it in cn.log.damaged and cuts it off when it starts)"});
+    result.damaged = !scan.clean();
+    result.table.summary = {
+        {"Whole records", std::to_string(scan.records)},
+        {"Damaged regions", std::to_string(scan.damaged.size())},
+        {"Torn tail", scan.tailLength() > 0 ? std::to_string(scan.tailLength()) + " bytes at offset " +
+                                                  std::to_string(scan.wholeEnd)
+                                            : "none"},
+        {"Status", result.damaged ? "damaged" : "clean"}};
+    return result;
+}
+
 ReportFormat formatOf(const std::string& name)
 {
     return name == "csv" ? ReportFormat::Csv : name == "json" ? ReportFormat::Json : ReportFormat::Text;
@@ -239,6 +292,8 @@ int main(int argc, char** argv)
     auto* pageOption = logCommand->add_option("-p,--page", options.page, "page number (default: the last page)");
     auto* liveCommand = app.add_subcommand("live", "the service's live table");
     auto* connectionsCommand = app.add_subcommand("connections", "the connection names with their ids");
+    auto* checkCommand = app.add_subcommand(
+        "check", "walks the whole log: whole records, damaged regions, torn tail; exit status 2 when damaged");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -248,6 +303,11 @@ int main(int argc, char** argv)
     options.pageGiven = pageOption->count() > 0;
     try {
         ReportTable table;
+        if (checkCommand->parsed()) {
+            const LogCheck result = check();
+            writeReport(std::cout, result.table, formatOf(options.format));
+            return !std::cout.good() ? 1 : result.damaged ? 2 : 0;
+        }
         if (liveCommand->parsed()) {
             table = live();
         } else {

@@ -8,6 +8,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -364,4 +367,38 @@ TEST(ConnectionLogger, cuts_nothing_when_a_corrupted_length_puts_the_walk_out_of
     testenv::writeBytes(path, bytes);
     { ConnectionLogger logger(nullptr, path); }
     EXPECT_EQ(testenv::readBytes(path), bytes);
+}
+
+TEST(ConnectionLogger, holds_records_through_a_full_disk_and_writes_them_in_order_when_room_returns)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0) << std::strerror(errno);
+    ASSERT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    const std::string folder = testenv::freshFolder("fulldisk");
+    ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
+    const std::string path = folder + "/cn.log";
+    std::vector<std::string> told;
+    {
+        ConnectionLogger logger(nullptr, path, [&told](const std::string& message) { told.push_back(message); });
+        {
+            std::ofstream filler(folder + "/filler");
+            filler << std::string(128 * 1024, 'x'); // more than there is room for
+        }
+        for (int i = 0; i < 5; ++i)
+            logger.logLANConnection("eth" + std::to_string(i), 46000.0, 46000.0, 0, 0);
+        EXPECT_EQ(logger.heldRecords(), 5u);
+        EXPECT_EQ(testenv::readBytes(path).size(), 0u);
+        ASSERT_EQ(told.size(), 1u); // the first failure only
+        EXPECT_EQ(told[0], "Can't write to the log file " + path +
+                               ": No space left on device. Error code: 28. Records are kept in memory (at most "
+                               "100000) until writing succeeds again.");
+        std::remove((folder + "/filler").c_str());
+        logger.logLANConnection("eth5", 46000.0, 46000.0, 0, 0);
+        EXPECT_EQ(logger.heldRecords(), 0u);
+        ASSERT_EQ(told.size(), 2u);
+        EXPECT_EQ(told[1], "The log file " + path + " is written again: 6 held records written.");
+    }
+    EXPECT_EQ(namesIn(path), (std::vector<std::string>{"eth0", "eth1", "eth2", "eth3", "eth4", "eth5"}));
+    ::umount(folder.c_str());
 }

@@ -4,6 +4,7 @@
 #include "common/common.h"
 #include "common/conlogger.h"
 #include "common/sharedstatdata.h"
+#include "damagedlog.h"
 #include "frontend/datamodel.h"
 #include "monitor/sharedstatreader.h"
 #include "netns.h"
@@ -17,6 +18,8 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <iostream>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -112,6 +115,22 @@ std::vector<Record> readLog(const std::string& path)
     while (reader.readRecord(r))
         records.push_back({std::string(r.entryName), std::string(r.phoneNumber), std::string(r.userName), r.start,
                            r.end, r.sent, r.received});
+    return records;
+}
+
+// Every whole record, read past damage as the monitor's readers do.
+std::vector<Record> readWholeLog(const std::string& path)
+{
+    std::vector<Record> records;
+    LogReader reader(path);
+    LogRecordFields r;
+    readPastCorruption(
+        [&] {
+            while (reader.readRecord(r))
+                records.push_back({std::string(r.entryName), std::string(r.phoneNumber), std::string(r.userName),
+                                   r.start, r.end, r.sent, r.received});
+        },
+        [](const LTDataCorruptedException&) {});
     return records;
 }
 
@@ -279,4 +298,70 @@ TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
     }
     ASSERT_EQ(std::system((std::string(LTSRVC) + " --uninstall >/dev/null").c_str()), 0);
     EXPECT_NE(::access(unit.c_str(), F_OK), 0);
+}
+
+namespace {
+
+struct Report {
+    int status;
+    std::string out;
+};
+
+Report ltreport(const std::string& folder, const std::string& arguments)
+{
+    const std::string out = folder + "/report";
+    const int status = std::system((std::string(LTREPORT) + " " + arguments + " >'" + out + "' 2>/dev/null").c_str());
+    return {WEXITSTATUS(status), testenv::readFile(out)};
+}
+
+std::string summaryValue(const std::string& text, const std::string& name)
+{
+    const std::size_t at = text.find(name + ":");
+    if (at == std::string::npos)
+        return "";
+    std::string value = text.substr(at + name.size() + 1, text.find('\n', at) - at - name.size() - 1);
+    value.erase(0, value.find_first_not_of(' '));
+    return value;
+}
+
+} // namespace
+
+TEST(LtsrvcEndToEnd, repairs_a_damaged_log_without_losing_a_whole_record)
+{
+    REQUIRE_PRIVATE_NETNS();
+    for (const damagedlog::Case& damage : damagedlog::fieldDamages()) {
+        SCOPED_TRACE(damage.name);
+        ServiceFolders setup;
+        testenv::ScopedEnv noPrices("XDG_DATA_HOME", setup.folder.c_str());
+        std::filesystem::create_directories(setup.folder + "/Tarnwick Software/Linktally/1.3.1");
+        testenv::writeBytes(setup.logPath, damage.bytes);
+        const std::size_t before = readWholeLog(setup.logPath).size();
+        const Report checkBefore = ltreport(setup.folder, "check");
+        const Report monthBefore = ltreport(setup.folder, "-c eth0 month 2025-12-09");
+
+        Service service(setup.folder);
+        SharedStatisticsReader table;
+        ASSERT_TRUE(eventually([&] { table.refresh(); return table.isActive(); })) << service.errors();
+        EXPECT_EQ(service.kill(SIGTERM), 0);
+
+        const std::vector<unsigned char> after = testenv::readBytes(setup.logPath);
+        const auto kept = static_cast<std::ptrdiff_t>(damage.bytes.size()) - damage.tornTail;
+        EXPECT_EQ(after, std::vector<unsigned char>(damage.bytes.begin(), damage.bytes.begin() + kept));
+        EXPECT_EQ(testenv::readBytes(setup.logPath + ".damaged"),
+                  std::vector<unsigned char>(damage.bytes.begin() + kept, damage.bytes.end()));
+        const std::size_t afterRepair = readWholeLog(setup.logPath).size();
+        const Report checkAfter = ltreport(setup.folder, "check");
+        const Report monthAfter = ltreport(setup.folder, "-c eth0 month 2025-12-09");
+
+        EXPECT_EQ(static_cast<std::int64_t>(before), damage.wholeRecords);
+        EXPECT_EQ(afterRepair, before);
+        EXPECT_EQ(checkBefore.status, 2);
+        EXPECT_EQ(summaryValue(checkBefore.out, "Whole records"), std::to_string(damage.wholeRecords));
+        EXPECT_EQ(checkAfter.status, damage.tornTail > 0 ? 0 : 2); // only a torn tail goes
+        EXPECT_EQ(summaryValue(checkAfter.out, "Whole records"), std::to_string(damage.wholeRecords));
+        EXPECT_EQ(summaryValue(monthBefore.out, "Sent"), summaryValue(monthAfter.out, "Sent"));
+        std::cout << "[ damage   ] " << damage.name << ": " << damage.bytes.size() << " bytes, " << before
+                  << " whole records before, " << afterRepair << " after; log " << after.size() << " bytes; sent "
+                  << summaryValue(monthAfter.out, "Sent") << "\n";
+    }
 }

@@ -16,11 +16,7 @@ const TDateTime D = 46364.0; // 2026-12-08
 
 std::string logPath() { return testenv::freshFolder("log") + "/cn.log"; }
 
-struct Model {
-    DataList entryNames;
-    Prices prices{&entryNames};
-    LogRecords records{&prices, &entryNames};
-};
+using Model = History;
 
 std::vector<std::string> namesOf(const LogRecords& records, const DataList& entries)
 {

@@ -10,13 +10,11 @@ const TDateTime day = EncodeDate(2026, 12, 8);
 
 // Records of connections "a" (id 0) and "b" (id 1), priced 1.0 per Mb sent
 // and 2.0 per Mb received from the day before.
-struct History {
-    DataList names;
-    Prices prices{&names};
-    LogRecords records{&prices, &names};
+struct Priced : History {
+    DataList& names = entryNames;
     RecordFilter_byConnectionName a{&names, names.idOf("a")};
     RecordFilter_byConnectionName b{&names, names.idOf("b")};
-    History() { prices.setPrice(a.getConnectionId(), day - 1, 1.0, 2.0); }
+    Priced() { prices.setPrice(a.getConnectionId(), day - 1, 1.0, 2.0); }
     void add(const char* name, TDateTime start, std::uint64_t sent, std::uint64_t received)
     {
         records.add(LAN_CONNECTION, name, "", "", "", "", start, start + 0.01, sent, received);
@@ -29,7 +27,7 @@ const std::uint64_t Mb = 1048576;
 
 TEST(Totals, count_a_record_whole_in_the_period_of_its_start_half_open)
 {
-    History h;
+    Priced h;
     h.add("a", day + EncodeTime(10, 59, 59, 500), Mb, 0); // ends after 11:00, counts at 10:00
     h.add("a", day + 11.0 / 24, 2 * Mb, 0);              // starts where 10:00 ends
     h.add("b", day + 10.5 / 24, 7 * Mb, 0);              // another connection
@@ -56,7 +54,7 @@ struct Everything : RecordFilter {
 
 TEST(Totals, stop_adding_costs_at_the_first_unpriced_record_but_keep_the_traffic)
 {
-    History h;
+    Priced h;
     const int c = h.names.idOf("c");
     h.names.idOf("d"); // never priced
     h.prices.setPrice(c, day, 1.5, 0.5);
@@ -95,7 +93,7 @@ TEST(Totals, add_pairwise_with_the_costs_of_the_operands_that_know_them)
 
 TEST(Totals, of_all_records_run_to_a_day_after_the_latest_start_and_are_zero_dated_now_when_empty)
 {
-    History h;
+    Priced h;
     h.records.sortByStart();
     SetFixedNow(day + 0.5);
     EXPECT_EQ(h.records.totalOfAll(h.a).start, day + 0.5);
@@ -110,7 +108,7 @@ TEST(Totals, of_all_records_run_to_a_day_after_the_latest_start_and_are_zero_dat
 
 TEST(LogRecordsPager, pages_the_accepted_records_in_file_order)
 {
-    History h;
+    Priced h;
     for (int i = 0; i < 30; ++i) {
         h.add("b", day, 0, 0); // rejected ones in between do not count
         h.add("a", day, static_cast<std::uint64_t>(i), 0);
@@ -140,7 +138,7 @@ TEST(LogRecordsPager, pages_the_accepted_records_in_file_order)
 
 TEST(Periods, start_weeks_on_sunday_and_give_february_its_leap_day)
 {
-    History h;
+    Priced h;
     h.records.sortByStart();
     const TDateTime sunday = EncodeDate(2026, 12, 6), saturday = EncodeDate(2026, 12, 12) + 0.9;
     EXPECT_EQ(computePeriod(PeriodView::Week, sunday, h.records, h.a).start, sunday);
