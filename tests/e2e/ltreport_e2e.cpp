@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -147,4 +148,62 @@ TEST(Ltreport, keeps_the_decimal_point_and_writes_the_users_dates_in_another_loc
     EXPECT_NE(day.out.find("\r\n10.00,1.50,0.50,2.50\r\n"), std::string::npos) << day.out;
     const Output week = h.run("-c eth0 -f json week 2026-12-08");
     EXPECT_EQ(nlohmann::json::parse(week.out)["summary"]["Totals"], "06.12 - 12.12.2026");
+}
+
+TEST(Ltreport, checks_the_logs_health_with_status_0_when_clean_and_2_when_damaged)
+{
+    History h;
+    const Output clean = h.run("check");
+    EXPECT_EQ(clean.status, 0) << clean.err;
+    EXPECT_NE(clean.out.find("Whole records:   31\n"), std::string::npos) << clean.out;
+    EXPECT_NE(clean.out.find("Status:          clean\n"), std::string::npos) << clean.out;
+
+    std::vector<unsigned char> bytes = testenv::readBytes(h.logPath);
+    bytes[41 + 2] ^= 0x05; // the second record's type byte (the first frame is 41 bytes)
+    bytes.insert(bytes.end(), {0x27, 0x00, 0x11});
+    testenv::writeBytes(h.logPath, bytes);
+    const Output rows = h.run("check --format csv");
+    EXPECT_EQ(rows.status, 2);
+    EXPECT_NE(rows.out.find("41,67,LogRecordBuffer::Unpack - data corrupted - wrong connection type\r\n"),
+              std::string::npos)
+        << rows.out;
+    const Output damaged = h.run("check");
+    EXPECT_NE(damaged.out.find("Whole records:   30\n"), std::string::npos) << damaged.out;
+    EXPECT_NE(damaged.out.find("Torn tail:       3 bytes at offset " + std::to_string(bytes.size() - 3) + "\n"),
+              std::string::npos)
+        << damaged.out;
+    EXPECT_NE(damaged.out.find("Status:          damaged\n"), std::string::npos) << damaged.out;
+
+    // The report goes on past the damage and names each region once.
+    const Output log = h.run("-c eth0 log --page 2");
+    EXPECT_EQ(log.status, 0);
+    EXPECT_EQ(log.err, "ltreport: cn.log: LogRecordBuffer::Unpack - data corrupted - wrong connection type (67 damaged "
+                       "bytes at offset 41 skipped)\n"
+                       "ltreport: cn.log: Unexpected end of file! (3 damaged bytes at offset " +
+                           std::to_string(bytes.size() - 3) + " skipped)\n");
+}
+
+TEST(Ltreport, refuses_a_folder_a_device_or_a_fifo_where_a_file_should_be)
+{
+    History h;
+    const std::string prices = h.root + "/data/Tarnwick Software/Linktally/1.3.1/prices.txt";
+    std::filesystem::remove(prices);
+    ASSERT_EQ(::mkfifo(prices.c_str(), 0644), 0);
+    const Output fifo = h.run("today");
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_EQ(fifo.err, "ltreport: can't read " + prices + ": it is not a regular file\n");
+    std::filesystem::remove(prices);
+
+    std::filesystem::remove(h.logPath);
+    std::filesystem::create_symlink("/dev/zero", h.logPath); // endless zeros
+    for (const char* command : {"today", "check"}) {
+        const Output device = h.run(command);
+        EXPECT_EQ(device.status, 1);
+        EXPECT_EQ(device.err, "ltreport: can't read " + h.logPath + ": it is not a regular file\n");
+    }
+    std::filesystem::remove(h.logPath);
+    std::filesystem::create_directory(h.logPath);
+    const Output folder = h.run("year");
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "ltreport: can't read " + h.logPath + ": it is a folder\n");
 }
