@@ -28,9 +28,13 @@ constexpr int years = 10;
 constexpr int days = years * 365;
 constexpr int recordsInLog = interfaces * days * 24; // 876,000
 
+constexpr int damagedRegions = 1000;
+constexpr int frameSize = 2 + 35 + 6; // every record names "enpNs0"
+
 struct Workspace {
     std::string folder;
     std::string logPath;
+    std::string damagedPath; // the same log with 1,000 damaged records spread over it
     Workspace()
     {
         char pattern[] = "/tmp/linktally-bench-XXXXXX";
@@ -45,6 +49,17 @@ struct Workspace {
                 logger.logLANConnection("enp" + std::to_string(i) + "s0", start, start + 3599.0 / 86400.0,
                                         1000000u + static_cast<unsigned>(hour), 5000000u + static_cast<unsigned>(i));
         }
+        damagedPath = folder + "/damaged.log";
+        std::filesystem::copy_file(logPath, damagedPath);
+        const int fd = ::open(damagedPath.c_str(), O_RDWR);
+        for (int region = 0; region < damagedRegions; ++region) {
+            // A type byte that is neither 0 nor 1 after unscrambling.
+            const unsigned char junk = 0xEE;
+            const off_t at = static_cast<off_t>(region) * (recordsInLog / damagedRegions) * frameSize + 2;
+            if (::pwrite(fd, &junk, 1, at) != 1)
+                std::abort();
+        }
+        ::close(fd);
     }
     ~Workspace() { std::filesystem::remove_all(folder); }
 };
@@ -93,6 +108,24 @@ void BM_LogReaderReadAll(benchmark::State& state)
     state.counters["heap_bytes_per_record"] = heapPerRecord;
 }
 BENCHMARK(BM_LogReaderReadAll)->Unit(benchmark::kMillisecond);
+
+// Every region is reported once and skipped; the records around it stay.
+void BM_LogReaderReadAllDamaged(benchmark::State& state)
+{
+    const std::string& path = workspace().damagedPath;
+    for (auto _ : state) {
+        History history;
+        LogReader reader(path);
+        int reports = 0;
+        readPastCorruption([&] { reader.readAll(history.records); },
+                           [&reports](const LTDataCorruptedException&) { ++reports; });
+        if (reports != damagedRegions || history.records.size() != recordsInLog - damagedRegions)
+            state.SkipWithError("wrong count of reports or records");
+        benchmark::DoNotOptimize(history.records.byStart().data());
+    }
+    state.SetItemsProcessed(state.iterations() * recordsInLog);
+}
+BENCHMARK(BM_LogReaderReadAllDamaged)->Unit(benchmark::kMillisecond);
 
 void BM_ConnectionLoggerAppend(benchmark::State& state)
 {

@@ -63,12 +63,13 @@ const unsigned char* FileLogBytes::at(std::int64_t offset, std::size_t count)
         return nullptr;
     if (offset < windowStart || offset + static_cast<std::int64_t>(count) >
                                      windowStart + static_cast<std::int64_t>(windowLength)) {
+        // Centred on the request: the searches walk both ways.
         window.resize(std::max(WINDOW_SIZE, count));
-        windowStart = offset;
+        windowStart = std::max<std::int64_t>(0, offset - static_cast<std::int64_t>((window.size() - count) / 2));
         const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(
-            static_cast<std::int64_t>(window.size()), fileSize - offset));
-        windowLength = file.readAt(offset, window.data(), wanted);
-        if (windowLength < count)
+            static_cast<std::int64_t>(window.size()), fileSize - windowStart));
+        windowLength = file.readAt(windowStart, window.data(), wanted);
+        if (offset + static_cast<std::int64_t>(count) > windowStart + static_cast<std::int64_t>(windowLength))
             return nullptr;
     }
     return window.data() + (offset - windowStart);
@@ -76,113 +77,139 @@ const unsigned char* FileLogBytes::at(std::int64_t offset, std::size_t count)
 
 namespace {
 
-// Decodes the record of length bytes at recordOffset; false when it does
-// not decode exactly.
-bool recordIsWhole(LogBytes& bytes, std::int64_t recordOffset, int length, LogRecordBuffer& scratch,
-                   LogRecordFields& record)
+// The length of the record at recordOffset as its own fields tell it:
+// the type byte chooses the number of texts, each text its length; -1 when
+// the type is wrong or the record cannot fit in a frame or the log.
+int recordLengthAt(LogBytes& bytes, std::int64_t recordOffset)
 {
+    const unsigned char mask = frameMask(recordOffset);
+    auto plain = [&](int index) -> int {
+        const unsigned char* b = bytes.at(recordOffset + index, 1);
+        return b ? *b ^ static_cast<unsigned char>(mask | LOG_KEY[index % 26]) : -1;
+    };
+    const int type = plain(0);
+    const int fixedSize = type == LAN_CONNECTION ? LAN_RECORD_FIXED_SIZE
+                        : type == RAS_CONNECTION ? RAS_RECORD_FIXED_SIZE
+                                                 : -1;
+    if (fixedSize < 0)
+        return -1;
+    // Type byte, then the texts, each after its two length bytes, then the
+    // four 8-byte fields.
+    const int texts = (fixedSize - 1 - 4 * 8) / 2;
+    int length = fixedSize;
+    for (int text = 0, at = 1; text < texts; ++text) {
+        const int low = plain(at), high = plain(at + 1);
+        if (low < 0 || high < 0)
+            return -1;
+        const int textLength = low | (high << 8);
+        length += textLength;
+        at += 2 + textLength;
+    }
+    if (length > MAX_RECORD_SIZE || length > bytes.size() - recordOffset)
+        return -1;
+    return length;
+}
+
+// The end of the record after the frame's length bytes, measured by its
+// own fields, when it decodes exactly; else -1. The length bytes are not
+// consulted.
+std::int64_t recordEnd(LogBytes& bytes, std::int64_t frameOffset, LogRecordBuffer& scratch)
+{
+    const std::int64_t recordOffset = frameOffset + FRAME_LENGTH_SIZE;
+    const int length = recordLengthAt(bytes, recordOffset);
+    if (length < 0)
+        return -1;
     const unsigned char* data = bytes.at(recordOffset, static_cast<std::size_t>(length));
     if (!data)
-        return false;
+        return -1;
     if (scratch.getCapacity() < length)
         scratch.SetCapacity(length);
     std::memcpy(scratch.getData(), data, static_cast<std::size_t>(length));
     try {
+        LogRecordFields record;
         decodeFrameRecord(scratch, length, recordOffset, record);
+        return recordOffset + length;
+    } catch (const LTDataCorruptedException&) {
+        return -1;
+    }
+}
+
+// The search for whole records after damage, with the offset of the log's
+// last whole record learnt once. A record whose length bytes alone are
+// damaged counts as whole here: its own fields measure it.
+class FrameSearch {
+public:
+    FrameSearch(LogBytes& bytes, LogRecordBuffer& scratch) : bytes(bytes), scratch(scratch) {}
+
+    Resync after(std::int64_t damagedFrame)
+    {
+        Resync resync;
+        if (const std::int64_t end = recordEnd(bytes, damagedFrame, scratch);
+            end >= 0 && (end > lastWholeStart() || wholeRecordsFollow(end))) {
+            resync.kind = Resync::Kind::RecoveredRecord;
+            resync.offset = damagedFrame;
+            resync.recordLength = static_cast<int>(end - damagedFrame - FRAME_LENGTH_SIZE);
+            return resync;
+        }
+        for (std::int64_t candidate = damagedFrame + 1; candidate <= lastWholeStart(); ++candidate) {
+            if (recordEnd(bytes, candidate, scratch) >= 0 && wholeRecordsFollow(candidate)) {
+                resync.kind = Resync::Kind::WholeFramesAt;
+                resync.offset = candidate;
+                break;
+            }
+        }
+        return resync;
+    }
+
+private:
+    // Whole records from offset on: three of them, or as many as reach the
+    // end of the last whole record of the log.
+    bool wholeRecordsFollow(std::int64_t offset)
+    {
+        for (int count = 0; count < 3; ++count) {
+            if (offset > lastWholeStart())
+                return count > 0;
+            offset = recordEnd(bytes, offset, scratch);
+            if (offset < 0)
+                return false;
+        }
         return true;
-    } catch (const LTDataCorruptedException&) {
-        return false;
     }
-}
 
-// Whole frames from offset on: to the end of the log, or three of them.
-bool wholeFramesFollow(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& scratch)
-{
-    for (int count = 0; count < 3; ++count) {
-        if (offset == bytes.size())
-            return count > 0;
-        offset = wholeFrameEnd(bytes, offset, scratch);
-        if (offset < 0)
-            return false;
+    // Where the log's last whole record's frame starts (-1: nowhere),
+    // looked for from the end.
+    std::int64_t lastWholeStart()
+    {
+        if (!lastStartKnown) {
+            lastStart = bytes.size() - (FRAME_LENGTH_SIZE + LAN_RECORD_FIXED_SIZE);
+            while (lastStart >= 0 && recordEnd(bytes, lastStart, scratch) < 0)
+                --lastStart;
+            lastStartKnown = true;
+        }
+        return lastStart;
     }
-    return true;
-}
 
-// The record right after the damaged frame's length bytes, measured by its
-// own fields, when it decodes exactly and what follows it is whole too.
-int recoveredRecordLength(LogBytes& bytes, std::int64_t damagedFrame, LogRecordBuffer& scratch)
-{
-    const std::int64_t recordOffset = damagedFrame + FRAME_LENGTH_SIZE;
-    const auto available = static_cast<int>(std::min<std::int64_t>(MAX_RECORD_SIZE, bytes.size() - recordOffset));
-    if (available < LAN_RECORD_FIXED_SIZE)
-        return 0;
-    const unsigned char* data = bytes.at(recordOffset, static_cast<std::size_t>(available));
-    if (!data)
-        return 0;
-    if (scratch.getCapacity() < available)
-        scratch.SetCapacity(available);
-    std::memcpy(scratch.getData(), data, static_cast<std::size_t>(available));
-    LogRecordFields record;
-    int length = 0;
-    try {
-        scratch.Scramble(available, frameMask(recordOffset));
-        scratch.Unpack(available, record);
-        length = scratch.getPos();
-    } catch (const LTDataCorruptedException&) {
-        return 0;
-    }
-    const unsigned char* lengthBytes = bytes.at(damagedFrame, FRAME_LENGTH_SIZE);
-    if (record.start > record.end || !lengthBytes || frameLength(lengthBytes) == length)
-        return 0;
-    const std::int64_t next = recordOffset + length;
-    return next == bytes.size() || wholeFramesFollow(bytes, next, scratch) ? length : 0;
-}
+    LogBytes& bytes;
+    LogRecordBuffer& scratch;
+    bool lastStartKnown = false;
+    std::int64_t lastStart = -1;
+};
 
 } // namespace
 
 std::int64_t wholeFrameEnd(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& scratch)
 {
-    const unsigned char* head = bytes.at(offset, FRAME_LENGTH_SIZE + 1);
+    const unsigned char* head = bytes.at(offset, FRAME_LENGTH_SIZE);
     if (!head)
         return -1;
     const int length = frameLength(head);
-    const std::int64_t recordOffset = offset + FRAME_LENGTH_SIZE;
-    // The type byte first: it turns away nearly every offset at no cost.
-    const unsigned char type = head[2] ^ static_cast<unsigned char>(frameMask(recordOffset) | LOG_KEY[0]);
-    const int fixedSize = type == LAN_CONNECTION ? LAN_RECORD_FIXED_SIZE
-                        : type == RAS_CONNECTION ? RAS_RECORD_FIXED_SIZE
-                                                 : -1;
-    if (fixedSize < 0 || length < fixedSize || length > bytes.size() - recordOffset)
-        return -1;
-    LogRecordFields record;
-    return recordIsWhole(bytes, recordOffset, length, scratch, record) ? recordOffset + length : -1;
+    const std::int64_t end = recordEnd(bytes, offset, scratch);
+    return end == offset + FRAME_LENGTH_SIZE + length ? end : -1;
 }
 
 Resync findResync(LogBytes& bytes, std::int64_t damagedFrame, LogRecordBuffer& scratch)
 {
-    Resync resync;
-    if (const int length = recoveredRecordLength(bytes, damagedFrame, scratch); length > 0) {
-        resync.kind = Resync::Kind::RecoveredRecord;
-        resync.offset = damagedFrame;
-        resync.recordLength = length;
-        return resync;
-    }
-    std::int64_t firstLone = -1;
-    for (std::int64_t candidate = damagedFrame + 1; candidate < bytes.size(); ++candidate) {
-        if (wholeFrameEnd(bytes, candidate, scratch) < 0)
-            continue;
-        if (firstLone < 0)
-            firstLone = candidate;
-        if (wholeFramesFollow(bytes, candidate, scratch)) {
-            firstLone = candidate;
-            break;
-        }
-    }
-    if (firstLone >= 0) {
-        resync.kind = Resync::Kind::WholeFramesAt;
-        resync.offset = firstLone;
-    }
-    return resync;
+    return FrameSearch(bytes, scratch).after(damagedFrame);
 }
 
 namespace {
@@ -215,6 +242,7 @@ std::string damageReason(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& 
 LogScan scanLog(LogBytes& bytes)
 {
     LogRecordBuffer scratch(1024);
+    FrameSearch search(bytes, scratch);
     LogScan scan;
     scan.size = bytes.size();
     std::int64_t offset = 0;
@@ -225,7 +253,7 @@ LogScan scanLog(LogBytes& bytes)
             continue;
         }
         const std::string reason = damageReason(bytes, offset, scratch);
-        const Resync resync = findResync(bytes, offset, scratch);
+        const Resync resync = search.after(offset);
         if (resync.kind == Resync::Kind::None)
             break; // the torn tail: from wholeEnd to the end
         if (resync.kind == Resync::Kind::RecoveredRecord) {

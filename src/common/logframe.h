@@ -95,10 +95,11 @@ struct Resync {
     int recordLength = 0;      // RecoveredRecord: the record's true length
 };
 // Frames count as found again at the first offset from which they decode
-// exactly to the end of the log or at least three in a row, so that bytes
-// that happen to look like a record cannot put reading out of step. Where no
-// such offset follows, the first lone whole frame still counts: nothing
-// after it would, and a whole record is never given up.
+// exactly at least three in a row or up to the end of the log, so that
+// bytes that happen to look like a record cannot put reading out of step.
+// The end of the log is where its last whole frame ends: bytes after it
+// hold no frame (a torn tail) and the service's repair replaces them with
+// new frames, so what is whole before them stays whole after the repair.
 Resync findResync(LogBytes& bytes, std::int64_t damagedFrame, LogRecordBuffer& scratch);
 
 struct DamagedRegion {

@@ -120,7 +120,7 @@ TEST(LogScan, reports_regions_where_they_are_and_finds_a_clean_log_clean)
     EXPECT_EQ(skipped.damaged[0].reason, "LogRecordBuffer::Unpack - data corrupted - wrong connection type");
 }
 
-TEST(LogScan, takes_up_whole_frames_three_in_a_row_but_a_lone_one_only_where_nothing_whole_follows)
+TEST(LogScan, takes_up_whole_frames_three_in_a_row_or_as_many_as_reach_the_last_whole_frame)
 {
     const Bytes clean = damagedlog::cleanLog();
     Bytes twoDamaged = clean;
