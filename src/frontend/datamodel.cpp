@@ -7,6 +7,8 @@
 #include "platform/ras.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iomanip>
@@ -259,9 +261,6 @@ void Prices::getItem(int index, int& entryId, TDateTime& date, double& uploadPri
 
 namespace {
 
-// Reads the rest of a line and drops it; a line may end in CR LF.
-void skipLine(std::istream& in) { in.ignore(std::numeric_limits<std::streamsize>::max(), '\n'); }
-
 bool readLine(std::istream& in, std::string& line)
 {
     if (!std::getline(in, line))
@@ -271,6 +270,75 @@ bool readLine(std::istream& in, std::string& line)
     return true;
 }
 
+constexpr std::string_view blanks = " \t\r\v\f";
+
+std::string_view trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) + 1 - first);
+}
+
+std::vector<std::string_view> fieldsOf(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    for (std::size_t at = line.find_first_not_of(blanks); at != std::string_view::npos;
+         at = line.find_first_not_of(blanks, at)) {
+        const std::size_t end = std::min(line.find_first_of(blanks, at), line.size());
+        fields.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    return fields;
+}
+
+// A '+' sign as stream input took it; from_chars takes none.
+std::string_view withoutPlus(std::string_view text)
+{
+    return text.size() > 1 && text[0] == '+' && text[1] != '-' ? text.substr(1) : text;
+}
+
+// The whole text must be the number: "3x", "0.05x" or "0,05" is none.
+bool parseCount(std::string_view text, int& count)
+{
+    text = withoutPlus(text);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    return error == std::errc() && end == text.data() + text.size() && count >= 0;
+}
+
+bool parsePrice(std::string_view text, double& price)
+{
+    text = withoutPlus(text);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), price);
+    return error == std::errc() && end == text.data() + text.size() && std::isfinite(price);
+}
+
+// A two-digit year would be read as 20yy, whatever century was meant; save
+// always writes four digits, and no other date field has more than two.
+bool hasFourDigitYear(std::string_view date)
+{
+    int run = 0;
+    for (const char c : date) {
+        run = std::isdigit(static_cast<unsigned char>(c)) ? run + 1 : 0;
+        if (run == 4)
+            return true;
+    }
+    return false;
+}
+
+// The offending text in quotes, cut short (at a character's start) when a
+// damaged file holds a huge line.
+std::string inQuotes(std::string_view text)
+{
+    constexpr std::size_t shown = 64;
+    if (text.size() <= shown)
+        return "'" + std::string(text) + "'";
+    std::size_t cut = shown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "'" + std::string(text.substr(0, cut)) + "...'";
+}
+
 } // namespace
 
 void Prices::load(const std::string& fileName)
@@ -278,33 +346,48 @@ void Prices::load(const std::string& fileName)
     std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open())
         return;
-    in.imbue(std::locale::classic()); // '.' whatever the user's locale
-    std::string name;
-    do {
-        if (!readLine(in, name))
-            break;
+    std::string line;
+    int lineNumber = 0;
+    const auto next = [&] {
+        if (!readLine(in, line))
+            return false;
+        ++lineNumber;
+        return true;
+    };
+    // What was read so far stays in the table.
+    const auto refusal = [&](const std::string& what) {
+        return LTException(fileName + ", line " + std::to_string(lineNumber) + ": " + what);
+    };
+    // The end of the file ends the table wherever it comes: a file cut
+    // short loses nothing that followed.
+    while (next() && !line.empty()) { // an empty name line ends the table
+        const std::string name = line;
+        if (!next())
+            return;
         int count = 0;
-        in >> count;
-        skipLine(in);
-        if (!in || name.empty())
-            break;
+        if (!parseCount(trimmed(line), count))
+            throw refusal(inQuotes(line) + " is not an item count");
         const int id = entryNames->idOf(name);
-        for (int i = 0; i < count && in; ++i) {
-            std::string dateText;
-            double upload = 0, download = 0;
-            in >> dateText >> upload >> download;
-            if (!in)
-                break;
+        for (int i = 0; i < count && next(); ++i) {
+            const std::vector<std::string_view> fields = fieldsOf(line);
+            if (fields.size() != 3)
+                throw refusal(inQuotes(line) + " is not an item (date, upload price, download price)");
             TDateTime date = 0;
-            if (!TryStrToDate(dateText, date))
-                throw LTException("'" + dateText + "' is not a valid date");
+            if (!TryStrToDate(fields[0], date))
+                throw refusal(inQuotes(fields[0]) + " is not a valid date");
+            if (!hasFourDigitYear(fields[0]))
+                throw refusal(inQuotes(fields[0]) + " is not a valid date (the year needs four digits)");
+            double upload = 0, download = 0;
+            if (!parsePrice(fields[1], upload))
+                throw refusal(inQuotes(fields[1]) + " is not a price");
+            if (!parsePrice(fields[2], download))
+                throw refusal(inQuotes(fields[2]) + " is not a price");
             // A negative price cannot be in force: the item is left out.
+            // Adding zero turns a "-0" into 0.
             if (upload >= 0 && download >= 0)
-                setPrice(id, date, upload, download);
+                setPrice(id, date, upload + 0.0, download + 0.0);
         }
-        if (in && count > 0)
-            skipLine(in);
-    } while (in && !name.empty());
+    }
 }
 
 void Prices::save(const std::string& fileName) const
@@ -522,7 +605,8 @@ void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::st
     try {
         prices.load(priceFile);
     } catch (const LTException& e) {
-        prices = Prices(&entryNames); // names it registered stay registered
+        // The table keeps what came before the failure, as it keeps the
+        // names registered on the way.
         if (priceFileError)
             *priceFileError = e.what();
     }
