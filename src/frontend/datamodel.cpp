@@ -10,6 +10,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <locale>
@@ -343,6 +344,7 @@ std::string inQuotes(std::string_view text)
 
 void Prices::load(const std::string& fileName)
 {
+    damagedFile.clear();
     std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open())
         return;
@@ -354,8 +356,10 @@ void Prices::load(const std::string& fileName)
         ++lineNumber;
         return true;
     };
-    // What was read so far stays in the table.
+    // What was read so far stays in the table; save keeps the file aside
+    // before it writes over it.
     const auto refusal = [&](const std::string& what) {
+        damagedFile = fileName;
         return LTException(fileName + ", line " + std::to_string(lineNumber) + ": " + what);
     };
     // The end of the file ends the table wherever it comes: a file cut
@@ -390,8 +394,43 @@ void Prices::load(const std::string& fileName)
     }
 }
 
+namespace {
+
+// Copies the file to the first free name of NAME.bak, NAME.bak.1,
+// NAME.bak.2 ...: a copy kept earlier is never replaced, and the file stays
+// in place should the writing fail.
+void keepCopyOf(const std::string& fileName)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::exists(fileName, error))
+        return; // gone since it was loaded: nothing left to keep
+    for (int n = 0; n < 1000; ++n) {
+        const std::string copy = fileName + ".bak" + (n == 0 ? "" : "." + std::to_string(n));
+        if (fs::copy_file(fileName, copy, fs::copy_options::none, error))
+            return;
+        if (error != std::errc::file_exists)
+            throw LTException("Can't keep a copy of " + fileName + " as " + copy + ": " + error.message() +
+                              "; the prices were not saved.");
+    }
+    throw LTException("Can't keep a copy of " + fileName + ": " + fileName +
+                      ".bak to .bak.999 all exist; the prices were not saved.");
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return a == b || std::filesystem::equivalent(a, b, error);
+}
+
+} // namespace
+
 void Prices::save(const std::string& fileName) const
 {
+    if (!damagedFile.empty() && sameFile(damagedFile, fileName)) {
+        keepCopyOf(fileName);
+        damagedFile.clear();
+    }
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out.is_open())
         return;

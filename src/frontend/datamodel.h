@@ -74,7 +74,11 @@ public:
     // LTException "FILE, line N: 'TEXT' is not ..." with N counted from 1,
     // and the table keeps everything read before that line.
     void load(const std::string& fileName);
-    // Writes every entry with items; failures are not reported.
+    // Writes every entry with items; failures to write are not reported.
+    // The first save over a file whose load failed first copies it to
+    // FILE.bak, or, when that exists, to the first free of FILE.bak.1,
+    // FILE.bak.2 ..., so that no kept copy is lost; when no copy can be
+    // made it throws LTException and writes nothing.
     void save(const std::string& fileName) const;
 
 private:
@@ -84,6 +88,9 @@ private:
 
     DataList* entryNames;
     std::vector<Items> prices; // by entry id, lengthened on use
+    // The file whose load failed, until a save has kept a copy of it; a
+    // const save clears it, as the copy is not part of the table.
+    mutable std::string damagedFile;
 };
 
 // Money of bytes at a price per megabyte: bytes x price x 2^-20.

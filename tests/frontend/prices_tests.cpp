@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -164,4 +165,26 @@ TEST(EntryNames, fall_back_to_the_dummy_connection_when_nothing_names_one)
     loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", testenv::root() + "/no-prices", false);
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(names.nameOf(0), "<DUMMY CONNECTION>");
+}
+
+TEST(Prices, keeps_a_file_that_failed_to_load_before_the_first_save_over_it_and_never_replaces_a_kept_one)
+{
+    const std::string damaged = "A\r\n1\r\n2004-03-01 1 1\r\nB\r\n1\r\n2004-03-01 0,05 1\r\nC\r\n";
+    const std::string path = priceFile(damaged);
+    DataList names;
+    Prices prices(&names);
+    EXPECT_THROW(prices.load(path), LTException);
+    prices.save(path);
+    EXPECT_EQ(testenv::readFile(path + ".bak"), damaged);
+    EXPECT_EQ(testenv::readFile(path), "A\n1\n03/01/2004 1 1\n");
+    prices.save(path); // the file holds a sound table now: nothing more to keep
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak.1"));
+
+    std::ofstream(path, std::ios::binary) << "A\n1\n2004-03-01 nan 1\n";
+    Prices again(&names);
+    EXPECT_THROW(again.load(path), LTException);
+    Prices copy = again; // the price editor's copy, put back on cancel
+    copy.save(path);
+    EXPECT_EQ(testenv::readFile(path + ".bak"), damaged);
+    EXPECT_EQ(testenv::readFile(path + ".bak.1"), "A\n1\n2004-03-01 nan 1\n");
 }
