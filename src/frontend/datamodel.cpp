@@ -444,10 +444,10 @@ void Prices::save(const std::string& fileName) const
     }
 }
 
-double costOfBytes(std::uint64_t bytes, double pricePerMb)
-{
-    return static_cast<double>(static_cast<std::int64_t>(bytes)) * pricePerMb * (1.0 / 1048576.0);
-}
+double megabytesOf(std::uint64_t bytes) { return static_cast<double>(bytes) * (1.0 / 1048576.0); }
+
+// Scaling by 2^-20 is exact, so the order of the factors changes nothing.
+double costOfBytes(std::uint64_t bytes, double pricePerMb) { return megabytesOf(bytes) * pricePerMb; }
 
 // ---- filters and totals ----------------------------------------------------
 

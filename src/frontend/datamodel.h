@@ -93,6 +93,9 @@ private:
     mutable std::string damagedFile;
 };
 
+// Megabytes (2^20 bytes) of an unsigned byte count: counts from 2^63 on
+// stay positive.
+double megabytesOf(std::uint64_t bytes);
 // Money of bytes at a price per megabyte: bytes x price x 2^-20.
 double costOfBytes(std::uint64_t bytes, double pricePerMb);
 
