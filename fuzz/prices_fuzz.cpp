@@ -1,11 +1,14 @@
 // Feeds arbitrary text to the loader of "prices.txt": it must never crash,
-// only stop or throw LTException, and never let a negative price in.
+// only stop or throw LTException naming the file and a line, and never let
+// a negative or non-finite price in, not even before a failure.
 #include "common/dbglogger.h"
 #include "frontend/datamodel.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -31,15 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Prices prices(&names);
     try {
         prices.load(path);
-    } catch (const LTException&) {
-        return 0;
+    } catch (const LTException& e) {
+        if (std::string_view(e.what()).rfind(path + ", line ", 0) != 0)
+            __builtin_trap();
     }
     for (int i = 0; i < prices.size(); ++i) {
         int id;
         TDateTime date;
         double up, down;
         prices.getItem(i, id, date, up, down);
-        if (!(up >= 0 && down >= 0) || id >= names.size())
+        if (!(up >= 0 && down >= 0) || !std::isfinite(up) || !std::isfinite(down) || id >= names.size() ||
+            date != std::floor(date))
             __builtin_trap();
     }
     return 0;

@@ -7,15 +7,18 @@
 #include "platform/ras.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <exception>
-#include <utility>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <locale>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -301,9 +304,6 @@ void Prices::getItem(int index, int& entryId, TDateTime& date, double& uploadPri
 
 namespace {
 
-// Reads the rest of a line and drops it; a line may end in CR LF.
-void skipLine(std::istream& in) { in.ignore(std::numeric_limits<std::streamsize>::max(), '\n'); }
-
 bool readLine(std::istream& in, std::string& line)
 {
     if (!std::getline(in, line))
@@ -313,44 +313,166 @@ bool readLine(std::istream& in, std::string& line)
     return true;
 }
 
+constexpr std::string_view blanks = " \t\r\v\f";
+
+std::string_view trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) + 1 - first);
+}
+
+std::vector<std::string_view> fieldsOf(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    for (std::size_t at = line.find_first_not_of(blanks); at != std::string_view::npos;
+         at = line.find_first_not_of(blanks, at)) {
+        const std::size_t end = std::min(line.find_first_of(blanks, at), line.size());
+        fields.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    return fields;
+}
+
+// A '+' sign as stream input took it; from_chars takes none.
+std::string_view withoutPlus(std::string_view text)
+{
+    return text.size() > 1 && text[0] == '+' && text[1] != '-' ? text.substr(1) : text;
+}
+
+// The whole text must be the number: "3x", "0.05x" or "0,05" is none.
+bool parseCount(std::string_view text, int& count)
+{
+    text = withoutPlus(text);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    return error == std::errc() && end == text.data() + text.size() && count >= 0;
+}
+
+bool parsePrice(std::string_view text, double& price)
+{
+    text = withoutPlus(text);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), price);
+    return error == std::errc() && end == text.data() + text.size() && std::isfinite(price);
+}
+
+// A two-digit year would be read as 20yy, whatever century was meant; save
+// always writes four digits, and no other date field has more than two.
+bool hasFourDigitYear(std::string_view date)
+{
+    int run = 0;
+    for (const char c : date) {
+        run = std::isdigit(static_cast<unsigned char>(c)) ? run + 1 : 0;
+        if (run == 4)
+            return true;
+    }
+    return false;
+}
+
+// The offending text in quotes, cut short (at a character's start) when a
+// damaged file holds a huge line.
+std::string inQuotes(std::string_view text)
+{
+    constexpr std::size_t shown = 64;
+    if (text.size() <= shown)
+        return "'" + std::string(text) + "'";
+    std::size_t cut = shown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "'" + std::string(text.substr(0, cut)) + "...'";
+}
+
 } // namespace
 
 void Prices::load(const std::string& fileName)
 {
+    damagedFile.clear();
     std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open())
         return;
-    in.imbue(std::locale::classic()); // '.' whatever the user's locale
-    std::string name;
-    do {
-        if (!readLine(in, name))
-            break;
+    std::string line;
+    int lineNumber = 0;
+    const auto next = [&] {
+        if (!readLine(in, line))
+            return false;
+        ++lineNumber;
+        return true;
+    };
+    // What was read so far stays in the table; save keeps the file aside
+    // before it writes over it.
+    const auto refusal = [&](const std::string& what) {
+        damagedFile = fileName;
+        return LTException(fileName + ", line " + std::to_string(lineNumber) + ": " + what);
+    };
+    // The end of the file ends the table wherever it comes: a file cut
+    // short loses nothing that followed.
+    while (next() && !line.empty()) { // an empty name line ends the table
+        const std::string name = line;
+        if (!next())
+            return;
         int count = 0;
-        in >> count;
-        skipLine(in);
-        if (!in || name.empty())
-            break;
+        if (!parseCount(trimmed(line), count))
+            throw refusal(inQuotes(line) + " is not an item count");
         const int id = entryNames->idOf(name);
-        for (int i = 0; i < count && in; ++i) {
-            std::string dateText;
-            double upload = 0, download = 0;
-            in >> dateText >> upload >> download;
-            if (!in)
-                break;
+        for (int i = 0; i < count && next(); ++i) {
+            const std::vector<std::string_view> fields = fieldsOf(line);
+            if (fields.size() != 3)
+                throw refusal(inQuotes(line) + " is not an item (date, upload price, download price)");
             TDateTime date = 0;
-            if (!TryStrToDate(dateText, date))
-                throw LTException("'" + dateText + "' is not a valid date");
+            if (!TryStrToDate(fields[0], date))
+                throw refusal(inQuotes(fields[0]) + " is not a valid date");
+            if (!hasFourDigitYear(fields[0]))
+                throw refusal(inQuotes(fields[0]) + " is not a valid date (the year needs four digits)");
+            double upload = 0, download = 0;
+            if (!parsePrice(fields[1], upload))
+                throw refusal(inQuotes(fields[1]) + " is not a price");
+            if (!parsePrice(fields[2], download))
+                throw refusal(inQuotes(fields[2]) + " is not a price");
             // A negative price cannot be in force: the item is left out.
+            // Adding zero turns a "-0" into 0.
             if (upload >= 0 && download >= 0)
-                setPrice(id, date, upload, download);
+                setPrice(id, date, upload + 0.0, download + 0.0);
         }
-        if (in && count > 0)
-            skipLine(in);
-    } while (in && !name.empty());
+    }
 }
+
+namespace {
+
+// Copies the file to the first free name of NAME.bak, NAME.bak.1,
+// NAME.bak.2 ...: a copy kept earlier is never replaced, and the file stays
+// in place should the writing fail.
+void keepCopyOf(const std::string& fileName)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::exists(fileName, error))
+        return; // gone since it was loaded: nothing left to keep
+    for (int n = 0; n < 1000; ++n) {
+        const std::string copy = fileName + ".bak" + (n == 0 ? "" : "." + std::to_string(n));
+        if (fs::copy_file(fileName, copy, fs::copy_options::none, error))
+            return;
+        if (error != std::errc::file_exists)
+            throw LTException("Can't keep a copy of " + fileName + " as " + copy + ": " + error.message() +
+                              "; the prices were not saved.");
+    }
+    throw LTException("Can't keep a copy of " + fileName + ": " + fileName +
+                      ".bak to .bak.999 all exist; the prices were not saved.");
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return a == b || std::filesystem::equivalent(a, b, error);
+}
+
+} // namespace
 
 void Prices::save(const std::string& fileName) const
 {
+    if (!damagedFile.empty() && sameFile(damagedFile, fileName)) {
+        keepCopyOf(fileName);
+        damagedFile.clear();
+    }
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
     if (!out.is_open())
         return;
@@ -364,10 +486,10 @@ void Prices::save(const std::string& fileName) const
     }
 }
 
-double costOfBytes(std::uint64_t bytes, double pricePerMb)
-{
-    return static_cast<double>(static_cast<std::int64_t>(bytes)) * pricePerMb * (1.0 / 1048576.0);
-}
+double megabytesOf(std::uint64_t bytes) { return static_cast<double>(bytes) * (1.0 / 1048576.0); }
+
+// Scaling by 2^-20 is exact, so the order of the factors changes nothing.
+double costOfBytes(std::uint64_t bytes, double pricePerMb) { return megabytesOf(bytes) * pricePerMb; }
 
 // ---- filters and totals ----------------------------------------------------
 
@@ -572,7 +694,8 @@ void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::st
     try {
         prices.load(priceFile);
     } catch (const LTException& e) {
-        prices = Prices(&entryNames); // names it registered stay registered
+        // The table keeps what came before the failure, as it keeps the
+        // names registered on the way.
         if (priceFileError)
             *priceFileError = e.what();
     }

@@ -63,12 +63,22 @@ public:
     // Items by entry id, then date.
     void getItem(int index, int& entryId, TDateTime& date, double& uploadPrice, double& downloadPrice) const;
 
-    // Reads "prices.txt". A missing file leaves the table empty; reading
-    // stops quietly at a malformed count, price or missing line (what was
-    // read stays); an item with a negative price is skipped. Throws
-    // LTException for a date it cannot convert.
+    // Reads "prices.txt". A missing or unreadable file leaves the table
+    // empty; so does an empty first line (an empty name line ends the
+    // table). A file that ends early keeps what it had. An item with a
+    // negative price is skipped.
+    // Anything else that does not make sense (a count that is not a whole
+    // number from 0 to 2147483647, a price that is not a finite '.'
+    // number, text after the last field, a date that does not convert or
+    // whose year has fewer than four digits) stops the load: it throws
+    // LTException "FILE, line N: 'TEXT' is not ..." with N counted from 1,
+    // and the table keeps everything read before that line.
     void load(const std::string& fileName);
-    // Writes every entry with items; failures are not reported.
+    // Writes every entry with items; failures to write are not reported.
+    // The first save over a file whose load failed first copies it to
+    // FILE.bak, or, when that exists, to the first free of FILE.bak.1,
+    // FILE.bak.2 ..., so that no kept copy is lost; when no copy can be
+    // made it throws LTException and writes nothing.
     void save(const std::string& fileName) const;
 
 private:
@@ -78,8 +88,14 @@ private:
 
     DataList* entryNames;
     std::vector<Items> prices; // by entry id, lengthened on use
+    // The file whose load failed, until a save has kept a copy of it; a
+    // const save clears it, as the copy is not part of the table.
+    mutable std::string damagedFile;
 };
 
+// Megabytes (2^20 bytes) of an unsigned byte count: counts from 2^63 on
+// stay positive.
+double megabytesOf(std::uint64_t bytes);
 // Money of bytes at a price per megabyte: bytes x price x 2^-20.
 double costOfBytes(std::uint64_t bytes, double pricePerMb);
 
@@ -266,8 +282,9 @@ private:
 
 // The monitor's start-up model: entry names of the interfaces, the log and
 // the phone book, then the price table (whose names join too); at least
-// "<DUMMY CONNECTION>". A price file that cannot be converted gives an
-// empty table. LAN names come from a collector that may be absent.
+// "<DUMMY CONNECTION>". A price file that fails to load keeps what came
+// before the failure, and Prices::load's message goes to priceFileError.
+// LAN names come from a collector that may be absent.
 // With onCorrupted, a record that cannot be decoded is reported to it and
 // reading goes on with the next; without, the reader's exception passes.
 void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr double MbBytes = 1048576.0;
-
 std::string printf2(const char* format, double value)
 {
     char text[64];
@@ -56,13 +54,13 @@ PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& reco
 
 std::string sentMbCell(const Total4Period& t)
 {
-    const double mb = static_cast<double>(t.sent) / MbBytes;
+    const double mb = megabytesOf(t.sent);
     return mb > 0 ? printf2("%.2f", mb) : "-";
 }
 
 std::string receivedMbCell(const Total4Period& t)
 {
-    const double mb = static_cast<double>(t.received) / MbBytes;
+    const double mb = megabytesOf(t.received);
     return mb != 0 ? printf2("%.2f", mb) : "-";
 }
 
@@ -74,7 +72,7 @@ std::string costsCell(const Total4Period& t)
     return cost > 0 ? printf2("%.2f", cost) : "-";
 }
 
-double truncatedMb(std::uint64_t bytes) { return std::floor(static_cast<double>(bytes) / MbBytes * 10) * 0.1; }
+double truncatedMb(std::uint64_t bytes) { return std::floor(megabytesOf(bytes) * 10) * 0.1; }
 
 std::string trafficText(double mb) { return printf2("%.1f Mb", mb); }
 

@@ -86,7 +86,7 @@ void loadModel(Model& m, const Options& options)
     loadEntryNamesAndPrices(m.entryNames, m.prices, m.logFile, priceFile, true,
                             [](const LTDataCorruptedException&) {}, &priceError);
     if (!priceError.empty())
-        throw LTException(priceFile + ": " + priceError);
+        throw LTException(priceError); // it names the file and the line
     // Connections only the live table knows, as the meter registers them.
     SharedStatisticsReader live;
     live.refresh();
@@ -297,6 +297,15 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        // Without a subcommand the parser asks for one before it names the
+        // words it could not place: name the first, which was meant as one.
+        const std::vector<std::string> extras = app.remaining();
+        if (dynamic_cast<const CLI::RequiredError*>(&e) && app.get_subcommands().empty() && !extras.empty()) {
+            const bool option = extras.front().size() > 1 && extras.front()[0] == '-';
+            std::cerr << "ltreport: unknown " << (option ? "option" : "subcommand") << " '" << extras.front()
+                      << "' (see 'ltreport --help')\n";
+            return 1;
+        }
         const int code = app.exit(e);
         return code == 0 ? 0 : 1;
     }

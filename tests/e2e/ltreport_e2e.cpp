@@ -121,6 +121,22 @@ TEST(Ltreport, reports_bad_input_and_reads_past_a_corrupted_record)
     EXPECT_NE(corrupted.out.find("09/12/26,00.00 - 00.14,eth0"), std::string::npos) << corrupted.out;
 }
 
+TEST(Ltreport, fails_on_a_price_file_that_does_not_load_and_on_a_word_that_is_no_subcommand)
+{
+    History h;
+    const std::string prices = h.root + "/data/Tarnwick Software/Linktally/1.3.1/prices.txt";
+    std::ofstream(prices) << "eth0\n2\n2026-12-01 1 2\n2026-12-05 0,05 2\n";
+    const Output damaged = h.run("-c eth0 day 2026-12-08");
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.err, "ltreport: " + prices + ", line 4: '0,05' is not a price\n");
+    EXPECT_EQ(damaged.out, "");
+
+    const Output unknown = h.run("frobnicate");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "ltreport: unknown subcommand 'frobnicate' (see 'ltreport --help')\n");
+    EXPECT_EQ(h.run("--frob").err, "ltreport: unknown option '--frob' (see 'ltreport --help')\n");
+}
+
 TEST(Ltreport, words_today_as_the_meters_status_line)
 {
     History h;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -91,8 +92,8 @@ TEST(Prices, stops_loading_where_the_file_stops_making_sense_and_keeps_what_came
         {"\nOffice modem\n1\n2004-03-01 1 1\n", 0, 0},                                    // empty first line
         {"A\n3\n2004-03-01 1 1\n2004-03-02 1 1\n", 2, 1},                                 // short last block
         {"A\n0\nB\n1\n2004-03-01 1 1\n", 1, 2},                                           // zero-item block
-        {"A\nx\nB\n1\n2004-03-01 1 1\n", 0, 0},                                           // bad count
         {"A\r\n2\r\n2004-03-01 1 1\r\n2004-03-02 -1 1\r\nB\r\n1\r\n2004-03-03 2 2\r\n", 2, 2}, // CRLF, negative skipped
+        {"A\n 2 \n2004-03-01\t+1  .5\n2004-03-02 -0 1\n", 2, 1},                             // blanks, signs
     };
     for (const Case& c : cases) {
         Table t;
@@ -104,15 +105,56 @@ TEST(Prices, stops_loading_where_the_file_stops_making_sense_and_keeps_what_came
     }
 }
 
-TEST(Prices, at_a_date_it_cannot_convert_the_start_up_continues_with_an_empty_table)
+TEST(Prices, refuses_a_value_that_makes_no_sense_naming_the_file_line_and_text_and_keeps_what_came_before)
+{
+    const std::string good = "A\n1\n2004-03-01 1 1\n";
+    const std::string notAnItem = "' is not an item (date, upload price, download price)";
+    struct Case {
+        std::string text;
+        std::string message; // after the file's path
+        int items;
+        int names;
+    } cases[] = {
+        {good + "B\n2\n2004-03-01 0.05 1\n2004-03-02 0,05 1\nC\n1\n2004-03-01 1 1\n",
+         ", line 7: '0,05' is not a price", 2, 2},
+        {good + "B\n-1\n2004-03-01 1 1\n", ", line 5: '-1' is not an item count", 1, 1},
+        {good + "B\n2147483648\n", ", line 5: '2147483648' is not an item count", 1, 1},
+        {"A\nx\nB\n1\n2004-03-01 1 1\n", ", line 2: 'x' is not an item count", 0, 0},
+        {good + "B\n1\n2004-03-01 nan 1\n", ", line 6: 'nan' is not a price", 1, 2},
+        {good + "B\n1\n2004-03-01 1 inf\n", ", line 6: 'inf' is not a price", 1, 2},
+        {good + "B\n1\n2004-03-01 1e309 1\n", ", line 6: '1e309' is not a price", 1, 2},
+        {good + "B\n1\n2004-03-01 1 0.05x\n", ", line 6: '0.05x' is not a price", 1, 2},
+        {good + "B\n1\n2004-03-01 1 1 1\n", ", line 6: '2004-03-01 1 1 1" + notAnItem, 1, 2},
+        {"A\r\n2\r\n2004-03-01 1 1\r\n2004-03-02 1\r\n", ", line 4: '2004-03-02 1" + notAnItem, 1, 1},
+        {"A\n2\n2004-03-01 1 1\nB\n1\n2004-03-01 1 1\n", ", line 4: 'B" + notAnItem, 1, 1},
+        {good + "B\n1\n31/31/2004 1 1\n", ", line 6: '31/31/2004' is not a valid date", 1, 2},
+        {good + "B\n1\n03/01/99 1 1\n", ", line 6: '03/01/99' is not a valid date (the year needs four digits)", 1, 2},
+    };
+    for (const Case& c : cases) {
+        const std::string path = priceFile(c.text);
+        DataList names;
+        Prices loaded(&names);
+        try {
+            loaded.load(path);
+            ADD_FAILURE() << "no failure for " << c.text;
+        } catch (const LTException& e) {
+            EXPECT_EQ(e.what(), path + c.message);
+        }
+        EXPECT_EQ(loaded.size(), c.items) << c.text;
+        EXPECT_EQ(names.size(), c.names) << c.text;
+    }
+}
+
+TEST(Prices, at_a_date_it_cannot_convert_the_start_up_keeps_what_came_before_and_says_where_it_stopped)
 {
     DataList names;
     Prices prices(&names);
     const std::string path = priceFile("A\n2\n2004-03-01 1 1\n31/31/2004 1 1\n");
-    EXPECT_THROW(Prices(&names).load(path), LTException);
-    loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", path, false);
-    EXPECT_EQ(prices.size(), 0);
-    EXPECT_EQ(names.nameOf(0), "A"); // registered before the failure: stays
+    std::string error;
+    loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", path, false, {}, &error);
+    EXPECT_EQ(error, path + ", line 4: '31/31/2004' is not a valid date");
+    EXPECT_EQ(prices.size(), 1);
+    EXPECT_EQ(names.nameOf(0), "A");
 }
 
 TEST(EntryNames, fall_back_to_the_dummy_connection_when_nothing_names_one)
@@ -123,4 +165,26 @@ TEST(EntryNames, fall_back_to_the_dummy_connection_when_nothing_names_one)
     loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", testenv::root() + "/no-prices", false);
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(names.nameOf(0), "<DUMMY CONNECTION>");
+}
+
+TEST(Prices, keeps_a_file_that_failed_to_load_before_the_first_save_over_it_and_never_replaces_a_kept_one)
+{
+    const std::string damaged = "A\r\n1\r\n2004-03-01 1 1\r\nB\r\n1\r\n2004-03-01 0,05 1\r\nC\r\n";
+    const std::string path = priceFile(damaged);
+    DataList names;
+    Prices prices(&names);
+    EXPECT_THROW(prices.load(path), LTException);
+    prices.save(path);
+    EXPECT_EQ(testenv::readFile(path + ".bak"), damaged);
+    EXPECT_EQ(testenv::readFile(path), "A\n1\n03/01/2004 1 1\n");
+    prices.save(path); // the file holds a sound table now: nothing more to keep
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak.1"));
+
+    std::ofstream(path, std::ios::binary) << "A\n1\n2004-03-01 nan 1\n";
+    Prices again(&names);
+    EXPECT_THROW(again.load(path), LTException);
+    Prices copy = again; // the price editor's copy, put back on cancel
+    copy.save(path);
+    EXPECT_EQ(testenv::readFile(path + ".bak"), damaged);
+    EXPECT_EQ(testenv::readFile(path + ".bak.1"), "A\n1\n2004-03-01 nan 1\n");
 }

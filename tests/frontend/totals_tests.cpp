@@ -44,6 +44,23 @@ TEST(Totals, count_a_record_whole_in_the_period_of_its_start_half_open)
     EXPECT_EQ(all.start, day);
 }
 
+TEST(Totals, price_byte_counts_from_two_to_the_63_on_as_positive)
+{
+    const std::uint64_t all = 18446744073709551615u, half = 9223372036854775808u;
+    EXPECT_EQ(costOfBytes(all, 1.0), 17592186044416.0);
+    EXPECT_EQ(costOfBytes(half, 0.5), 4398046511104.0);
+    Priced h;
+    h.add("a", day + 0.5, all, half);
+    h.records.sortByStart();
+    double upload = 0, download = 0, cost = 0;
+    ASSERT_TRUE(h.records.costOf(h.records.getRecord(0), upload, download, cost));
+    EXPECT_EQ(upload, 17592186044416.0);
+    EXPECT_EQ(download, 17592186044416.0); // 2^43 Mb at 2.0
+    const Total4Period counts{day, all, half};
+    EXPECT_EQ(sentMbCell(counts), "17592186044416.00");
+    EXPECT_EQ(receivedMbCell(counts), "8796093022208.00");
+}
+
 namespace {
 
 struct Everything : RecordFilter {
