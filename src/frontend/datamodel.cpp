@@ -4,10 +4,12 @@
 #include "common/dbglogger.h"
 #include "common/lanstatcollector.h"
 #include "common/ltassert.h"
+#include "platform/files.h"
 #include "platform/ras.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <exception>
 #include <cmath>
@@ -387,6 +389,10 @@ std::string inQuotes(std::string_view text)
 void Prices::load(const std::string& fileName)
 {
     damagedFile.clear();
+    // A folder, device or FIFO is never read: a FIFO would block the
+    // monitor, a device might never end.
+    if (const int error = platform::readableFileError(fileName); error == EISDIR || error == EINVAL)
+        throw LTException(fileName + ": " + platform::fileErrorText(error));
     std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open())
         return;

@@ -149,6 +149,11 @@ int readableFileError(const std::string& path)
     return openRegular(path, fd);
 }
 
+std::string fileErrorText(int error)
+{
+    return error == EISDIR ? "it is a folder" : error == EINVAL ? "it is not a regular file" : std::strerror(error);
+}
+
 FileReader::FileReader(const std::string& path, std::size_t bufferSize)
     : buffer(new unsigned char[bufferSize]), bufferSize(bufferSize)
 {

@@ -58,6 +58,9 @@ private:
 // error: ENOENT when missing, EISDIR for a folder, EINVAL for a device or
 // FIFO (whose reads may never end), else the open's errno.
 int readableFileError(const std::string& path);
+// Its answer for a message: "it is a folder", "it is not a regular file" or
+// the system's text.
+std::string fileErrorText(int error);
 
 // Reads a regular file sequentially through its own buffer. At the end of
 // the data it stays where it is, so a later read returns what was appended

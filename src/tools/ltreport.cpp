@@ -59,10 +59,7 @@ void requireReadable(const std::string& path)
     const int error = platform::readableFileError(path);
     if (error == 0 || error == ENOENT)
         return;
-    const std::string reason = error == EISDIR ? "it is a folder"
-                             : error == EINVAL ? "it is not a regular file"
-                                               : std::strerror(error);
-    throw LTException("can't read " + path + ": " + reason);
+    throw LTException("can't read " + path + ": " + platform::fileErrorText(error));
 }
 
 std::string storedConnection()

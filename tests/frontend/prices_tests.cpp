@@ -7,6 +7,7 @@
 #include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -187,4 +188,25 @@ TEST(Prices, keeps_a_file_that_failed_to_load_before_the_first_save_over_it_and_
     copy.save(path);
     EXPECT_EQ(testenv::readFile(path + ".bak"), damaged);
     EXPECT_EQ(testenv::readFile(path + ".bak.1"), "A\n1\n2004-03-01 nan 1\n");
+}
+
+TEST(Prices, refuses_a_folder_or_a_fifo_instead_of_waiting_on_it)
+{
+    const std::string folder = testenv::freshFolder("notafile");
+    DataList names;
+    Prices prices(&names);
+    try {
+        prices.load(folder);
+        ADD_FAILURE() << "a folder loaded";
+    } catch (const LTException& e) {
+        EXPECT_EQ(std::string(e.what()), folder + ": it is a folder");
+    }
+    const std::string fifo = folder + "/prices.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    try {
+        prices.load(fifo); // no writer will ever come
+        ADD_FAILURE() << "a FIFO loaded";
+    } catch (const LTException& e) {
+        EXPECT_EQ(std::string(e.what()), fifo + ": it is not a regular file");
+    }
 }
