@@ -164,16 +164,7 @@ std::size_t FileReader::fill()
 {
     bufferStart = position();
     bufferPos = 0;
-    bufferLen = 0;
-    while (bufferLen < bufferSize) {
-        ssize_t got = ::pread(fd.get(), buffer.get() + bufferLen, bufferSize - bufferLen,
-                              bufferStart + static_cast<std::int64_t>(bufferLen));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        bufferLen += static_cast<std::size_t>(got);
-    }
+    bufferLen = readAt(bufferStart, buffer.get(), bufferSize);
     return bufferLen;
 }
 
