@@ -340,21 +340,6 @@ private:
     platform::netlink::Socket socket;
 };
 
-// The system's provider, made on first use; tests put theirs in front.
-std::mutex providerLock;
-std::unique_ptr<LinuxRasProvider> systemProvider;
-RasProvider* installedProvider = nullptr;
-
-RasProvider& provider()
-{
-    std::lock_guard guard(providerLock);
-    if (installedProvider)
-        return *installedProvider;
-    if (!systemProvider)
-        systemProvider = std::make_unique<LinuxRasProvider>();
-    return *systemProvider;
-}
-
 } // namespace
 
 void copyField(char* field, std::size_t fieldSize, const std::string& text)
@@ -388,40 +373,37 @@ PeerEntry parsePeerEntry(const std::string& text, std::string (*readFile)(const 
 
 } // namespace platform::ras
 
-void setRasProvider(RasProvider* provider)
+std::unique_ptr<RasProvider> makeSystemRasProvider() { return std::make_unique<platform::ras::LinuxRasProvider>(); }
+
+DWORD RasEnumConnectionsA(RasProvider& ras, RASCONN* lprasconn, DWORD* lpcb, DWORD* lpcConnections)
 {
-    std::lock_guard guard(platform::ras::providerLock);
-    platform::ras::installedProvider = provider;
+    return ras.enumConnections(lprasconn, lpcb, lpcConnections);
 }
 
-DWORD RasEnumConnectionsA(RASCONN* lprasconn, DWORD* lpcb, DWORD* lpcConnections)
+DWORD RasGetConnectionStatistics(RasProvider& ras, HRASCONN hRasConn, RAS_STATS* lpStatistics)
 {
-    return platform::ras::provider().enumConnections(lprasconn, lpcb, lpcConnections);
+    return ras.getConnectionStatistics(hRasConn, lpStatistics);
 }
 
-DWORD RasGetConnectionStatistics(HRASCONN hRasConn, RAS_STATS* lpStatistics)
+DWORD RasGetEntryDialParamsA(RasProvider& ras, const char* lpszPhonebook, RASDIALPARAMSA* lprasdialparams,
+                             BOOL* lpfPassword)
 {
-    return platform::ras::provider().getConnectionStatistics(hRasConn, lpStatistics);
+    return ras.getEntryDialParams(lpszPhonebook, lprasdialparams, lpfPassword);
 }
 
-DWORD RasGetEntryDialParamsA(const char* lpszPhonebook, RASDIALPARAMSA* lprasdialparams, BOOL* lpfPassword)
+DWORD RasGetEntryPropertiesA(RasProvider& ras, const char* lpszPhonebook, const char* lpszEntry,
+                             RASENTRYA* lpRasEntry, DWORD* lpdwEntryInfoSize, void*, DWORD*)
 {
-    return platform::ras::provider().getEntryDialParams(lpszPhonebook, lprasdialparams, lpfPassword);
+    return ras.getEntryProperties(lpszPhonebook, lpszEntry, lpRasEntry, lpdwEntryInfoSize);
 }
 
-DWORD RasGetEntryPropertiesA(const char* lpszPhonebook, const char* lpszEntry, RASENTRYA* lpRasEntry,
-                             DWORD* lpdwEntryInfoSize, void*, DWORD*)
+DWORD RasConnectionNotificationA(RasProvider& ras, HRASCONN hrasconn, platform::Event& hEvent, DWORD dwFlags)
 {
-    return platform::ras::provider().getEntryProperties(lpszPhonebook, lpszEntry, lpRasEntry, lpdwEntryInfoSize);
+    return ras.connectionNotification(hrasconn, hEvent, dwFlags);
 }
 
-DWORD RasConnectionNotificationA(HRASCONN hrasconn, platform::Event& hEvent, DWORD dwFlags)
+DWORD RasEnumEntriesA(RasProvider& ras, const char*, const char* lpszPhonebook, RASENTRYNAMEA* lprasentryname,
+                      DWORD* lpcb, DWORD* lpcEntries)
 {
-    return platform::ras::provider().connectionNotification(hrasconn, hEvent, dwFlags);
-}
-
-DWORD RasEnumEntriesA(const char*, const char* lpszPhonebook, RASENTRYNAMEA* lprasentryname, DWORD* lpcb,
-                      DWORD* lpcEntries)
-{
-    return platform::ras::provider().enumEntries(lpszPhonebook, lprasentryname, lpcb, lpcEntries);
+    return ras.enumEntries(lpszPhonebook, lprasentryname, lpcb, lpcEntries);
 }

@@ -6,6 +6,7 @@
 #include "frontend/viewformat.h"
 #include "monitor/sharedstatreader.h"
 #include "monitor/todaytot.h"
+#include "platform/ras.h"
 #include "platform/registry.h"
 #include "tools/reportformat.h"
 
@@ -72,8 +73,9 @@ void loadModel(Model& m, const Options& options)
     requireReadable(m.logFile);
     requireReadable(priceFile);
     std::string priceError;
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
     // The names' pass meets a damaged record too: it is reported once, below.
-    loadEntryNamesAndPrices(m.entryNames, m.prices, m.logFile, priceFile, true,
+    loadEntryNamesAndPrices(*ras, m.entryNames, m.prices, m.logFile, priceFile, true,
                             [](const LTDataCorruptedException&) {}, &priceError);
     if (!priceError.empty())
         throw LTException(priceFile + ": " + priceError);

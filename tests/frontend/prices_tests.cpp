@@ -1,4 +1,5 @@
 #include "common/dbglogger.h"
+#include "fakes/scripted_ras.h"
 #include "frontend/datamodel.h"
 #include "testenv.h"
 
@@ -106,21 +107,23 @@ TEST(Prices, stops_loading_where_the_file_stops_making_sense_and_keeps_what_came
 
 TEST(Prices, at_a_date_it_cannot_convert_the_start_up_continues_with_an_empty_table)
 {
+    ScriptedRas noPhoneBook;
     DataList names;
     Prices prices(&names);
     const std::string path = priceFile("A\n2\n2004-03-01 1 1\n31/31/2004 1 1\n");
     EXPECT_THROW(Prices(&names).load(path), LTException);
-    loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", path, false);
+    loadEntryNamesAndPrices(noPhoneBook, names, prices, testenv::root() + "/no-log", path, false);
     EXPECT_EQ(prices.size(), 0);
     EXPECT_EQ(names.nameOf(0), "A"); // registered before the failure: stays
 }
 
 TEST(EntryNames, fall_back_to_the_dummy_connection_when_nothing_names_one)
 {
-    testenv::ScopedEnv peers("LINKTALLY_PPP_PEERS", testenv::freshFolder("peers").c_str());
+    ScriptedRas noPhoneBook;
     DataList names;
     Prices prices(&names);
-    loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", testenv::root() + "/no-prices", false);
+    loadEntryNamesAndPrices(noPhoneBook, names, prices, testenv::root() + "/no-log", testenv::root() + "/no-prices",
+                            false);
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(names.nameOf(0), "<DUMMY CONNECTION>");
 }

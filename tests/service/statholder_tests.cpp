@@ -19,7 +19,7 @@ protected:
     testenv::ScopedEnv ipc{"LINKTALLY_IPC_DIR", folder.c_str()};
     ScriptedRas ras;
     ConnectionLogger logger{nullptr, folder + "/cn.log"};
-    RasConBuffer buffer{nullptr};
+    RasConBuffer buffer{ras, nullptr};
     std::unique_ptr<StatisticsCollector> collector;
     TDateTime now = EncodeDate(2026, 12, 8) + EncodeTime(10, 0, 0, 0);
 
@@ -35,7 +35,7 @@ protected:
         ClearFixedNow();
         FakeTable::TearDown();
     }
-    void start() { collector = std::make_unique<StatisticsCollector>(nullptr, &logger, &buffer); }
+    void start() { collector = std::make_unique<StatisticsCollector>(nullptr, &logger, &buffer, ras); }
     // One pass, seconds after the previous one.
     void pass(double seconds = 1)
     {
@@ -162,7 +162,7 @@ TEST_F(Collector, refuses_to_start_while_another_service_owns_the_table)
 {
     start();
     try {
-        StatisticsCollector second(nullptr, &logger, &buffer);
+        StatisticsCollector second(nullptr, &logger, &buffer, ras);
         FAIL();
     } catch (const LTException& e) {
         EXPECT_STREQ(e.what(), "FileMapping already exists!");
