@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
+#include <linux/if.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
 #include <mutex>
@@ -218,7 +219,9 @@ public:
             if (!socket.dumpLinks(links))
                 return ERROR_CAN_NOT_COMPLETE;
         }
-        std::erase_if(links, [](const auto& l) { return l.type != ARPHRD_PPP; });
+        // pppd creates the unit before it names it in its pid file; until the
+        // link is up it is no connection, nor would its entry name be known.
+        std::erase_if(links, [](const auto& l) { return l.type != ARPHRD_PPP || !linkIsUp(l.operState, l.flags); });
         const DWORD needed = static_cast<DWORD>(links.size() * sizeof(RASCONN));
         *count = static_cast<DWORD>(links.size());
         if (*bytes < needed) {
@@ -253,8 +256,8 @@ public:
             if (!socket.getLink(connection, link))
                 return socket.lastError() == ENODEV ? ERROR_NO_CONNECTION : ERROR_CAN_NOT_COMPLETE;
         }
-        if (link.type != ARPHRD_PPP)
-            return ERROR_NO_CONNECTION; // the handle now names another interface
+        if (link.type != ARPHRD_PPP || !linkIsUp(link.operState, link.flags))
+            return ERROR_NO_CONNECTION; // taken down, or the handle now names another interface
         std::memset(statistics, 0, sizeof *statistics);
         statistics->dwSize = sizeof(RAS_STATS);
         statistics->dwBytesXmited = static_cast<DWORD>(link.counters.txBytes);
@@ -353,6 +356,14 @@ bool pidFileNames(const std::string& text, const std::string& interfaceName)
 {
     const std::vector<std::string> lines = splitLines(text);
     return lines.size() >= 2 && lines[1] == interfaceName;
+}
+
+bool linkIsUp(std::uint8_t operState, std::uint32_t flags)
+{
+    // Drivers that keep no operational state (tun, for one) leave it unknown:
+    // then the administrative flag and the carrier tell.
+    return operState == IF_OPER_UP ||
+           (operState == IF_OPER_UNKNOWN && (flags & IFF_UP) != 0 && (flags & IFF_RUNNING) != 0);
 }
 
 PeerEntry parsePeerEntry(const std::string& text, std::string (*readFile)(const std::string&))

@@ -1,8 +1,8 @@
 // The dial-up (Remote Access) calls of both programs, with the records they
 // read and the same result codes, over a provider that the caller hands in
 // (tests hand in a scripted one).
-// On Linux a dial-up connection is a PPP link (pppd), its handle the
-// interface index; the phone book is the pppd peers folder.
+// On Linux a dial-up connection is a PPP link (pppd) that is up, its handle
+// the interface index; the phone book is the pppd peers folder.
 #pragma once
 
 #include <cstdint>
@@ -149,5 +149,8 @@ PeerEntry parsePeerEntry(const std::string& text, std::string (*readFile)(const 
 // Whether a pppd pid file's text ("PID\nIFNAME\n") names the interface;
 // pppd writes the pid alone first, which does not name it yet.
 bool pidFileNames(const std::string& text, const std::string& interfaceName);
+// Whether a link of that operational state (IF_OPER_*) and those flags
+// (IFF_*) is up: a PPP link is a connection only then.
+bool linkIsUp(std::uint8_t operState, std::uint32_t flags);
 
 } // namespace platform::ras

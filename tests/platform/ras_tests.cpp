@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <net/if.h>
+#include <net/if.h> // before linux/if.h, which then leaves glibc's names alone
+#include <linux/if.h>
 #include <vector>
 
 using platform::ras::parsePeerEntry;
@@ -143,6 +144,48 @@ TEST(RasLinuxKernel, sees_a_ppp_link_as_a_dial_up_connection_named_by_pppd)
     EXPECT_EQ(RasGetConnectionStatistics(*ras, handle, &stats), ERROR_NO_CONNECTION);
     EXPECT_EQ(RasGetConnectionStatistics(*ras, ::if_nametoindex("lt0"), &stats), ERROR_NO_CONNECTION);
     EXPECT_TRUE(enumerate(*ras, result).empty());
+}
+
+TEST(RasLinuxKernel, lists_a_ppp_link_only_once_it_is_up_and_ends_it_when_it_is_taken_down)
+{
+    REQUIRE_PRIVATE_NETNS();
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
+    PppFolders folders;
+    netns::PppLink ppp("ppp3", false); // pppd made the unit; the link is not up yet
+    ASSERT_TRUE(ppp.ok());
+    std::ofstream(folders.run + "/ppp-myisp.pid") << "4242\n";
+    DWORD result = 0;
+    EXPECT_TRUE(enumerate(*ras, result).empty());
+    EXPECT_EQ(result, 0u);
+    std::ofstream(folders.run + "/ppp-myisp.pid") << "4242\nppp3\n";
+    EXPECT_TRUE(enumerate(*ras, result).empty()); // named now, but still down
+    RAS_STATS stats {};
+    stats.dwSize = sizeof stats;
+    EXPECT_EQ(RasGetConnectionStatistics(*ras, ::if_nametoindex("ppp3"), &stats), ERROR_NO_CONNECTION);
+
+    ASSERT_TRUE(ppp.setUp(true));
+    std::vector<RASCONN> connections = enumerate(*ras, result);
+    ASSERT_EQ(connections.size(), 1u);
+    EXPECT_STREQ(connections[0].szEntryName, "myisp");
+    const HRASCONN handle = connections[0].hrasconn;
+    EXPECT_EQ(RasGetConnectionStatistics(*ras, handle, &stats), 0u);
+
+    ASSERT_TRUE(ppp.setUp(false)); // hung up, the unit still there
+    EXPECT_EQ(RasGetConnectionStatistics(*ras, handle, &stats), ERROR_NO_CONNECTION);
+    EXPECT_TRUE(enumerate(*ras, result).empty());
+    EXPECT_EQ(result, 0u);
+}
+
+TEST(RasLinux, counts_a_link_as_up_by_its_operational_state_or_else_by_its_flags)
+{
+    using platform::ras::linkIsUp;
+    EXPECT_TRUE(linkIsUp(IF_OPER_UP, 0));
+    EXPECT_TRUE(linkIsUp(IF_OPER_UNKNOWN, IFF_UP | IFF_RUNNING));
+    EXPECT_FALSE(linkIsUp(IF_OPER_UNKNOWN, IFF_UP));
+    EXPECT_FALSE(linkIsUp(IF_OPER_UNKNOWN, IFF_RUNNING));
+    EXPECT_FALSE(linkIsUp(IF_OPER_DORMANT, IFF_UP | IFF_RUNNING));
+    EXPECT_FALSE(linkIsUp(IF_OPER_DOWN, IFF_UP | IFF_RUNNING));
+    EXPECT_FALSE(linkIsUp(IF_OPER_LOWERLAYERDOWN, IFF_UP));
 }
 
 TEST(RasLinuxKernel, signals_the_registered_event_when_a_link_comes_or_goes)
