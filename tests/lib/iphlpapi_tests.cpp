@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <net/if.h> // before linux/if.h, which then leaves glibc's names alone
 #include <linux/if.h>
 #include <linux/if_arp.h>
@@ -87,7 +90,10 @@ TEST(IphlpapiKernel, shows_a_veth_pair_with_the_counters_the_kernel_reports)
     REQUIRE_PRIVATE_NETNS();
     ASSERT_TRUE(netns::sh("ip link add lt0 type veth peer name lt1 && ip link set lt0 up && ip link set lt1 up"));
     LanStatisticsCollector c(nullptr, true);
-    ASSERT_TRUE(c.refresh());
+    // The kernel marks a veth operational once its carrier event is handled,
+    // which may take it up to a second after both ends are up.
+    for (int wait = 0; wait < 300 && (c.refresh(), c.find("lt0") < 0 || c.find("lt1") < 0); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const int a = c.find("lt0"), b = c.find("lt1");
     ASSERT_GE(a, 0);
     ASSERT_GE(b, 0);
@@ -102,6 +108,8 @@ TEST(IphlpapiKernel, shows_a_veth_pair_with_the_counters_the_kernel_reports)
     EXPECT_EQ(c.getIfIndex(c.find("lt1")), ::if_nametoindex("lt1"));
 
     ASSERT_TRUE(netns::sh("ip link set lt1 down")); // the far end gone: lt0 loses its carrier
+    for (int wait = 0; wait < 300 && (c.refresh(), c.count() > 0); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // that event too is handled a moment later
     ASSERT_TRUE(c.refresh());
     EXPECT_EQ(c.count(), 0);
     LanStatisticsCollector all(nullptr, false);
