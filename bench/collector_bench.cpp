@@ -37,9 +37,10 @@ void setUp()
 void BM_CollectorPass(benchmark::State& state)
 {
     ConnectionLogger logger(nullptr, folder + "/cn.log");
-    RasConBuffer buffer(nullptr);
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
+    RasConBuffer buffer(*ras, nullptr);
     buffer.refresh();
-    StatisticsCollector collector(nullptr, &logger, &buffer);
+    StatisticsCollector collector(nullptr, &logger, &buffer, *ras);
     for (auto _ : state)
         collector.pass();
     state.counters["connections"] = collector.holder().size();

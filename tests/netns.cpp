@@ -74,7 +74,7 @@ bool sendFrames(const std::string& interfaceName, int count, int size)
     return ok;
 }
 
-PppLink::PppLink(const std::string& name)
+PppLink::PppLink(const std::string& name, bool up) : name(name)
 {
     fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -83,12 +83,14 @@ PppLink::PppLink(const std::string& name)
     std::strncpy(request.ifr_name, name.c_str(), IFNAMSIZ - 1);
     request.ifr_flags = IFF_TUN | IFF_NO_PI;
     if (::ioctl(fd, TUNSETIFF, &request) != 0 || ::ioctl(fd, TUNSETLINK, static_cast<unsigned long>(ARPHRD_PPP)) != 0 ||
-        !sh("ip link set " + name + " up")) {
+        (up && !setUp(true))) {
         remove();
     }
 }
 
 PppLink::~PppLink() { remove(); }
+
+bool PppLink::setUp(bool up) { return fd >= 0 && sh("ip link set " + name + (up ? " up" : " down")); }
 
 void PppLink::remove()
 {

@@ -19,19 +19,23 @@ std::string enterPrivateWithVethPairs(int pairs);
 // Sends count raw Ethernet frames of size bytes out of an interface.
 bool sendFrames(const std::string& interfaceName, int count, int size);
 
-// A tun device switched to link type PPP, gone when destroyed.
+// A tun device switched to link type PPP, gone when destroyed; up at once
+// unless asked otherwise, as pppd leaves a unit down until the link is made.
 class PppLink {
 public:
-    explicit PppLink(const std::string& name);
+    explicit PppLink(const std::string& name, bool up = true);
     ~PppLink();
     PppLink(const PppLink&) = delete;
     PppLink& operator=(const PppLink&) = delete;
     bool ok() const { return fd >= 0; }
     // Injects an IPv4 packet of size bytes as received on the link.
     bool receive(int size);
+    // Sets the link up or down (administratively); true when it worked.
+    bool setUp(bool up);
     void remove();
 
 private:
+    std::string name;
     int fd = -1;
 };
 

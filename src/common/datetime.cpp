@@ -133,8 +133,11 @@ TDateTime DateTimeFromUnix(std::time_t seconds, long nanoseconds)
     localtime_r(&seconds, &local);
     TDateTime date = 0;
     TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, date);
-    return date + EncodeTime(local.tm_hour, local.tm_min, local.tm_sec,
-                             static_cast<int>(nanoseconds / 1000000));
+    // The fraction of the second is kept whole, not cut to milliseconds: two
+    // samples of one collector pass are microseconds apart and must differ.
+    const double wholeSeconds = (local.tm_hour * 60.0 + local.tm_min) * 60.0 + local.tm_sec;
+    const double milliseconds = wholeSeconds * 1000.0 + static_cast<double>(nanoseconds) / 1e6;
+    return date + milliseconds / MSecsPerDay;
 }
 
 TDateTime Now()

@@ -29,7 +29,8 @@ int DayOfWeek(TDateTime dateTime);
 // day of a shorter month.
 TDateTime IncMonth(TDateTime dateTime, int months);
 
-// The local time of the system clock, or the time a test fixed.
+// The local time of the system clock to the microsecond (about what a
+// TDateTime holds at today's dates), or the time a test fixed.
 TDateTime Now();
 // Tests fix the clock for every thread; ClearFixedNow goes back to the system.
 void SetFixedNow(TDateTime dateTime);

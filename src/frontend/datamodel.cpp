@@ -637,12 +637,12 @@ void addInterfaceNames(DataList& entryNames)
     }
 }
 
-void addPhoneBookNames(DataList& entryNames)
+void addPhoneBookNames(RasProvider& ras, DataList& entryNames)
 {
     RASENTRYNAMEA probe{};
     probe.dwSize = sizeof probe;
     DWORD bytes = sizeof probe, count = 0;
-    DWORD result = RasEnumEntriesA(nullptr, nullptr, &probe, &bytes, &count);
+    DWORD result = RasEnumEntriesA(ras, nullptr, nullptr, &probe, &bytes, &count);
     if (result == 0) {
         for (DWORD i = 0; i < count && i < 1; ++i)
             entryNames.idOf(probe.szEntryName);
@@ -652,7 +652,7 @@ void addPhoneBookNames(DataList& entryNames)
         return;
     std::vector<RASENTRYNAMEA> entries(bytes / sizeof(RASENTRYNAMEA));
     entries[0].dwSize = sizeof(RASENTRYNAMEA);
-    if (RasEnumEntriesA(nullptr, nullptr, entries.data(), &bytes, &count) != 0)
+    if (RasEnumEntriesA(ras, nullptr, nullptr, entries.data(), &bytes, &count) != 0)
         return;
     for (DWORD i = 0; i < count && i < entries.size(); ++i)
         entryNames.idOf(entries[i].szEntryName);
@@ -684,7 +684,7 @@ void readWholeLog(const std::function<void()>& pass)
         std::rethrow_exception(first);
 }
 
-void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,
+void loadEntryNamesAndPrices(RasProvider& ras, DataList& entryNames, Prices& prices, const std::string& logFile,
                              const std::string& priceFile, bool withInterfaces,
                              const std::function<void(const LTDataCorruptedException&)>& onCorrupted,
                              std::string* priceFileError)
@@ -696,7 +696,7 @@ void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::st
         readPastCorruption([&] { reader.readEntryNames(entryNames); }, onCorrupted);
     else
         reader.readEntryNames(entryNames);
-    addPhoneBookNames(entryNames);
+    addPhoneBookNames(ras, entryNames);
     try {
         prices.load(priceFile);
     } catch (const LTException& e) {

@@ -280,14 +280,16 @@ private:
     const RecordFilter& filter;
 };
 
+class RasProvider;
+
 // The monitor's start-up model: entry names of the interfaces, the log and
-// the phone book, then the price table (whose names join too); at least
+// the phone book (of ras), then the price table (whose names join too); at least
 // "<DUMMY CONNECTION>". A price file that fails to load keeps what came
 // before the failure, and Prices::load's message goes to priceFileError.
 // LAN names come from a collector that may be absent.
 // With onCorrupted, a record that cannot be decoded is reported to it and
 // reading goes on with the next; without, the reader's exception passes.
-void loadEntryNamesAndPrices(DataList& entryNames, Prices& prices, const std::string& logFile,
+void loadEntryNamesAndPrices(RasProvider& ras, DataList& entryNames, Prices& prices, const std::string& logFile,
                              const std::string& priceFile, bool withInterfaces = true,
                              const std::function<void(const LTDataCorruptedException&)>& onCorrupted = {},
                              std::string* priceFileError = nullptr);

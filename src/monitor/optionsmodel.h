@@ -37,7 +37,7 @@ public:
     int getAlpha() const;
     bool getAutoStart() const { return autoStart; }
     // Adds or removes the log-on entry for the running program; an error
-    // writing it goes to the caller.
+    // finding the program's path or writing the entry goes to the caller.
     void setAutoStart(bool flag);
 
 private:

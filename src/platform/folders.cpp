@@ -55,9 +55,11 @@ bool directoryExists(const std::string& path)
 
 bool createDirectory(const std::string& path)
 {
-    if (::mkdir(path.c_str(), 0755) == 0)
-        return true;
-    return errno == EEXIST && directoryExists(path);
+    if (::mkdir(path.c_str(), 0755) != 0)
+        return errno == EEXIST && directoryExists(path);
+    // mkdir's mode passes through the umask; a service or monitor started
+    // under 077 would hide the history from every other account.
+    return ::chmod(path.c_str(), 0755) == 0;
 }
 
 bool createDirectories(const std::string& path)

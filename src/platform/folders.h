@@ -15,8 +15,9 @@ std::optional<std::string> userAppDataFolder();
 std::optional<std::string> userConfigFolder();
 
 bool directoryExists(const std::string& path);
-// Creates one directory (mode 0755). A directory that another process
-// created in the meantime counts as created.
+// Creates one directory with mode 0755 whatever the umask, so that every
+// account may read it. A directory that another process created in the
+// meantime counts as created (and keeps its mode).
 bool createDirectory(const std::string& path);
 // Creates a folder and its missing parents (mode 0700, as for the XDG base
 // folders a fresh account may not have yet).

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
+#include <linux/if.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
 #include <mutex>
@@ -218,7 +219,9 @@ public:
             if (!socket.dumpLinks(links))
                 return ERROR_CAN_NOT_COMPLETE;
         }
-        std::erase_if(links, [](const auto& l) { return l.type != ARPHRD_PPP; });
+        // pppd creates the unit before it names it in its pid file; until the
+        // link is up it is no connection, nor would its entry name be known.
+        std::erase_if(links, [](const auto& l) { return l.type != ARPHRD_PPP || !linkIsUp(l.operState, l.flags); });
         const DWORD needed = static_cast<DWORD>(links.size() * sizeof(RASCONN));
         *count = static_cast<DWORD>(links.size());
         if (*bytes < needed) {
@@ -253,8 +256,8 @@ public:
             if (!socket.getLink(connection, link))
                 return socket.lastError() == ENODEV ? ERROR_NO_CONNECTION : ERROR_CAN_NOT_COMPLETE;
         }
-        if (link.type != ARPHRD_PPP)
-            return ERROR_NO_CONNECTION; // the handle now names another interface
+        if (link.type != ARPHRD_PPP || !linkIsUp(link.operState, link.flags))
+            return ERROR_NO_CONNECTION; // taken down, or the handle now names another interface
         std::memset(statistics, 0, sizeof *statistics);
         statistics->dwSize = sizeof(RAS_STATS);
         statistics->dwBytesXmited = static_cast<DWORD>(link.counters.txBytes);
@@ -340,21 +343,6 @@ private:
     platform::netlink::Socket socket;
 };
 
-// The system's provider, made on first use; tests put theirs in front.
-std::mutex providerLock;
-std::unique_ptr<LinuxRasProvider> systemProvider;
-RasProvider* installedProvider = nullptr;
-
-RasProvider& provider()
-{
-    std::lock_guard guard(providerLock);
-    if (installedProvider)
-        return *installedProvider;
-    if (!systemProvider)
-        systemProvider = std::make_unique<LinuxRasProvider>();
-    return *systemProvider;
-}
-
 } // namespace
 
 void copyField(char* field, std::size_t fieldSize, const std::string& text)
@@ -368,6 +356,14 @@ bool pidFileNames(const std::string& text, const std::string& interfaceName)
 {
     const std::vector<std::string> lines = splitLines(text);
     return lines.size() >= 2 && lines[1] == interfaceName;
+}
+
+bool linkIsUp(std::uint8_t operState, std::uint32_t flags)
+{
+    // Drivers that keep no operational state (tun, for one) leave it unknown:
+    // then the administrative flag and the carrier tell.
+    return operState == IF_OPER_UP ||
+           (operState == IF_OPER_UNKNOWN && (flags & IFF_UP) != 0 && (flags & IFF_RUNNING) != 0);
 }
 
 PeerEntry parsePeerEntry(const std::string& text, std::string (*readFile)(const std::string&))
@@ -388,40 +384,37 @@ PeerEntry parsePeerEntry(const std::string& text, std::string (*readFile)(const 
 
 } // namespace platform::ras
 
-void setRasProvider(RasProvider* provider)
+std::unique_ptr<RasProvider> makeSystemRasProvider() { return std::make_unique<platform::ras::LinuxRasProvider>(); }
+
+DWORD RasEnumConnectionsA(RasProvider& ras, RASCONN* lprasconn, DWORD* lpcb, DWORD* lpcConnections)
 {
-    std::lock_guard guard(platform::ras::providerLock);
-    platform::ras::installedProvider = provider;
+    return ras.enumConnections(lprasconn, lpcb, lpcConnections);
 }
 
-DWORD RasEnumConnectionsA(RASCONN* lprasconn, DWORD* lpcb, DWORD* lpcConnections)
+DWORD RasGetConnectionStatistics(RasProvider& ras, HRASCONN hRasConn, RAS_STATS* lpStatistics)
 {
-    return platform::ras::provider().enumConnections(lprasconn, lpcb, lpcConnections);
+    return ras.getConnectionStatistics(hRasConn, lpStatistics);
 }
 
-DWORD RasGetConnectionStatistics(HRASCONN hRasConn, RAS_STATS* lpStatistics)
+DWORD RasGetEntryDialParamsA(RasProvider& ras, const char* lpszPhonebook, RASDIALPARAMSA* lprasdialparams,
+                             BOOL* lpfPassword)
 {
-    return platform::ras::provider().getConnectionStatistics(hRasConn, lpStatistics);
+    return ras.getEntryDialParams(lpszPhonebook, lprasdialparams, lpfPassword);
 }
 
-DWORD RasGetEntryDialParamsA(const char* lpszPhonebook, RASDIALPARAMSA* lprasdialparams, BOOL* lpfPassword)
+DWORD RasGetEntryPropertiesA(RasProvider& ras, const char* lpszPhonebook, const char* lpszEntry,
+                             RASENTRYA* lpRasEntry, DWORD* lpdwEntryInfoSize, void*, DWORD*)
 {
-    return platform::ras::provider().getEntryDialParams(lpszPhonebook, lprasdialparams, lpfPassword);
+    return ras.getEntryProperties(lpszPhonebook, lpszEntry, lpRasEntry, lpdwEntryInfoSize);
 }
 
-DWORD RasGetEntryPropertiesA(const char* lpszPhonebook, const char* lpszEntry, RASENTRYA* lpRasEntry,
-                             DWORD* lpdwEntryInfoSize, void*, DWORD*)
+DWORD RasConnectionNotificationA(RasProvider& ras, HRASCONN hrasconn, platform::Event& hEvent, DWORD dwFlags)
 {
-    return platform::ras::provider().getEntryProperties(lpszPhonebook, lpszEntry, lpRasEntry, lpdwEntryInfoSize);
+    return ras.connectionNotification(hrasconn, hEvent, dwFlags);
 }
 
-DWORD RasConnectionNotificationA(HRASCONN hrasconn, platform::Event& hEvent, DWORD dwFlags)
+DWORD RasEnumEntriesA(RasProvider& ras, const char*, const char* lpszPhonebook, RASENTRYNAMEA* lprasentryname,
+                      DWORD* lpcb, DWORD* lpcEntries)
 {
-    return platform::ras::provider().connectionNotification(hrasconn, hEvent, dwFlags);
-}
-
-DWORD RasEnumEntriesA(const char*, const char* lpszPhonebook, RASENTRYNAMEA* lprasentryname, DWORD* lpcb,
-                      DWORD* lpcEntries)
-{
-    return platform::ras::provider().enumEntries(lpszPhonebook, lprasentryname, lpcb, lpcEntries);
+    return ras.enumEntries(lpszPhonebook, lprasentryname, lpcb, lpcEntries);
 }

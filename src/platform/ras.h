@@ -1,10 +1,12 @@
 // The dial-up (Remote Access) calls of both programs, with the records they
-// read and the same result codes, over a provider that tests replace.
-// On Linux a dial-up connection is a PPP link (pppd), its handle the
-// interface index; the phone book is the pppd peers folder.
+// read and the same result codes, over a provider that the caller hands in
+// (tests hand in a scripted one).
+// On Linux a dial-up connection is a PPP link (pppd) that is up, its handle
+// the interface index; the phone book is the pppd peers folder.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -101,7 +103,8 @@ struct RASENTRYNAMEA {
 };
 static_assert(sizeof(RASENTRYNAMEA) == 532);
 
-// What the calls below are served by.
+// What the calls below are served by. The service's observer and collector
+// threads share one.
 class RasProvider {
 public:
     virtual ~RasProvider() = default;
@@ -114,17 +117,20 @@ public:
     virtual DWORD enumEntries(const char* phonebook, RASENTRYNAMEA* entries, DWORD* bytes, DWORD* count) = 0;
 };
 
-// Tests install their own provider; nullptr goes back to the system's.
-void setRasProvider(RasProvider* provider);
+// The Linux provider: PPP links of the network namespace the caller is in
+// when it makes the provider, and the pppd peers folder.
+std::unique_ptr<RasProvider> makeSystemRasProvider();
 
-DWORD RasEnumConnectionsA(RASCONN* lprasconn, DWORD* lpcb, DWORD* lpcConnections);
-DWORD RasGetConnectionStatistics(HRASCONN hRasConn, RAS_STATS* lpStatistics);
-DWORD RasGetEntryDialParamsA(const char* lpszPhonebook, RASDIALPARAMSA* lprasdialparams, BOOL* lpfPassword);
-DWORD RasGetEntryPropertiesA(const char* lpszPhonebook, const char* lpszEntry, RASENTRYA* lpRasEntry,
-                             DWORD* lpdwEntryInfoSize, void* lpbDeviceInfo, DWORD* lpdwDeviceInfoSize);
-DWORD RasConnectionNotificationA(HRASCONN hrasconn, platform::Event& hEvent, DWORD dwFlags);
-DWORD RasEnumEntriesA(const char* reserved, const char* lpszPhonebook, RASENTRYNAMEA* lprasentryname,
-                      DWORD* lpcb, DWORD* lpcEntries);
+DWORD RasEnumConnectionsA(RasProvider& ras, RASCONN* lprasconn, DWORD* lpcb, DWORD* lpcConnections);
+DWORD RasGetConnectionStatistics(RasProvider& ras, HRASCONN hRasConn, RAS_STATS* lpStatistics);
+DWORD RasGetEntryDialParamsA(RasProvider& ras, const char* lpszPhonebook, RASDIALPARAMSA* lprasdialparams,
+                             BOOL* lpfPassword);
+DWORD RasGetEntryPropertiesA(RasProvider& ras, const char* lpszPhonebook, const char* lpszEntry,
+                             RASENTRYA* lpRasEntry, DWORD* lpdwEntryInfoSize, void* lpbDeviceInfo,
+                             DWORD* lpdwDeviceInfoSize);
+DWORD RasConnectionNotificationA(RasProvider& ras, HRASCONN hrasconn, platform::Event& hEvent, DWORD dwFlags);
+DWORD RasEnumEntriesA(RasProvider& ras, const char* reserved, const char* lpszPhonebook,
+                      RASENTRYNAMEA* lprasentryname, DWORD* lpcb, DWORD* lpcEntries);
 
 namespace platform::ras {
 
@@ -143,5 +149,8 @@ PeerEntry parsePeerEntry(const std::string& text, std::string (*readFile)(const 
 // Whether a pppd pid file's text ("PID\nIFNAME\n") names the interface;
 // pppd writes the pid alone first, which does not name it yet.
 bool pidFileNames(const std::string& text, const std::string& interfaceName);
+// Whether a link of that operational state (IF_OPER_*) and those flags
+// (IFF_*) is up: a PPP link is a connection only then.
+bool linkIsUp(std::uint8_t operState, std::uint32_t flags);
 
 } // namespace platform::ras

@@ -5,9 +5,11 @@
 #include "service_unit_template.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <string_view>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -71,11 +73,30 @@ std::string serviceUnitText(const std::string& programPath)
     return text;
 }
 
+std::string programPathFromExeLink(const std::string& linkText)
+{
+    static constexpr std::string_view deleted = " (deleted)";
+    std::string path = linkText;
+    if (path.ends_with(deleted))
+        path.resize(path.size() - deleted.size());
+    if (!path.starts_with('/'))
+        throw LTException("Can't find the path of the running program ('" + linkText + "')");
+    return path;
+}
+
 std::string runningProgramPath()
 {
-    char path[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string("ltsrvc");
+    char link[PATH_MAX + 1];
+    const ssize_t length = ::readlink("/proc/self/exe", link, sizeof link);
+    if (length < 0)
+        throw LTException("Can't find the path of the running program", errno);
+    if (static_cast<std::size_t>(length) >= sizeof link)
+        throw LTException("Can't find the path of the running program", ENAMETOOLONG);
+    const std::string path = programPathFromExeLink(std::string(link, static_cast<std::size_t>(length)));
+    // Removed without a successor: no entry may name a file that is not there.
+    if (::access(path.c_str(), X_OK) != 0)
+        throw LTException("Can't find the running program at " + path, errno);
+    return path;
 }
 
 void installService(const std::string& programPath)

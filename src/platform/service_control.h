@@ -36,7 +36,13 @@ std::string serviceUnitText(const std::string& programPath);
 void installService(const std::string& programPath);
 // Stops, disables and removes the unit.
 void uninstallService();
-// The absolute path of the running program.
+// The absolute path of the running program, also after an upgrade replaced
+// its file (the path then names the new one). Throws LTException when it
+// cannot be found, rather than name another program.
 std::string runningProgramPath();
+// The program path that the text of /proc/self/exe names: the kernel marks
+// a file removed or replaced since the start with " (deleted)". Throws
+// LTException for a text that is no absolute path.
+std::string programPathFromExeLink(const std::string& linkText);
 
 } // namespace platform

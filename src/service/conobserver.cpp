@@ -4,13 +4,13 @@
 #include "common/ltassert.h"
 #include "service/rasconbuffer.h"
 
-ConnectionsObserver::ConnectionsObserver(DbgLogger* dbgLogger, RasConBuffer* conBuffer)
+ConnectionsObserver::ConnectionsObserver(DbgLogger* dbgLogger, RasConBuffer* conBuffer, RasProvider& ras)
     : StopableThread(dbgLogger, "ConnectionsObserver"), conBuffer((LT_ASSERT(conBuffer), *conBuffer))
 {
     conBuffer->refresh();
     // The result is not examined: without notifications the buffer keeps
     // its first picture and the time-outs still let the thread stop.
-    RasConnectionNotificationA(ALL_RAS_CONNECTIONS, notification, RASCN_Connection | RASCN_Disconnection);
+    RasConnectionNotificationA(ras, ALL_RAS_CONNECTIONS, notification, RASCN_Connection | RASCN_Disconnection);
 }
 
 ConnectionsObserver::~ConnectionsObserver() { stopAndWait(); }

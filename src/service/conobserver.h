@@ -6,12 +6,13 @@
 #include "service/stopablethread.h"
 
 class RasConBuffer;
+class RasProvider;
 
 class ConnectionsObserver : public StopableThread {
 public:
-    // Fills the buffer once, on the constructing thread, and registers for
-    // connection notifications.
-    ConnectionsObserver(DbgLogger* dbgLogger, RasConBuffer* conBuffer);
+    // Fills the buffer once, on the constructing thread, and registers with
+    // ras for connection notifications.
+    ConnectionsObserver(DbgLogger* dbgLogger, RasConBuffer* conBuffer, RasProvider& ras);
     ~ConnectionsObserver() override;
     // Ends the current wait at once, as a notification would (used at stop).
     void wakeUp() { notification.set(); }

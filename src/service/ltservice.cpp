@@ -51,9 +51,9 @@ int TLinktallyService_v1_3_1::ServiceExecute(platform::StopRequests& requests)
                                                     [](const std::string& message) {
                                                         std::cerr << "ltsrvc: " << message << std::endl;
                                                     });
-        buffer = std::make_unique<RasConBuffer>(dbgLogger);
-        observer = StopableThread::create<ConnectionsObserver>(false, dbgLogger, buffer.get());
-        collector = StopableThread::create<StatisticsCollector>(false, dbgLogger, logger.get(), buffer.get());
+        buffer = std::make_unique<RasConBuffer>(ras, dbgLogger);
+        observer = StopableThread::create<ConnectionsObserver>(false, dbgLogger, buffer.get(), ras);
+        collector = StopableThread::create<StatisticsCollector>(false, dbgLogger, logger.get(), buffer.get(), ras);
         if (onRunning)
             onRunning(folder);
         while (!requests.pending())

@@ -6,6 +6,7 @@
 #include <string>
 
 class DbgLogger;
+class RasProvider;
 
 namespace platform {
 class StopRequests;
@@ -17,7 +18,9 @@ inline constexpr const char* SERVICE_TITLE = "LinktallyService";
 
 class TLinktallyService_v1_3_1 {
 public:
-    explicit TLinktallyService_v1_3_1(DbgLogger* dbgLogger) : dbgLogger(dbgLogger) {}
+    // The buffer, the observer and the collector reach the dial-up
+    // connections through ras, which must outlive ServiceExecute.
+    TLinktallyService_v1_3_1(DbgLogger* dbgLogger, RasProvider& ras) : dbgLogger(dbgLogger), ras(ras) {}
 
     // Runs until a stop request; 0 after a clean stop, 1 when start-up
     // failed (the message is in lastError()).
@@ -30,5 +33,6 @@ private:
     void trace(const char* message);
 
     DbgLogger* dbgLogger;
+    RasProvider& ras;
     std::string error;
 };

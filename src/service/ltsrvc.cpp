@@ -1,6 +1,7 @@
 // ltsrvc: the Linktally collector service.
 #include "common/common.h"
 #include "common/dbglogger.h"
+#include "platform/ras.h"
 #include "platform/service_control.h"
 #include "service/ltservice.h"
 
@@ -74,7 +75,8 @@ int main(int argc, char** argv)
         std::unique_ptr<DbgLogger> dbgLogger;
         if (debugLog)
             dbgLogger = std::make_unique<DbgLogger>(service::getDataFolder() + "/" + DEBUG_LOG_FILE_NAME);
-        TLinktallyService_v1_3_1 service(dbgLogger.get());
+        const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
+        TLinktallyService_v1_3_1 service(dbgLogger.get(), *ras);
         service.onRunning = announce;
         if (service.ServiceExecute(requests) != 0)
             return fail(service.lastError());

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
-RasConBuffer::RasConBuffer(DbgLogger* dbgLogger) : dbgLogger(dbgLogger) { resize(1); }
+RasConBuffer::RasConBuffer(RasProvider& ras, DbgLogger* dbgLogger) : ras(ras), dbgLogger(dbgLogger) { resize(1); }
 
 void RasConBuffer::resize(int n)
 {
@@ -25,7 +25,7 @@ void RasConBuffer::refresh()
         DWORD bytes = static_cast<DWORD>(capacity) * sizeof(RASCONN);
         DWORD connections = 0;
         entries[0].dwSize = sizeof(RASCONN);
-        const DWORD result = RasEnumConnectionsA(entries.get(), &bytes, &connections);
+        const DWORD result = RasEnumConnectionsA(ras, entries.get(), &bytes, &connections);
         if (result == 0) {
             entryCount = std::min(static_cast<int>(connections), capacity);
             return;

@@ -11,7 +11,8 @@ class DbgLogger;
 
 class RasConBuffer {
 public:
-    explicit RasConBuffer(DbgLogger* dbgLogger);
+    // Enumerates through ras, which must outlive the buffer.
+    RasConBuffer(RasProvider& ras, DbgLogger* dbgLogger);
     RasConBuffer(const RasConBuffer&) = delete;
     RasConBuffer& operator=(const RasConBuffer&) = delete;
 
@@ -31,6 +32,7 @@ private:
     int entryCount = 0;
     int capacity = 0;
     std::shared_mutex lock;
+    RasProvider& ras;
     DbgLogger* dbgLogger;
 };
 

@@ -36,12 +36,13 @@ void updateEntry(SharedStatEntry& entry, const Connection& c)
 
 } // namespace
 
-StatisticsCollector::StatisticsCollector(DbgLogger* dbgLogger, ConnectionLogger* conLogger, RasConBuffer* conBuffer)
+StatisticsCollector::StatisticsCollector(DbgLogger* dbgLogger, ConnectionLogger* conLogger, RasConBuffer* conBuffer,
+                                         RasProvider& ras)
     : StopableThread(dbgLogger, "StatisticsCollector"), conLogger(conLogger)
 {
     LT_ASSERT(conBuffer);
     LT_ASSERT(conLogger);
-    statHolder = std::make_unique<StatisticsHolder>(conBuffer, conLogger, dbgLogger);
+    statHolder = std::make_unique<StatisticsHolder>(conBuffer, conLogger, dbgLogger, ras);
     createSharedStatistics();
 }
 

@@ -11,14 +11,16 @@
 
 class ConnectionLogger;
 class RasConBuffer;
+class RasProvider;
 class StatisticsHolder;
 
 class StatisticsCollector : public StopableThread {
 public:
-    // Creates the shared table (inactive). Throws LTException when the
-    // interface table or the shared table cannot be had, among them
-    // "FileMapping already exists!" while another service runs.
-    StatisticsCollector(DbgLogger* dbgLogger, ConnectionLogger* conLogger, RasConBuffer* conBuffer);
+    // Creates the shared table (inactive); its holder samples dial-up
+    // connections through ras, which must outlive the collector. Throws
+    // LTException when the interface table or the shared table cannot be
+    // had, among them "FileMapping already exists!" while another service runs.
+    StatisticsCollector(DbgLogger* dbgLogger, ConnectionLogger* conLogger, RasConBuffer* conBuffer, RasProvider& ras);
     ~StatisticsCollector() override;
 
     // One pass under the statistics mutex (DoInLoop without its sleep).

@@ -20,8 +20,9 @@ std::string format(const char* pattern, const std::string& text, long long a, lo
 
 } // namespace
 
-StatisticsHolder::StatisticsHolder(RasConBuffer* conBuffer, ConnectionLogger* conLogger, DbgLogger* dbgLogger)
-    : dbgLogger(dbgLogger), conBuffer((LT_ASSERT(conBuffer), *conBuffer)), lanCollector(dbgLogger, true),
+StatisticsHolder::StatisticsHolder(RasConBuffer* conBuffer, ConnectionLogger* conLogger, DbgLogger* dbgLogger,
+                                   RasProvider& ras)
+    : dbgLogger(dbgLogger), ras(ras), conBuffer((LT_ASSERT(conBuffer), *conBuffer)), lanCollector(dbgLogger, true),
       conLogger(conLogger)
 {
 }
@@ -87,7 +88,7 @@ void StatisticsHolder::initRASConnection(Connection& ci)
     params.dwSize = sizeof params;
     platform::ras::copyField(params.szEntryName, sizeof params.szEntryName, ci.getName());
     BOOL passwordStored = 0;
-    const DWORD result = RasGetEntryDialParamsA(ci.getPhonebook().c_str(), &params, &passwordStored);
+    const DWORD result = RasGetEntryDialParamsA(ras, ci.getPhonebook().c_str(), &params, &passwordStored);
     if (result != 0) {
         trace("StatisticsHolder::initRASConnection() - error #" + std::to_string(static_cast<int>(result)));
         return;
@@ -104,7 +105,7 @@ std::string StatisticsHolder::requestPhoneNumber(const Connection& ci)
 {
     LT_ASSERT_TEXT(ci.getConnectionType() == RAS_CONNECTION, "ci.getConnectionType() == RAS_CONNECTION");
     DWORD size = 0;
-    RasGetEntryPropertiesA(ci.getPhonebook().c_str(), ci.getName().c_str(), nullptr, &size, nullptr, nullptr);
+    RasGetEntryPropertiesA(ras, ci.getPhonebook().c_str(), ci.getName().c_str(), nullptr, &size, nullptr, nullptr);
     // A size below the record's (the entry vanished between the calls) must
     // not be written as a whole record: no phone number then.
     if (size < sizeof(RASENTRYA))
@@ -117,7 +118,7 @@ std::string StatisticsHolder::requestPhoneNumber(const Connection& ci)
     auto* entry = reinterpret_cast<RASENTRYA*>(block.get());
     entry->dwSize = sizeof(RASENTRYA);
     const DWORD result =
-        RasGetEntryPropertiesA(ci.getPhonebook().c_str(), ci.getName().c_str(), entry, &size, nullptr, nullptr);
+        RasGetEntryPropertiesA(ras, ci.getPhonebook().c_str(), ci.getName().c_str(), entry, &size, nullptr, nullptr);
     if (result != 0) {
         trace("StatisticsHolder::requestPhoneNumber() - error #" + std::to_string(static_cast<int>(result)));
         return {};
@@ -131,7 +132,7 @@ void StatisticsHolder::RAS_ReadStatistics()
         if (ci->getConnectionType() != RAS_CONNECTION || ci->isDisconnected())
             continue;
         rasStats.dwSize = sizeof rasStats;
-        const DWORD result = RasGetConnectionStatistics(ci->getHandle(), &rasStats);
+        const DWORD result = RasGetConnectionStatistics(ras, ci->getHandle(), &rasStats);
         if (result == 0) {
             ci->updateCounters(rasStats.dwBytesXmited, rasStats.dwBytesRcved);
             trace(format("StatisticsHolder::RAS_ReadStatistics() - %s sent %d received %d \n", ci->getName(),

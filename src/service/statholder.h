@@ -17,9 +17,10 @@ class RasConBuffer;
 
 class StatisticsHolder {
 public:
-    // Throws the LanStatisticsCollector's LTException when the interface
-    // table cannot be had.
-    StatisticsHolder(RasConBuffer* conBuffer, ConnectionLogger* conLogger, DbgLogger* dbgLogger);
+    // Samples dial-up connections through ras, which must outlive the
+    // holder. Throws the LanStatisticsCollector's LTException when the
+    // interface table cannot be had.
+    StatisticsHolder(RasConBuffer* conBuffer, ConnectionLogger* conLogger, DbgLogger* dbgLogger, RasProvider& ras);
     ~StatisticsHolder();
     StatisticsHolder(const StatisticsHolder&) = delete;
     StatisticsHolder& operator=(const StatisticsHolder&) = delete;
@@ -42,6 +43,7 @@ private:
     void trace(const std::string& message) const;
 
     DbgLogger* dbgLogger;
+    RasProvider& ras;
     RasConBuffer& conBuffer;
     LanStatisticsCollector lanCollector;
     [[maybe_unused]] ConnectionLogger* conLogger; // held for the owner; the collector writes the log

@@ -9,6 +9,7 @@
 #include "monitor/todaytot.h"
 #include "platform/files.h"
 #include "platform/named_lock.h"
+#include "platform/ras.h"
 #include "platform/registry.h"
 #include "tools/reportformat.h"
 
@@ -79,8 +80,9 @@ void loadModel(Model& m, const Options& options)
     requireReadable(m.logFile);
     requireReadable(priceFile);
     std::string priceError;
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
     // The names' pass meets a damaged record too: it is reported once, below.
-    loadEntryNamesAndPrices(m.entryNames, m.prices, m.logFile, priceFile, true,
+    loadEntryNamesAndPrices(*ras, m.entryNames, m.prices, m.logFile, priceFile, true,
                             [](const LTDataCorruptedException&) {}, &priceError);
     if (!priceError.empty())
         throw LTException(priceError); // it names the file and the line

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using testenv::ScopedEnv;
@@ -48,6 +49,31 @@ TEST(GetDataFolder, creates_the_three_product_folders_below_the_base_in_order)
     std::ofstream(expected + "/keep") << "x";
     EXPECT_EQ(service::getDataFolder(), expected);
     EXPECT_TRUE(fs::exists(expected + "/keep"));
+}
+
+TEST(GetDataFolder, creates_folders_every_account_can_read_even_under_a_umask_of_077)
+{
+    struct Umask {
+        mode_t previous = ::umask(077);
+        ~Umask() { ::umask(previous); }
+    } strict;
+    auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const std::string common = testenv::freshFolder("common");
+    ScopedEnv commonEnv("LINKTALLY_COMMON_APPDATA", common.c_str());
+    ASSERT_EQ(service::getDataFolder(), common + "/Tarnwick Software/Linktally/1.3.1");
+    EXPECT_EQ(modeOf(common + "/Tarnwick Software"), 0755u);
+    EXPECT_EQ(modeOf(common + "/Tarnwick Software/Linktally"), 0755u);
+    EXPECT_EQ(modeOf(common + "/Tarnwick Software/Linktally/1.3.1"), 0755u);
+
+    // The user's own base folder is made private, as XDG asks; the product's below it are not.
+    const std::string data = testenv::freshFolder("data") + "/share";
+    ScopedEnv dataEnv("XDG_DATA_HOME", data.c_str());
+    ASSERT_EQ(monitor::getDataFolder(), data + "/Tarnwick Software/Linktally/1.3.1");
+    EXPECT_EQ(modeOf(data), 0700u);
+    EXPECT_EQ(modeOf(data + "/Tarnwick Software/Linktally/1.3.1"), 0755u);
 }
 
 TEST(GetDataFolder, of_the_monitor_lives_in_the_users_data_folder)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 TEST(EncodeDate, counts_days_from_1899_12_30)
 {
     EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
@@ -117,4 +119,26 @@ TEST(Now, can_be_fixed_by_tests_and_otherwise_follows_local_time)
         EXPECT_EQ(DateTimeFromUnix(0), 25569.0 + 1.0 / 24); // local time, one hour east
     }
     tzset();
+}
+
+TEST(Now, tells_apart_moments_microseconds_apart)
+{
+    {
+        testenv::ScopedEnv tz("TZ", "UTC");
+        tzset();
+        const std::time_t tenOClock = 1796724000; // 2026-12-08 10:00:00 UTC
+        const TDateTime whole = DateTimeFromUnix(tenOClock, 0);
+        EXPECT_EQ(whole, EncodeDate(2026, 12, 8) + EncodeTime(10, 0, 0, 0));
+        EXPECT_NEAR((DateTimeFromUnix(tenOClock, 1000) - whole) * SecsPerDay, 0.000001, 0.0000005);
+        EXPECT_NEAR((DateTimeFromUnix(tenOClock, 999999) - whole) * SecsPerDay, 0.000999999, 0.0000005);
+    }
+    tzset();
+
+    const TDateTime first = Now();
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::microseconds(20)) {
+    }
+    const TDateTime second = Now();
+    EXPECT_GT(second, first);
+    EXPECT_LT((second - first) * SecsPerDay, 0.001);
 }

@@ -1,4 +1,5 @@
-// A dial-up provider whose answers tests script.
+// A dial-up provider whose answers tests script; tests hand it to what
+// they build.
 #pragma once
 
 #include "platform/event.h"
@@ -33,9 +34,6 @@ struct ScriptedEntry {
 
 class ScriptedRas : public RasProvider {
 public:
-    ScriptedRas() { setRasProvider(this); }
-    ~ScriptedRas() override { setRasProvider(nullptr); }
-
     std::vector<ScriptedConnection> connections;
     std::deque<DWORD> enumFailures; // results of the next enumerations, before real answers
     std::map<HRASCONN, ScriptedStatistics> statistics;

@@ -1,4 +1,5 @@
 #include "common/dbglogger.h"
+#include "fakes/scripted_ras.h"
 #include "frontend/datamodel.h"
 #include "testenv.h"
 
@@ -148,11 +149,12 @@ TEST(Prices, refuses_a_value_that_makes_no_sense_naming_the_file_line_and_text_a
 
 TEST(Prices, at_a_date_it_cannot_convert_the_start_up_keeps_what_came_before_and_says_where_it_stopped)
 {
+    ScriptedRas noPhoneBook;
     DataList names;
     Prices prices(&names);
     const std::string path = priceFile("A\n2\n2004-03-01 1 1\n31/31/2004 1 1\n");
     std::string error;
-    loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", path, false, {}, &error);
+    loadEntryNamesAndPrices(noPhoneBook, names, prices, testenv::root() + "/no-log", path, false, {}, &error);
     EXPECT_EQ(error, path + ", line 4: '31/31/2004' is not a valid date");
     EXPECT_EQ(prices.size(), 1);
     EXPECT_EQ(names.nameOf(0), "A");
@@ -160,10 +162,11 @@ TEST(Prices, at_a_date_it_cannot_convert_the_start_up_keeps_what_came_before_and
 
 TEST(EntryNames, fall_back_to_the_dummy_connection_when_nothing_names_one)
 {
-    testenv::ScopedEnv peers("LINKTALLY_PPP_PEERS", testenv::freshFolder("peers").c_str());
+    ScriptedRas noPhoneBook;
     DataList names;
     Prices prices(&names);
-    loadEntryNamesAndPrices(names, prices, testenv::root() + "/no-log", testenv::root() + "/no-prices", false);
+    loadEntryNamesAndPrices(noPhoneBook, names, prices, testenv::root() + "/no-log", testenv::root() + "/no-prices",
+                            false);
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(names.nameOf(0), "<DUMMY CONNECTION>");
 }

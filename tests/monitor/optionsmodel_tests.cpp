@@ -1,6 +1,7 @@
 #include "frontend/datamodel.h"
 #include "monitor/optionsmodel.h"
 #include "platform/autostart.h"
+#include "platform/service_control.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
@@ -87,13 +88,34 @@ TEST(LTOptions, adds_one_log_on_entry_and_removes_it)
     options.setAutoStart(true);
     const std::string entry = testenv::readFile(s.config + "/autostart/Linktally 1.3.1.desktop");
     EXPECT_NE(entry.find("Name=Linktally 1.3.1\n"), std::string::npos);
-    EXPECT_NE(entry.find("Exec=\""), std::string::npos);
+    // This very program, not another one.
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    EXPECT_NE(entry.find("\nExec=" + platform::desktopExecQuoted(self) + "\n"), std::string::npos) << entry;
     EXPECT_TRUE(LTOptions(&s.names).getAutoStart());
     options.setAutoStart(false);
     options.setAutoStart(false);
     EXPECT_FALSE(platform::autostartExists("Linktally 1.3.1"));
     EXPECT_EQ(platform::desktopExecQuoted("/opt/my apps/lt$x"), R"("/opt/my apps/lt\\$x")");
     EXPECT_EQ(platform::desktopExecQuoted("/opt/a\\b"), R"("/opt/a\\\\b")");
+}
+
+TEST(LTOptions, starts_the_programs_own_path_at_log_on_also_after_an_upgrade_replaced_its_file)
+{
+    using platform::programPathFromExeLink;
+    EXPECT_EQ(programPathFromExeLink("/opt/linktally/bin/ltmonitor"), "/opt/linktally/bin/ltmonitor");
+    EXPECT_EQ(programPathFromExeLink("/opt/linktally/bin/ltmonitor (deleted)"), "/opt/linktally/bin/ltmonitor");
+    EXPECT_EQ(programPathFromExeLink("/opt/old (deleted) builds/ltmonitor"), "/opt/old (deleted) builds/ltmonitor");
+    EXPECT_EQ(programPathFromExeLink("/opt/lt/ltmonitor(deleted)"), "/opt/lt/ltmonitor(deleted)");
+    for (const char* unusable : {"", " (deleted)", "ltmonitor", "ltmonitor (deleted)"}) {
+        try {
+            programPathFromExeLink(unusable);
+            ADD_FAILURE() << "no exception for '" << unusable << "'";
+        } catch (const LTException& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("Can't find the path of the running program ('") +
+                                                 unusable + "')");
+        }
+    }
+    EXPECT_EQ(platform::runningProgramPath(), std::filesystem::read_symlink("/proc/self/exe").string());
 }
 
 TEST(RegistryText, round_trips_texts_with_quotes_and_refuses_a_damaged_line)

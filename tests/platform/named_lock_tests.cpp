@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using platform::NamedLock;
@@ -15,6 +20,9 @@ namespace {
 
 platform::SecurityDescriptor everyone{0644};
 platform::SecurityAttributes everyAccount{&everyone, false};
+
+volatile std::sig_atomic_t signalsCaught = 0;
+void countSignal(int) { signalsCaught = signalsCaught + 1; }
 
 } // namespace
 
@@ -92,4 +100,44 @@ TEST(NamedLock, of_a_process_that_died_is_taken_over)
     lock.release();
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+TEST(NamedLock, goes_on_waiting_when_a_signal_interrupts_the_wait)
+{
+    const std::string ipc = testenv::freshFolder("ipc");
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", ipc.c_str());
+    // Without SA_RESTART the kernel ends a blocked flock with EINTR.
+    struct sigaction noRestart {}, previous {};
+    noRestart.sa_handler = countSignal;
+    sigemptyset(&noRestart.sa_mask);
+    noRestart.sa_flags = 0;
+    ASSERT_EQ(::sigaction(SIGUSR1, &noRestart, &previous), 0);
+    signalsCaught = 0;
+
+    NamedLock holder("Global\\TEST_MUTEX", &everyAccount);
+    NamedLock waiter("Global\\TEST_MUTEX", &everyAccount);
+    holder.wait();
+    std::atomic<bool> taken{false};
+    std::string failure;
+    std::thread thread([&] {
+        try {
+            waiter.wait();
+            taken = true;
+            waiter.release();
+        } catch (const LTException& e) {
+            failure = e.what();
+        }
+    });
+    for (int i = 0; i < 5; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::pthread_kill(thread.native_handle(), SIGUSR1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(taken); // still waiting, not given up
+    holder.release();
+    thread.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_EQ(signalsCaught, 5);
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(failure, "");
 }

@@ -38,8 +38,8 @@ TEST(ConnectionsObserver, fills_the_buffer_at_once_and_again_on_each_notificatio
     DbgLogger logger(path);
     ScriptedRas ras;
     ras.connections = {{11, "isp-a"}};
-    RasConBuffer buffer(nullptr);
-    auto observer = StopableThread::create<ConnectionsObserver>(false, &logger, &buffer);
+    RasConBuffer buffer(ras, nullptr);
+    auto observer = StopableThread::create<ConnectionsObserver>(false, &logger, &buffer, ras);
     EXPECT_EQ(untilListed(buffer, 1, std::chrono::milliseconds(0)).count(), 0); // before the first wait
     ASSERT_NE(ras.notified, nullptr);
 
@@ -74,8 +74,8 @@ TEST(ConnectionsObserver, goes_on_after_an_exception_in_a_cycle)
     } ras;
     const std::string path = testenv::freshFolder("observer") + "/debug.log";
     DbgLogger logger(path);
-    RasConBuffer buffer(nullptr);
-    auto observer = StopableThread::create<ConnectionsObserver>(false, &logger, &buffer);
+    RasConBuffer buffer(ras, nullptr);
+    auto observer = StopableThread::create<ConnectionsObserver>(false, &logger, &buffer, ras);
     ras.fail = true;
     ras.notify();
     while (testenv::readFile(path).find("Exception!\n") == std::string::npos)
@@ -91,8 +91,9 @@ TEST(ConnectionsObserver, goes_on_after_an_exception_in_a_cycle)
 TEST(ConnectionsObserverKernel, wakes_well_before_its_time_out_when_a_ppp_link_comes_and_goes)
 {
     REQUIRE_PRIVATE_NETNS();
-    RasConBuffer buffer(nullptr);
-    auto observer = StopableThread::create<ConnectionsObserver>(false, nullptr, &buffer);
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider(); // of the private namespace
+    RasConBuffer buffer(*ras, nullptr);
+    auto observer = StopableThread::create<ConnectionsObserver>(false, nullptr, &buffer, *ras);
     std::this_thread::sleep_for(std::chrono::milliseconds(50)); // waiting in its first cycle
     {
         netns::PppLink ppp("ppp5");

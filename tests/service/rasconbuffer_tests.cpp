@@ -8,7 +8,7 @@
 TEST(RasConBuffer, with_no_connection_keeps_its_one_record_and_lists_none)
 {
     ScriptedRas ras;
-    RasConBuffer buffer(nullptr);
+    RasConBuffer buffer(ras, nullptr);
     buffer.refresh();
     RasConBufferReading reading(buffer);
     EXPECT_EQ(buffer.count(), 0);
@@ -20,7 +20,7 @@ TEST(RasConBuffer, grows_to_the_size_asked_for_and_enumerates_again)
 {
     ScriptedRas ras;
     ras.connections = {{11, "isp-a"}, {12, "isp-b"}, {13, "isp-c"}};
-    RasConBuffer buffer(nullptr);
+    RasConBuffer buffer(ras, nullptr);
     buffer.refresh();
     EXPECT_EQ(ras.enumSizes, (std::vector<DWORD>{692, 2076}));
     RasConBufferReading reading(buffer);
@@ -36,7 +36,7 @@ TEST(RasConBuffer, empties_itself_after_six_failed_tries_and_says_so)
     DbgLogger logger(path);
     ScriptedRas ras;
     ras.connections = {{11, "isp-a"}};
-    RasConBuffer buffer(&logger);
+    RasConBuffer buffer(ras, &logger);
     buffer.refresh();
     ras.enumFailures = {5, 5, 5, 5, 5, 5};
     buffer.refresh();

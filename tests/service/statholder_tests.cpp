@@ -4,12 +4,28 @@
 #include "fakes/fake_table.h"
 #include "fakes/scripted_ras.h"
 #include "frontend/datamodel.h"
+#include "netns.h"
 #include "service/connection.h"
 #include "service/rasconbuffer.h"
 #include "service/statcollector.h"
 #include "service/statholder.h"
 
+#include <fstream>
+
 namespace {
+
+// The records of a log file: entry name (with phone number and user name)
+// and bytes sent and received together.
+std::vector<std::pair<std::string, std::uint64_t>> recordsOf(const std::string& logFile)
+{
+    std::vector<std::pair<std::string, std::uint64_t>> out;
+    LogReader reader(logFile);
+    LogRecordFields r;
+    while (reader.readRecord(r))
+        out.emplace_back(std::string(r.entryName) + "/" + std::string(r.phoneNumber) + "/" + std::string(r.userName),
+                         r.sent + r.received);
+    return out;
+}
 
 // A service's collector over the scripted table and dial-up provider,
 // driven pass by pass under a fixed clock.
@@ -19,7 +35,7 @@ protected:
     testenv::ScopedEnv ipc{"LINKTALLY_IPC_DIR", folder.c_str()};
     ScriptedRas ras;
     ConnectionLogger logger{nullptr, folder + "/cn.log"};
-    RasConBuffer buffer{nullptr};
+    RasConBuffer buffer{ras, nullptr};
     std::unique_ptr<StatisticsCollector> collector;
     TDateTime now = EncodeDate(2026, 12, 8) + EncodeTime(10, 0, 0, 0);
 
@@ -35,7 +51,7 @@ protected:
         ClearFixedNow();
         FakeTable::TearDown();
     }
-    void start() { collector = std::make_unique<StatisticsCollector>(nullptr, &logger, &buffer); }
+    void start() { collector = std::make_unique<StatisticsCollector>(nullptr, &logger, &buffer, ras); }
     // One pass, seconds after the previous one.
     void pass(double seconds = 1)
     {
@@ -44,16 +60,25 @@ protected:
         collector->pass();
     }
     const SharedStatData& table() { return collector->table(); }
-    std::vector<std::pair<std::string, std::uint64_t>> records()
+    std::vector<std::pair<std::string, std::uint64_t>> records() { return recordsOf(folder + "/cn.log"); }
+};
+
+// A collector over the kernel's PPP links of a private network namespace,
+// with pppd's run and peers folders, on the system clock.
+class CollectorKernel : public FakeTable {
+protected:
+    std::string folder = testenv::freshFolder("collector");
+    testenv::ScopedEnv ipc{"LINKTALLY_IPC_DIR", folder.c_str()};
+    testenv::ScopedEnv run{"LINKTALLY_PPP_RUNDIR", folder.c_str()};
+    testenv::ScopedEnv peers{"LINKTALLY_PPP_PEERS", folder.c_str()};
+    ConnectionLogger logger{nullptr, folder + "/cn.log"};
+
+    void SetUp() override
     {
-        std::vector<std::pair<std::string, std::uint64_t>> out;
-        LogReader reader(folder + "/cn.log");
-        LogRecordFields r;
-        while (reader.readRecord(r))
-            out.emplace_back(std::string(r.entryName) + "/" + std::string(r.phoneNumber) + "/" +
-                                 std::string(r.userName),
-                             r.sent + r.received);
-        return out;
+        FakeTable::SetUp();
+        resetConnectionUIDs();
+        ClearFixedNow();
+        std::ofstream(folder + "/myisp") << "user joe\nconnect 'chat -v \"\" ATDT5551234'\n";
     }
 };
 
@@ -162,7 +187,7 @@ TEST_F(Collector, refuses_to_start_while_another_service_owns_the_table)
 {
     start();
     try {
-        StatisticsCollector second(nullptr, &logger, &buffer);
+        StatisticsCollector second(nullptr, &logger, &buffer, ras);
         FAIL();
     } catch (const LTException& e) {
         EXPECT_STREQ(e.what(), "FileMapping already exists!");
@@ -187,4 +212,26 @@ TEST_F(Collector, leaves_no_record_for_a_connection_that_ended_before_its_first_
     collector->Start();
     collector->WaitFor();
     EXPECT_EQ(table().logVersion, 2); // no connection at the stop: unchanged
+}
+
+TEST_F(CollectorKernel, leaves_one_record_of_0_bytes_for_a_ppp_link_that_lived_a_single_pass)
+{
+    REQUIRE_PRIVATE_NETNS();
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider(); // of the private namespace
+    std::ofstream(folder + "/ppp-myisp.pid") << "4242\nppp8\n";
+    netns::PppLink ppp("ppp8");
+    ASSERT_TRUE(ppp.ok());
+    RasConBuffer buffer(*ras, nullptr);
+    buffer.refresh();
+    StatisticsCollector collector(nullptr, &logger, &buffer, *ras);
+    collector.pass(); // created and sampled for its baseline in the same pass
+    ASSERT_EQ(collector.table().size, 1u);
+
+    ppp.remove();
+    buffer.refresh(); // as the observer does on the link's notification
+    collector.pass();
+    EXPECT_EQ(collector.table().size, 0u);
+    EXPECT_EQ(collector.table().logVersion, 1);
+    EXPECT_EQ(recordsOf(folder + "/cn.log"),
+              (std::vector<std::pair<std::string, std::uint64_t>>{{"myisp/5551234/joe", 0}}));
 }
