@@ -625,15 +625,17 @@ void LogRecordsPager::getPage(int pageNum, listOfRecords& page) const
 
 namespace {
 
-void addInterfaceNames(DataList& entryNames)
+void addInterfaceNames(DataList& entryNames, std::string* interfacesError)
 {
     try {
         LanStatisticsCollector interfaces(nullptr, false);
         interfaces.refresh();
         for (int i = 0; i < interfaces.count(); ++i)
             entryNames.idOf(interfaces.getName(i));
-    } catch (const LTException&) {
+    } catch (const LTException& e) {
         // Without the interface table the other sources still name entries.
+        if (interfacesError)
+            *interfacesError = e.what();
     }
 }
 
@@ -687,10 +689,10 @@ void readWholeLog(const std::function<void()>& pass)
 void loadEntryNamesAndPrices(RasProvider& ras, DataList& entryNames, Prices& prices, const std::string& logFile,
                              const std::string& priceFile, bool withInterfaces,
                              const std::function<void(const LTDataCorruptedException&)>& onCorrupted,
-                             std::string* priceFileError)
+                             std::string* priceFileError, std::string* interfacesError)
 {
     if (withInterfaces)
-        addInterfaceNames(entryNames);
+        addInterfaceNames(entryNames, interfacesError);
     LogReader reader(logFile);
     if (onCorrupted)
         readPastCorruption([&] { reader.readEntryNames(entryNames); }, onCorrupted);

@@ -82,8 +82,11 @@ void loadModel(Model& m, const Options& options)
     std::string priceError;
     const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
     // The names' pass meets a damaged record too: it is reported once, below.
+    std::string interfacesError;
     loadEntryNamesAndPrices(*ras, m.entryNames, m.prices, m.logFile, priceFile, true,
-                            [](const LTDataCorruptedException&) {}, &priceError);
+                            [](const LTDataCorruptedException&) {}, &priceError, &interfacesError);
+    if (!interfacesError.empty())
+        std::cerr << "ltreport: " << interfacesError << " (the interfaces' names are left out)\n";
     if (!priceError.empty())
         throw LTException(priceError); // it names the file and the line
     // Connections only the live table knows, as the meter registers them.

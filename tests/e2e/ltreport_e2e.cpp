@@ -29,7 +29,7 @@ struct History {
     testenv::ScopedEnv data{"XDG_DATA_HOME", (root + "/data").c_str()};
     testenv::ScopedEnv config{"XDG_CONFIG_HOME", (root + "/config").c_str()};
     testenv::ScopedEnv peers{"LINKTALLY_PPP_PEERS", root.c_str()};
-    testenv::ScopedEnv noTable{"LINKTALLY_IPHLPAPI", "/nonexistent"};
+    testenv::ScopedEnv emptyTable{"LINKTALLY_IPHLPAPI", FAKE_IPHLPAPI}; // no interfaces
     std::string logPath = root + "/common/Tarnwick Software/Linktally/1.3.1/cn.log";
 
     History()
@@ -197,6 +197,17 @@ TEST(Ltreport, checks_the_logs_health_with_status_0_when_clean_and_2_when_damage
                        "bytes at offset 41 skipped)\n"
                        "ltreport: cn.log: Unexpected end of file! (3 damaged bytes at offset " +
                            std::to_string(bytes.size() - 3) + " skipped)\n");
+}
+
+TEST(Ltreport, says_when_the_interface_table_is_missing_and_goes_on)
+{
+    History h;
+    testenv::ScopedEnv noTable("LINKTALLY_IPHLPAPI", "/nonexistent");
+    const Output names = h.run("connections --format csv");
+    EXPECT_EQ(names.status, 0);
+    EXPECT_EQ(names.err, "ltreport: LanStatisticsCollector initialization failed! Can't load iphlpapi.dll Error code: "
+                         "2. (the interfaces' names are left out)\n");
+    EXPECT_NE(names.out.find("0,eth0"), std::string::npos) << names.out;
 }
 
 TEST(Ltreport, refuses_a_folder_a_device_or_a_fifo_where_a_file_should_be)
