@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -34,7 +35,9 @@ constexpr int frameSize = 2 + 35 + 6; // every record names "enpNs0"
 struct Workspace {
     std::string folder;
     std::string logPath;
-    std::string damagedPath; // the same log with 1,000 damaged records spread over it
+    // The same log with 1,000 damaged records spread over it and 64 KiB of
+    // random bytes after its end.
+    std::string damagedPath;
     Workspace()
     {
         char pattern[] = "/tmp/linktally-bench-XXXXXX";
@@ -59,6 +62,13 @@ struct Workspace {
             if (::pwrite(fd, &junk, 1, at) != 1)
                 std::abort();
         }
+        std::vector<unsigned char> tail(64 * 1024);
+        std::mt19937 random(2026);
+        for (unsigned char& byte : tail)
+            byte = static_cast<unsigned char>(random());
+        if (::pwrite(fd, tail.data(), tail.size(), std::filesystem::file_size(logPath)) !=
+            static_cast<ssize_t>(tail.size()))
+            std::abort();
         ::close(fd);
     }
     ~Workspace() { std::filesystem::remove_all(folder); }
@@ -109,7 +119,8 @@ void BM_LogReaderReadAll(benchmark::State& state)
 }
 BENCHMARK(BM_LogReaderReadAll)->Unit(benchmark::kMillisecond);
 
-// Every region is reported once and skipped; the records around it stay.
+// Every region (and the random tail) is reported once and skipped; the
+// records around them stay.
 void BM_LogReaderReadAllDamaged(benchmark::State& state)
 {
     const std::string& path = workspace().damagedPath;
@@ -119,7 +130,7 @@ void BM_LogReaderReadAllDamaged(benchmark::State& state)
         int reports = 0;
         readPastCorruption([&] { reader.readAll(history.records); },
                            [&reports](const LTDataCorruptedException&) { ++reports; });
-        if (reports != damagedRegions || history.records.size() != recordsInLog - damagedRegions)
+        if (reports != damagedRegions + 1 || history.records.size() != recordsInLog - damagedRegions)
             state.SkipWithError("wrong count of reports or records");
         benchmark::DoNotOptimize(history.records.byStart().data());
     }

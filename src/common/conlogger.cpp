@@ -185,7 +185,7 @@ ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& file
         static constexpr const char* message =
             "ConnectionLogger::ConnectionLogger - FATAL ERROR! Can't open the log file.";
         trace(std::string(message) + "\n");
-        throw LTException(message);
+        throw LTException(message, file.openError());
     }
     repair();
 }
@@ -194,9 +194,16 @@ ConnectionLogger::~ConnectionLogger()
 {
     if (held.empty())
         return;
-    writeHeld();
-    if (!held.empty())
-        tell(std::to_string(held.size()) + " records could not be written to the log file " + fileName +
+    try {
+        // As a collector pass would: no monitor reads half a frame.
+        platform::NamedLock mutex = openStatisticsMutex();
+        platform::NamedLockGuard locked(mutex);
+        writeHeld();
+    } catch (const LTException& e) {
+        trace(std::string("ConnectionLogger::~ConnectionLogger() - ") + e.what() + "\n");
+    }
+    if (!held.empty() || dropped > 0)
+        tell(std::to_string(held.size() + dropped) + " records could not be written to the log file " + fileName +
              " and are lost.");
 }
 
@@ -226,9 +233,10 @@ void ConnectionLogger::repair()
     // boundary again.
     const std::string torn = std::to_string(scan.tailLength()) + " torn bytes at the end of the log file (offset " +
                              std::to_string(scan.wholeEnd) + ")";
-    if (!keepDamaged(scan.wholeEnd, scan.tailLength())) {
-        trace("ConnectionLogger::ConnectionLogger() - can't keep " + torn + " in " + fileName +
-              ".damaged; they stay in the log. Error code: " + std::to_string(errno) + ".\n");
+    if (const int error = keepDamaged(scan.wholeEnd, scan.tailLength()); error != 0) {
+        tell("Can't keep " + torn + " of " + fileName + " in " + fileName + ".damaged: " +
+             platform::fileErrorText(error) + ". Error code: " + std::to_string(error) +
+             ". They stay in the log; readers skip them.");
         return;
     }
     if (!file.truncate(scan.wholeEnd)) {
@@ -239,14 +247,25 @@ void ConnectionLogger::repair()
     trace("ConnectionLogger::ConnectionLogger() - cut off " + torn + ", kept in " + fileName + ".damaged\n");
 }
 
-bool ConnectionLogger::keepDamaged(std::int64_t offset, std::int64_t length)
+int ConnectionLogger::keepDamaged(std::int64_t offset, std::int64_t length)
 {
     const platform::FileReader reader(fileName);
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
-    if (reader.readAt(offset, bytes.data(), bytes.size()) != bytes.size())
-        return false;
+    if (!reader.isOpen())
+        return reader.openError();
     platform::AppendFile side(fileName + ".damaged");
-    return side.isOpen() && side.append(bytes.data(), bytes.size()) && side.sync();
+    if (!side.isOpen())
+        return side.openError();
+    // In pieces: a crash can leave a tail of any size.
+    std::vector<unsigned char> piece(static_cast<std::size_t>(std::min<std::int64_t>(length, 1 << 20)));
+    for (std::int64_t done = 0; done < length;) {
+        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(length - done, 1 << 20));
+        if (reader.readAt(offset + done, piece.data(), count) != count)
+            return EIO;
+        if (!side.append(piece.data(), count))
+            return side.lastError();
+        done += static_cast<std::int64_t>(count);
+    }
+    return side.sync() ? 0 : side.lastError();
 }
 
 void ConnectionLogger::appendRecord(int recordSize)
@@ -259,10 +278,13 @@ void ConnectionLogger::appendRecord(int recordSize)
         return;
     }
     if (!held.empty()) {
-        // Behind the records still waiting, so that the file keeps their order.
-        hold(buffer.getData(), recordSize);
+        // The records still waiting go first, so that the file keeps their
+        // order; the new one joins them when they cannot all be written.
         writeHeld();
-        return;
+        if (!held.empty()) {
+            hold(buffer.getData(), recordSize);
+            return;
+        }
     }
     if (writeFrame(buffer.getData(), recordSize))
         return;
@@ -282,21 +304,22 @@ bool ConnectionLogger::writeFrame(const unsigned char* record, int recordSize)
         }
         pendingTruncate = -1;
     }
-    // The record's offset in the file chooses the mask; an unknown size
-    // gives offset -1.
+    // The record's offset in the file chooses the mask. Without it the
+    // record would be written under a mask no reader finds: it waits.
     const std::int64_t size = file.size();
-    if (size < 0)
-        trace("ConnectionLogger::appendFrame() - the log file size is unknown. Error code: " +
+    if (size < 0) {
+        trace("ConnectionLogger::appendFrame() - the log file size is unknown, record held. Error code: " +
               std::to_string(file.lastError()) + ".\n");
+        return false;
+    }
     frame.resize(static_cast<std::size_t>(recordSize) + FRAME_LENGTH_SIZE);
     putFrameLength(frame.data(), recordSize);
     std::memcpy(frame.data() + FRAME_LENGTH_SIZE, record, static_cast<std::size_t>(recordSize));
-    scrambleRecord(frame.data() + FRAME_LENGTH_SIZE, recordSize,
-                   frameMask(size < 0 ? -1 : size + FRAME_LENGTH_SIZE));
+    scrambleRecord(frame.data() + FRAME_LENGTH_SIZE, recordSize, frameMask(size + FRAME_LENGTH_SIZE));
     if (file.append(frame.data(), frame.size()))
         return true;
     const int error = file.lastError();
-    if (size >= 0 && !file.truncate(size))
+    if (!file.truncate(size))
         pendingTruncate = size;
     trace("ConnectionLogger::appendFrame() - write failed, record held. Error code: " + std::to_string(error) +
           ".\n");
@@ -333,7 +356,6 @@ void ConnectionLogger::logRASConnection(std::string_view entryName, std::string_
                                         std::uint64_t sent, std::uint64_t received)
 {
     int size = 0;
-    end = orderedEnd(start, end);
     buffer.PackRAS(entryName, deviceType, deviceName, phoneNumber, userName, start, end, sent, received, size);
     appendRecord(size);
     if (!dbgLogger)
@@ -350,7 +372,6 @@ void ConnectionLogger::logLANConnection(std::string_view interfaceName, TDateTim
                                         std::uint64_t sent, std::uint64_t received)
 {
     int size = 0;
-    end = orderedEnd(start, end);
     buffer.PackLAN(interfaceName, start, end, sent, received, size);
     appendRecord(size);
     if (!dbgLogger)
@@ -359,17 +380,6 @@ void ConnectionLogger::logLANConnection(std::string_view interfaceName, TDateTim
                                 formatLogTime(end) + ", " + std::to_string(lowSigned32(sent)) + ", " +
                                 std::to_string(lowSigned32(received)) + "\n";
     dbgLogger->log(message);
-}
-
-TDateTime ConnectionLogger::orderedEnd(TDateTime start, TDateTime end)
-{
-    if (end >= start)
-        return end;
-    // The clock was set back during the quantum. Readers take a record that
-    // ends before it starts for damage; its bytes must not be lost for that.
-    trace("ConnectionLogger::log() - the quantum ends before it starts (the clock went back); it is logged as "
-          "ending at its start\n");
-    return start;
 }
 
 void ConnectionLogger::trace(const std::string& message)

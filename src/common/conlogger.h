@@ -133,12 +133,12 @@ public:
 
 private:
     void repair();
-    bool keepDamaged(std::int64_t offset, std::int64_t length);
+    // Appends the bytes to "<file>.damaged"; 0, or the error.
+    int keepDamaged(std::int64_t offset, std::int64_t length);
     void appendRecord(int recordSize);
     bool writeFrame(const unsigned char* record, int recordSize);
     void hold(const unsigned char* record, int recordSize);
     void writeHeld();
-    TDateTime orderedEnd(TDateTime start, TDateTime end);
     void trace(const std::string& message);
     void tell(const std::string& message);
 

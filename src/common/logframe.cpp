@@ -35,8 +35,6 @@ void decodeFrameRecord(LogRecordBuffer& buffer, int size, std::int64_t recordOff
     // length that does not belong to the record.
     if (buffer.getPos() != size)
         throw LTDataCorruptedException("LogReader::readRecord - data corrupted - the record ends before its frame");
-    if (record.start > record.end)
-        throw LTDataCorruptedException("LogReader::readRecord - data corrupted - the record starts after it ends");
 }
 
 const unsigned char* MemoryLogBytes::at(std::int64_t offset, std::size_t count)
@@ -77,140 +75,138 @@ const unsigned char* FileLogBytes::at(std::int64_t offset, std::size_t count)
 
 namespace {
 
-// The length of the record at recordOffset as its own fields tell it:
-// the type byte chooses the number of texts, each text its length; -1 when
-// the type is wrong or the record cannot fit in a frame or the log.
-int recordLengthAt(LogBytes& bytes, std::int64_t recordOffset)
+// What stands after a frame offset's length bytes.
+struct Found {
+    std::int64_t end = -1; // the end of a record that decodes exactly, measured by its fields; -1: none
+    bool whole = false;    // and the length bytes announce exactly that record
+    bool ordered = false;  // and it does not start after it ends
+};
+
+// The record after the frame's length bytes, measured by its own fields:
+// the type byte chooses the number of texts, each text its length. The
+// cheap tests (type, lengths, both dates in range) come before the record
+// is copied and decoded, so that junk costs little to search.
+Found recordAt(LogBytes& bytes, std::int64_t frameOffset, LogRecordBuffer& scratch)
 {
+    Found found;
+    const std::int64_t recordOffset = frameOffset + FRAME_LENGTH_SIZE;
     const unsigned char mask = frameMask(recordOffset);
-    auto plain = [&](int index) -> int {
-        const unsigned char* b = bytes.at(recordOffset + index, 1);
-        return b ? *b ^ static_cast<unsigned char>(mask | LOG_KEY[index % 26]) : -1;
+    auto plain = [mask](const unsigned char* b, int index) {
+        return static_cast<unsigned char>(b[index] ^ (mask | static_cast<unsigned char>(LOG_KEY[index % 26])));
     };
-    const int type = plain(0);
+    const unsigned char* first = bytes.at(recordOffset, 1);
+    if (!first)
+        return found;
+    const int type = plain(first, 0);
     const int fixedSize = type == LAN_CONNECTION ? LAN_RECORD_FIXED_SIZE
                         : type == RAS_CONNECTION ? RAS_RECORD_FIXED_SIZE
                                                  : -1;
     if (fixedSize < 0)
-        return -1;
+        return found;
     // Type byte, then the texts, each after its two length bytes, then the
     // four 8-byte fields.
     const int texts = (fixedSize - 1 - 4 * 8) / 2;
     int length = fixedSize;
-    for (int text = 0, at = 1; text < texts; ++text) {
-        const int low = plain(at), high = plain(at + 1);
-        if (low < 0 || high < 0)
-            return -1;
-        const int textLength = low | (high << 8);
+    int at = 1;
+    for (int text = 0; text < texts; ++text) {
+        const unsigned char* b = bytes.at(recordOffset, static_cast<std::size_t>(at) + 2);
+        if (!b)
+            return found;
+        const int textLength = plain(b, at) | (plain(b, at + 1) << 8);
         length += textLength;
         at += 2 + textLength;
+        if (length > MAX_RECORD_SIZE)
+            return found;
     }
-    if (length > MAX_RECORD_SIZE || length > bytes.size() - recordOffset)
-        return -1;
-    return length;
-}
-
-// The end of the record after the frame's length bytes, measured by its
-// own fields, when it decodes exactly; else -1. The length bytes are not
-// consulted.
-std::int64_t recordEnd(LogBytes& bytes, std::int64_t frameOffset, LogRecordBuffer& scratch)
-{
-    const std::int64_t recordOffset = frameOffset + FRAME_LENGTH_SIZE;
-    const int length = recordLengthAt(bytes, recordOffset);
-    if (length < 0)
-        return -1;
     const unsigned char* data = bytes.at(recordOffset, static_cast<std::size_t>(length));
     if (!data)
-        return -1;
+        return found;
+    unsigned char dates[16];
+    for (int i = 0; i < 16; ++i)
+        dates[i] = plain(data, at + i);
+    TDateTime start = 0, end = 0;
+    std::memcpy(&start, dates, 8);
+    std::memcpy(&end, dates + 8, 8);
+    if (!(start >= LOG_DATE_MIN && start <= LOG_DATE_MAX && end >= LOG_DATE_MIN && end <= LOG_DATE_MAX))
+        return found;
     if (scratch.getCapacity() < length)
         scratch.SetCapacity(length);
     std::memcpy(scratch.getData(), data, static_cast<std::size_t>(length));
     try {
         LogRecordFields record;
         decodeFrameRecord(scratch, length, recordOffset, record);
-        return recordOffset + length;
     } catch (const LTDataCorruptedException&) {
-        return -1;
+        return found;
     }
+    found.end = recordOffset + length;
+    found.ordered = start <= end;
+    const unsigned char* head = bytes.at(frameOffset, FRAME_LENGTH_SIZE);
+    found.whole = head && frameLength(head) == length;
+    return found;
 }
 
-// The search for whole records after damage, with the offset of the log's
-// last whole record learnt once. A record whose length bytes alone are
-// damaged counts as whole here: its own fields measure it.
-class FrameSearch {
-public:
-    FrameSearch(LogBytes& bytes, LogRecordBuffer& scratch) : bytes(bytes), scratch(scratch) {}
-
-    Resync after(std::int64_t damagedFrame)
-    {
-        Resync resync;
-        if (const std::int64_t end = recordEnd(bytes, damagedFrame, scratch);
-            end >= 0 && (end > lastWholeStart() || wholeRecordsFollow(end))) {
-            resync.kind = Resync::Kind::RecoveredRecord;
-            resync.offset = damagedFrame;
-            resync.recordLength = static_cast<int>(end - damagedFrame - FRAME_LENGTH_SIZE);
-            return resync;
-        }
-        for (std::int64_t candidate = damagedFrame + 1; candidate <= lastWholeStart(); ++candidate) {
-            if (recordEnd(bytes, candidate, scratch) >= 0 && wholeRecordsFollow(candidate)) {
-                resync.kind = Resync::Kind::WholeFramesAt;
-                resync.offset = candidate;
-                break;
-            }
-        }
-        return resync;
-    }
-
-private:
-    // Whole records from offset on: three of them, or as many as reach the
-    // end of the last whole record of the log.
-    bool wholeRecordsFollow(std::int64_t offset)
-    {
-        for (int count = 0; count < 3; ++count) {
-            if (offset > lastWholeStart())
-                return count > 0;
-            offset = recordEnd(bytes, offset, scratch);
-            if (offset < 0)
-                return false;
-        }
-        return true;
-    }
-
-    // Where the log's last whole record's frame starts (-1: nowhere),
-    // looked for from the end.
-    std::int64_t lastWholeStart()
-    {
-        if (!lastStartKnown) {
-            lastStart = bytes.size() - (FRAME_LENGTH_SIZE + LAN_RECORD_FIXED_SIZE);
-            while (lastStart >= 0 && recordEnd(bytes, lastStart, scratch) < 0)
-                --lastStart;
-            lastStartKnown = true;
-        }
-        return lastStart;
-    }
-
-    LogBytes& bytes;
-    LogRecordBuffer& scratch;
-    bool lastStartKnown = false;
-    std::int64_t lastStart = -1;
-};
+// A record found by its fields alone has lost the evidence of its length
+// bytes; it must not start after it ends, as every record the service
+// writes with a steady clock.
+bool trusted(const Found& found) { return found.end >= 0 && (found.whole || found.ordered); }
 
 } // namespace
 
-std::int64_t wholeFrameEnd(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& scratch)
+FrameSearch::FrameSearch(LogBytes& bytes, LogRecordBuffer& scratch) : bytes(bytes), scratch(scratch) {}
+
+Resync FrameSearch::after(std::int64_t damagedFrame)
 {
-    const unsigned char* head = bytes.at(offset, FRAME_LENGTH_SIZE);
-    if (!head)
-        return -1;
-    const int length = frameLength(head);
-    const std::int64_t end = recordEnd(bytes, offset, scratch);
-    return end == offset + FRAME_LENGTH_SIZE + length ? end : -1;
+    Resync resync;
+    if (const Found found = recordAt(bytes, damagedFrame, scratch);
+        found.end >= 0 && found.ordered && (found.end > lastWholeStart() || wholeRecordsFollow(found.end))) {
+        resync.kind = Resync::Kind::RecoveredRecord;
+        resync.offset = damagedFrame;
+        resync.recordLength = static_cast<int>(found.end - damagedFrame - FRAME_LENGTH_SIZE);
+        return resync;
+    }
+    for (std::int64_t candidate = damagedFrame + 1; candidate <= lastWholeStart(); ++candidate) {
+        const Found found = recordAt(bytes, candidate, scratch);
+        // A whole frame is two proofs at once (its length bytes and its
+        // fields agree); one found by its fields alone needs company.
+        if (found.whole || (found.end >= 0 && found.ordered && wholeRecordsFollow(candidate))) {
+            resync.kind = Resync::Kind::WholeFramesAt;
+            resync.offset = candidate;
+            break;
+        }
+    }
+    return resync;
 }
 
-Resync findResync(LogBytes& bytes, std::int64_t damagedFrame, LogRecordBuffer& scratch)
+bool FrameSearch::wholeRecordsFollow(std::int64_t offset)
 {
-    return FrameSearch(bytes, scratch).after(damagedFrame);
+    for (int count = 0; count < 3; ++count) {
+        if (offset > lastWholeStart())
+            return count > 0;
+        const Found found = recordAt(bytes, offset, scratch);
+        if (!trusted(found))
+            return false;
+        offset = found.end;
+    }
+    return true;
 }
+
+std::int64_t FrameSearch::lastWholeStart()
+{
+    if (lastStart == UNKNOWN) {
+        lastStart = bytes.size() - (FRAME_LENGTH_SIZE + LAN_RECORD_FIXED_SIZE);
+        while (lastStart >= 0 && !trusted(recordAt(bytes, lastStart, scratch)))
+            --lastStart;
+        lastStart = std::max<std::int64_t>(lastStart, -1);
+    }
+    return lastStart;
+}
+
+std::int64_t wholeFrameEnd(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& scratch)
+{
+    const Found found = recordAt(bytes, offset, scratch);
+    return found.whole ? found.end : -1;
+}
+
 
 namespace {
 

@@ -38,8 +38,8 @@ void scrambleRecord(unsigned char* bytes, int size, unsigned char mask);
 
 // Unscrambles the size record bytes in the buffer, which stood at
 // recordOffset, and decodes them exactly: besides the decoder's own checks
-// the record must end exactly at the frame's end and not start after it
-// ends. Throws LTDataCorruptedException.
+// the record must end exactly at the frame's end. Throws
+// LTDataCorruptedException.
 void decodeFrameRecord(LogRecordBuffer& buffer, int size, std::int64_t recordOffset, LogRecordFields& record);
 
 // Random access to a log's bytes for the checks below.
@@ -79,8 +79,9 @@ private:
     std::size_t windowLength = 0;
 };
 
-// The end of the frame whose length bytes stand at offset when it decodes
-// exactly, else -1. scratch is any record buffer; its contents are lost.
+// The end of the frame whose length bytes stand at offset when it is whole
+// (it decodes exactly), else -1. scratch is any record buffer; its
+// contents are lost.
 std::int64_t wholeFrameEnd(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& scratch);
 
 // Where reading goes on after the frame at damagedFrame failed.
@@ -94,13 +95,33 @@ struct Resync {
     std::int64_t offset = -1;  // RecoveredRecord: the damaged frame; WholeFramesAt: where they start
     int recordLength = 0;      // RecoveredRecord: the record's true length
 };
-// Frames count as found again at the first offset from which they decode
-// exactly at least three in a row or up to the end of the log, so that
-// bytes that happen to look like a record cannot put reading out of step.
-// The end of the log is where its last whole frame ends: bytes after it
-// hold no frame (a torn tail) and the service's repair replaces them with
-// new frames, so what is whole before them stays whole after the repair.
-Resync findResync(LogBytes& bytes, std::int64_t damagedFrame, LogRecordBuffer& scratch);
+// Where reading goes on after damage. A whole frame (its length bytes and
+// its record's fields agree, and the record decodes exactly) counts alone.
+// A record found by its fields alone (its length bytes are damaged) counts
+// where it does not start after it ends and at least three such records
+// follow in a row, or as many as reach the end of the log, so that bytes
+// that happen to look like a record cannot put reading out of step. The end
+// of the log is where its last whole record ends: bytes after it hold no
+// record (a torn tail) and the service's repair replaces them with new
+// frames, so what is found before them stays found after the repair.
+class FrameSearch {
+public:
+    FrameSearch(LogBytes& bytes, LogRecordBuffer& scratch);
+    Resync after(std::int64_t damagedFrame);
+    // Where the frame of the log's last whole record starts (-1: nowhere);
+    // learnt from the end on first use.
+    std::int64_t lastWholeStart();
+    // What an earlier search of the same bytes learnt.
+    void setLastWholeStart(std::int64_t offset) { lastStart = offset; }
+
+private:
+    static constexpr std::int64_t UNKNOWN = -2;
+    bool wholeRecordsFollow(std::int64_t offset);
+
+    LogBytes& bytes;
+    LogRecordBuffer& scratch;
+    std::int64_t lastStart = UNKNOWN;
+};
 
 struct DamagedRegion {
     std::int64_t offset = 0;

@@ -169,7 +169,14 @@ void LogReader::skipDamage(std::int64_t frameStart, const std::string& reason, b
         atEnd = true;
         return;
     }
-    const Resync resync = findResync(bytes, frameStart, buffer);
+    FrameSearch search(bytes, buffer);
+    // A log damaged in many places is searched many times: what the search
+    // learnt from the end of the file holds while the file keeps its size.
+    if (bytes.size() == lastWholeStartSize)
+        search.setLastWholeStart(lastWholeStart);
+    const Resync resync = search.after(frameStart);
+    lastWholeStart = search.lastWholeStart();
+    lastWholeStartSize = bytes.size();
     std::int64_t length = bytes.size() - frameStart;
     switch (resync.kind) {
     case Resync::Kind::RecoveredRecord:

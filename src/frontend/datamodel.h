@@ -262,6 +262,8 @@ private:
     int recoveredLength = 0;          // the length of a record whose length bytes are damaged
     std::int64_t reportedDamage = -1; // where the last reported damage starts
     std::int64_t reportedSize = -1;   // the file's size then
+    std::int64_t lastWholeStart = -1; // where the file's last whole record starts...
+    std::int64_t lastWholeStartSize = -1; // ...while it has this size
 };
 
 // Pages of the records a filter accepts, in file order; page 1 is the oldest.

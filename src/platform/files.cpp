@@ -73,11 +73,12 @@ AppendFile::AppendFile(const std::string& path) : fd(openOrCreate(path, O_WRONLY
 std::int64_t AppendFile::size()
 {
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        error = errno;
-        return -1;
-    }
-    return st.st_size;
+    if (::fstat(fd.get(), &st) == 0)
+        return st.st_size;
+    error = errno;
+    // The end of the file is its size too.
+    const off_t end = ::lseek(fd.get(), 0, SEEK_END);
+    return end >= 0 ? end : -1;
 }
 
 bool AppendFile::append(const void* bytes, std::size_t count)

@@ -252,7 +252,8 @@ LogCheck check()
     result.table.summary = {
         {"Whole records", std::to_string(scan.records)},
         {"Damaged regions", std::to_string(scan.damaged.size())},
-        {"Torn tail", scan.tailLength() > 0 ? std::to_string(scan.tailLength()) + " bytes at offset " +
+        {"Torn tail", scan.tailLength() > 0 ? std::to_string(scan.tailLength()) +
+                                                  (scan.tailLength() == 1 ? " byte" : " bytes") + " at offset " +
                                                   std::to_string(scan.wholeEnd)
                                             : "none"},
         {"Status", result.damaged ? "damaged" : "clean"}};

@@ -1,5 +1,6 @@
 #include "common/conlogger.h"
 #include "common/dbglogger.h"
+#include "damagedlog.h"
 #include "frontend/datamodel.h"
 #include "testenv.h"
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -219,17 +221,24 @@ TEST(ConnectionLogger, uses_mask_zero_for_a_record_at_offset_0x100)
     EXPECT_EQ(bytes[257], 0x00 ^ 'a');
 }
 
-TEST(ConnectionLogger, fails_to_open_with_the_fatal_message_and_traces_it)
+TEST(ConnectionLogger, fails_to_open_with_the_fatal_message_and_its_error_and_traces_it)
 {
     const std::string folder = testenv::freshFolder("noopen");
     DbgLogger dbg(folder + "/debug.log");
-    try {
-        ConnectionLogger logger(&dbg, folder + "/missing/cn.log");
-        FAIL();
-    } catch (const LTException& e) {
-        EXPECT_STREQ(e.what(), "ConnectionLogger::ConnectionLogger - FATAL ERROR! Can't open the log file.");
+    // A missing folder, and a folder where the file should be.
+    const std::pair<std::string, const char*> cases[] = {{folder + "/missing/cn.log", " Error code: 2."},
+                                                         {folder, " Error code: 21."}};
+    for (const auto& [path, code] : cases) {
+        try {
+            ConnectionLogger logger(&dbg, path);
+            ADD_FAILURE() << path << " opened";
+        } catch (const LTException& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      std::string("ConnectionLogger::ConnectionLogger - FATAL ERROR! Can't open the log file.") + code);
+        }
     }
     EXPECT_EQ(testenv::readFile(folder + "/debug.log"),
+              "ConnectionLogger::ConnectionLogger - FATAL ERROR! Can't open the log file.\n"
               "ConnectionLogger::ConnectionLogger - FATAL ERROR! Can't open the log file.\n");
 }
 
@@ -249,13 +258,18 @@ TEST(ConnectionLogger, traces_each_record_with_low_32_bits_as_signed_numbers)
 
 namespace {
 
+// The names of every record a reader finds, past any damage.
 std::vector<std::string> namesIn(const std::string& path)
 {
     LogReader reader(path);
     std::vector<std::string> names;
     LogRecordFields r;
-    while (reader.readRecord(r))
-        names.emplace_back(r.entryName);
+    readPastCorruption(
+        [&] {
+            while (reader.readRecord(r))
+                names.emplace_back(r.entryName);
+        },
+        [](const LTDataCorruptedException&) {});
     return names;
 }
 
@@ -397,8 +411,82 @@ TEST(ConnectionLogger, holds_records_through_a_full_disk_and_writes_them_in_orde
         logger.logLANConnection("eth5", 46000.0, 46000.0, 0, 0);
         EXPECT_EQ(logger.heldRecords(), 0u);
         ASSERT_EQ(told.size(), 2u);
-        EXPECT_EQ(told[1], "The log file " + path + " is written again: 6 held records written.");
+        EXPECT_EQ(told[1], "The log file " + path + " is written again: 5 held records written.");
     }
     EXPECT_EQ(namesIn(path), (std::vector<std::string>{"eth0", "eth1", "eth2", "eth3", "eth4", "eth5"}));
     ::umount(folder.c_str());
+}
+
+TEST(ConnectionLogger, tells_when_the_torn_tail_cannot_be_kept_aside_and_appends_after_it)
+{
+    Bytes bytes = damagedlog::cleanLog();
+    bytes.resize(bytes.size() - 10);
+    const std::string path = logPath("nokeep");
+    testenv::writeBytes(path, bytes);
+    ASSERT_EQ(::mkdir((path + ".damaged").c_str(), 0755), 0);
+    std::vector<std::string> told;
+    {
+        ConnectionLogger logger(nullptr, path, [&told](const std::string& m) { told.push_back(m); });
+        logger.logLANConnection("eth0", 46100.0, 46100.5, 500u << 20, 0);
+    }
+    EXPECT_EQ(testenv::readBytes(path).size(), bytes.size() + 41); // appended after the torn bytes
+    EXPECT_EQ(namesIn(path).size(), 200u); // the torn bytes are skipped
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "Can't keep 31 torn bytes at the end of the log file (offset 8159) of " + path + " in " + path +
+                           ".damaged: it is a folder. Error code: 21. They stay in the log; readers skip them.");
+}
+
+TEST(ConnectionLogger, keeps_the_record_logged_when_room_returns_to_a_full_hold)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0);
+    ASSERT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    const std::string folder = testenv::freshFolder("fullhold");
+    ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=8m"), 0);
+    const std::string path = folder + "/cn.log";
+    std::vector<std::string> told;
+    {
+        ConnectionLogger logger(nullptr, path, [&told](const std::string& m) { told.push_back(m); });
+        {
+            std::ofstream filler(folder + "/filler");
+            filler << std::string(9 * 1024 * 1024, 'x'); // more than there is room for
+        }
+        for (std::size_t i = 0; i < ConnectionLogger::MAX_HELD_RECORDS; ++i)
+            logger.logLANConnection("held", 46000.0, 46000.0, i, 0);
+        ASSERT_EQ(logger.heldRecords(), ConnectionLogger::MAX_HELD_RECORDS);
+        std::remove((folder + "/filler").c_str());
+        logger.logLANConnection("room again", 46000.0, 46000.0, 0, 0);
+        EXPECT_EQ(logger.heldRecords(), 0u);
+    }
+    LogReader reader(path);
+    LogRecordFields r;
+    std::size_t count = 0;
+    std::string last;
+    while (reader.readRecord(r)) {
+        ++count;
+        last = r.entryName;
+    }
+    EXPECT_EQ(count, ConnectionLogger::MAX_HELD_RECORDS + 1);
+    EXPECT_EQ(last, "room again");
+    EXPECT_EQ(told.back(), "The log file " + path + " is written again: 100000 held records written.");
+    ::umount(folder.c_str());
+}
+
+TEST(ConnectionLogger, creates_the_log_and_its_side_file_0644_under_a_umask_of_077)
+{
+    const mode_t previous = ::umask(077);
+    Bytes torn = damagedlog::cleanLog();
+    torn.resize(torn.size() - 5);
+    const std::string fresh = testenv::freshFolder("umask") + "/cn.log";
+    { ConnectionLogger logger(nullptr, fresh); }
+    const std::string damaged = logPath("umask-torn");
+    testenv::writeBytes(damaged, torn);
+    { ConnectionLogger logger(nullptr, damaged); }
+    ::umask(previous);
+    struct stat st {};
+    ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    ASSERT_EQ(::stat((damaged + ".damaged").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
