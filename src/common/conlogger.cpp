@@ -233,7 +233,7 @@ void ConnectionLogger::repair()
     // boundary again.
     const std::string torn = std::to_string(scan.tailLength()) + " torn bytes at the end of the log file (offset " +
                              std::to_string(scan.wholeEnd) + ")";
-    if (const int error = keepDamaged(scan.wholeEnd, scan.tailLength()); error != 0) {
+    if (const int error = keepDamaged(reader, scan.wholeEnd, scan.tailLength()); error != 0) {
         tell("Can't keep " + torn + " of " + fileName + " in " + fileName + ".damaged: " +
              platform::fileErrorText(error) + ". Error code: " + std::to_string(error) +
              ". They stay in the log; readers skip them.");
@@ -247,11 +247,8 @@ void ConnectionLogger::repair()
     trace("ConnectionLogger::ConnectionLogger() - cut off " + torn + ", kept in " + fileName + ".damaged\n");
 }
 
-int ConnectionLogger::keepDamaged(std::int64_t offset, std::int64_t length)
+int ConnectionLogger::keepDamaged(const platform::FileReader& reader, std::int64_t offset, std::int64_t length)
 {
-    const platform::FileReader reader(fileName);
-    if (!reader.isOpen())
-        return reader.openError();
     platform::AppendFile side(fileName + ".damaged");
     if (!side.isOpen())
         return side.openError();
@@ -343,11 +340,11 @@ void ConnectionLogger::writeHeld()
     const std::size_t waiting = held.size();
     while (!held.empty() && writeFrame(held.front().data(), static_cast<int>(held.front().size())))
         held.pop_front();
-    if (held.empty())
-        tell("The log file " + fileName + " is written again: " + std::to_string(waiting) +
-             " held records written" + (dropped ? ", " + std::to_string(dropped) + " lost." : "."));
-    if (held.empty())
-        dropped = 0;
+    if (!held.empty())
+        return;
+    tell("The log file " + fileName + " is written again: " + std::to_string(waiting) + " held records written" +
+         (dropped ? ", " + std::to_string(dropped) + " lost." : "."));
+    dropped = 0;
 }
 
 void ConnectionLogger::logRASConnection(std::string_view entryName, std::string_view deviceType,

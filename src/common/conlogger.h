@@ -133,8 +133,8 @@ public:
 
 private:
     void repair();
-    // Appends the bytes to "<file>.damaged"; 0, or the error.
-    int keepDamaged(std::int64_t offset, std::int64_t length);
+    // Appends the reader's bytes to "<file>.damaged"; 0, or the error.
+    int keepDamaged(const platform::FileReader& reader, std::int64_t offset, std::int64_t length);
     void appendRecord(int recordSize);
     bool writeFrame(const unsigned char* record, int recordSize);
     void hold(const unsigned char* record, int recordSize);

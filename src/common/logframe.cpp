@@ -75,6 +75,22 @@ const unsigned char* FileLogBytes::at(std::int64_t offset, std::size_t count)
 
 namespace {
 
+// Copies the length record bytes at recordOffset into scratch and decodes
+// them exactly; the decoding error, or empty when the record is whole.
+std::string decodeFailure(const unsigned char* data, int length, std::int64_t recordOffset, LogRecordBuffer& scratch)
+{
+    if (scratch.getCapacity() < length)
+        scratch.SetCapacity(std::max(length, 1));
+    std::memcpy(scratch.getData(), data, static_cast<std::size_t>(length));
+    try {
+        LogRecordFields record;
+        decodeFrameRecord(scratch, length, recordOffset, record);
+    } catch (const LTDataCorruptedException& e) {
+        return e.what();
+    }
+    return {};
+}
+
 // What stands after a frame offset's length bytes.
 struct Found {
     std::int64_t end = -1; // the end of a record that decodes exactly, measured by its fields; -1: none
@@ -129,15 +145,8 @@ Found recordAt(LogBytes& bytes, std::int64_t frameOffset, LogRecordBuffer& scrat
     std::memcpy(&end, dates + 8, 8);
     if (!(start >= LOG_DATE_MIN && start <= LOG_DATE_MAX && end >= LOG_DATE_MIN && end <= LOG_DATE_MAX))
         return found;
-    if (scratch.getCapacity() < length)
-        scratch.SetCapacity(length);
-    std::memcpy(scratch.getData(), data, static_cast<std::size_t>(length));
-    try {
-        LogRecordFields record;
-        decodeFrameRecord(scratch, length, recordOffset, record);
-    } catch (const LTDataCorruptedException&) {
+    if (!decodeFailure(data, length, recordOffset, scratch).empty())
         return found;
-    }
     found.end = recordOffset + length;
     found.ordered = start <= end;
     const unsigned char* head = bytes.at(frameOffset, FRAME_LENGTH_SIZE);
@@ -207,7 +216,6 @@ std::int64_t wholeFrameEnd(LogBytes& bytes, std::int64_t offset, LogRecordBuffer
     return found.whole ? found.end : -1;
 }
 
-
 namespace {
 
 // Why the frame at offset is not whole, in the reader's words.
@@ -221,16 +229,7 @@ std::string damageReason(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& 
     const unsigned char* data = bytes.at(recordOffset, static_cast<std::size_t>(length));
     if (!data)
         return FRAME_PAST_END_MESSAGE;
-    if (scratch.getCapacity() < length)
-        scratch.SetCapacity(std::max(length, 1));
-    std::memcpy(scratch.getData(), data, static_cast<std::size_t>(length));
-    try {
-        LogRecordFields record;
-        decodeFrameRecord(scratch, length, recordOffset, record);
-    } catch (const LTDataCorruptedException& e) {
-        return e.what();
-    }
-    return {};
+    return decodeFailure(data, length, recordOffset, scratch);
 }
 
 } // namespace

@@ -137,8 +137,7 @@ ReportTable today(Model& m)
     table.heading = name + ", " + FormatDateTime("dd/mm/yyyy", day);
     // The meter's status line: "S/R: %.2f/%.2f Mb", "Costs: %.2f" or "Costs: ?", "Online" or "Offline".
     char traffic[96];
-    std::snprintf(traffic, sizeof traffic, "%.2f/%.2f Mb", static_cast<double>(total.sent) / 1048576.0,
-                  static_cast<double>(total.received) / 1048576.0);
+    std::snprintf(traffic, sizeof traffic, "%.2f/%.2f Mb", megabytesOf(total.sent), megabytesOf(total.received));
     table.summary = {{"S/R", traffic},
                      {"Costs", costText(total.uploadCost + total.downloadCost, total.costsUnknown)},
                      {"Status", online ? "Online" : "Offline"}};
