@@ -15,7 +15,8 @@ ensure_packages() {
 }
 
 # What building and testing needs.
-BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime libcli11-dev nlohmann-json3-dev)
+BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime libcli11-dev nlohmann-json3-dev
+    qt6-base-dev libjpeg62-turbo-dev xvfb trayer xdotool x11-utils xauth fonts-dejavu-core)
 
 # A second locale for the tests that read and write regional dates (CI only:
 # it changes the machine's locale list).

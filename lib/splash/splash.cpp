@@ -1,0 +1,1 @@
+// Placeholder: the picture and the spots are added with the splash window.

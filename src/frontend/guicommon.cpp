@@ -1,0 +1,87 @@
+#include "frontend/guicommon.h"
+
+#include "common/common.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPalette>
+
+namespace {
+
+constexpr std::uint32_t SYSTEM_COLOUR = 0x80000000;
+
+// The system colour numbers of the original desktop, as far as Qt's
+// palette has a counterpart; the rest fall back to the window colour.
+QColor systemColor(std::uint32_t index)
+{
+    const QPalette palette = QApplication::palette();
+    switch (index) {
+    case 1: // desktop
+    case 2: // active caption
+    case 27: // active caption gradient
+        return palette.color(QPalette::Active, QPalette::Highlight);
+    case 3: // inactive caption
+    case 28:
+        return palette.color(QPalette::Inactive, QPalette::Highlight);
+    case 5: // window
+        return palette.color(QPalette::Base);
+    case 6: // window frame
+        return palette.color(QPalette::Shadow);
+    case 8: // window text
+        return palette.color(QPalette::Text);
+    case 9: // caption text
+    case 14: // highlight text
+        return palette.color(QPalette::HighlightedText);
+    case 13: // highlight
+        return palette.color(QPalette::Highlight);
+    case 16: // button shadow
+        return palette.color(QPalette::Dark);
+    case 17: // grey text
+        return palette.color(QPalette::Disabled, QPalette::Text);
+    case 18: // button text
+        return palette.color(QPalette::ButtonText);
+    case 20: // button highlight
+        return palette.color(QPalette::Light);
+    case 23: // tooltip text
+        return palette.color(QPalette::ToolTipText);
+    case 24: // tooltip background
+        return palette.color(QPalette::ToolTipBase);
+    default: // 4 menu, 15 button face and the others
+        return palette.color(QPalette::Window);
+    }
+}
+
+} // namespace
+
+QColor colorFromValue(std::uint32_t value)
+{
+    if (value & SYSTEM_COLOUR)
+        return systemColor(value & 0xFF);
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+std::uint32_t valueFromColor(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return static_cast<std::uint32_t>(rgb.red()) | static_cast<std::uint32_t>(rgb.green()) << 8 |
+           static_cast<std::uint32_t>(rgb.blue()) << 16;
+}
+
+void MessageBox::showError(QWidget* parent, const QString& message)
+{
+    if (redirected) {
+        redirected(message);
+        return;
+    }
+    QMessageBox::critical(parent, QString::fromUtf8(APPLICATION_TITLE), message);
+}
+
+MessageBox::Redirect::Redirect(Handler handler) : previous(std::move(redirected))
+{
+    redirected = std::move(handler);
+}
+
+MessageBox::Redirect::~Redirect()
+{
+    redirected = std::move(previous);
+}

@@ -1,0 +1,2 @@
+#include "monitor/monitor_main.h"
+int monitorMain(int, char**) { return 0; }

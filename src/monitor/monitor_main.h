@@ -1,0 +1,2 @@
+#pragma once
+int monitorMain(int argc, char** argv);

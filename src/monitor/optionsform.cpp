@@ -1,0 +1,3 @@
+#include "monitor/optionsform.h"
+
+void runOptionsDialog(DataList*, LTOptions*, QWidget*) {}
