@@ -1,0 +1,372 @@
+// The real ltmonitor on a virtual X server (Xvfb) with an XEmbed tray host
+// (trayer), driven with xdotool as a user would, its status read from its
+// debug log; with the real ltsrvc metering a veth pair in a private network
+// namespace.
+#include "netns.h"
+#include "platform/registry.h"
+#include "testenv.h"
+#include "xtools.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <poll.h>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const std::string meterTitle = "Linktally Monitor 1.3.1";
+const std::string dataFolderSuffix = "/Tarnwick Software/Linktally/1.3.1";
+
+bool eventually(const std::function<bool()>& condition, double seconds = 10)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+bool onPath(const std::string& program)
+{
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A program run in the background, its output kept in files; ended with
+// SIGTERM (then SIGKILL) when still running at the end of the test.
+class Program {
+public:
+    explicit Program(std::vector<std::string> argv, int outputFd = -1)
+    {
+        const std::string folder = testenv::freshFolder("program");
+        out = folder + "/out";
+        err = folder + "/err";
+        pid = ::fork();
+        if (pid != 0)
+            return;
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        std::vector<char*> args;
+        for (std::string& a : argv)
+            args.push_back(a.data());
+        args.push_back(nullptr);
+        if (outputFd >= 0)
+            ::fcntl(outputFd, F_SETFD, 0); // handed down (Xvfb -displayfd)
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    ~Program()
+    {
+        if (pid > 0 && !exited && running()) {
+            ::kill(pid, SIGTERM);
+            if (!eventually([&] { return !running(); }, 3))
+                ::kill(pid, SIGKILL);
+            wait();
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool running()
+    {
+        if (exited)
+            return false;
+        int s = 0;
+        const pid_t r = ::waitpid(pid, &s, WNOHANG);
+        if (r == 0)
+            return true;
+        exited = true;
+        status = WIFEXITED(s) ? WEXITSTATUS(s) : 128 + WTERMSIG(s);
+        return false;
+    }
+    // The exit status (128 + signal when killed); -1 when still running
+    // after seconds.
+    int wait(double seconds = 10)
+    {
+        if (!eventually([&] { return !running(); }, seconds))
+            return -1;
+        return status;
+    }
+    std::string errors() const { return testenv::readFile(err); }
+
+private:
+    std::string out, err;
+    pid_t pid = -1;
+    bool exited = false;
+    int status = -1;
+};
+
+// A virtual X server of its own (the first free display number) and, when
+// asked, the tray host trayer on it; DISPLAY names it for the test's scope.
+class XSession {
+public:
+    explicit XSession(bool withTray)
+    {
+        if (!onPath("Xvfb")) {
+            why = "Xvfb is not installed (Debian package xvfb)";
+            return;
+        }
+        if (withTray && !onPath("trayer")) {
+            why = "trayer is not installed (Debian package trayer)";
+            return;
+        }
+        if (!onPath("xdotool")) {
+            why = "xdotool is not installed (Debian package xdotool)";
+            return;
+        }
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            why = "no pipe";
+            return;
+        }
+        ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+        server = std::make_unique<Program>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]),
+                                                                    "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                                           fds[1]);
+        ::close(fds[1]);
+        // Xvfb writes its display number once it accepts clients.
+        std::string number;
+        pollfd p {fds[0], POLLIN, 0};
+        char c = 0;
+        while (::poll(&p, 1, 5000) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        ::close(fds[0]);
+        if (number.empty()) {
+            why = "Xvfb did not start: " + server->errors();
+            return;
+        }
+        name = ":" + number;
+        display = std::make_unique<testenv::ScopedEnv>("DISPLAY", name.c_str());
+        x = std::make_unique<xtools::Display>(name);
+        if (!x->ok()) {
+            why = "cannot open the display " + name;
+            return;
+        }
+        if (withTray) {
+            tray = std::make_unique<Program>(std::vector<std::string>{
+                "trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "100",
+                "--height", "32"});
+            if (!x->waitForTray(5))
+                why = "trayer took no system tray: " + tray->errors();
+        }
+    }
+
+    std::string why; // empty when the session is up
+    std::string name;
+    std::unique_ptr<Program> server, tray;
+    std::unique_ptr<testenv::ScopedEnv> display;
+    std::unique_ptr<xtools::Display> x;
+};
+
+#define REQUIRE_X_SESSION(session)                                                                                   \
+    do {                                                                                                             \
+        if (!(session).why.empty())                                                                                  \
+            GTEST_SKIP() << "needs a virtual X server: " << (session).why;                                           \
+    } while (0)
+
+// Folders of one test's programs, every one of its own: the monitor's data
+// (its debug log) and settings, the service's log, the shared table.
+struct Folders {
+    std::string root = testenv::freshFolder("monitor");
+    testenv::ScopedEnv common{"LINKTALLY_COMMON_APPDATA", (root + "/common").c_str()};
+    testenv::ScopedEnv data{"XDG_DATA_HOME", (root + "/data").c_str()};
+    testenv::ScopedEnv config{"XDG_CONFIG_HOME", (root + "/config").c_str()};
+    testenv::ScopedEnv runtime{"XDG_RUNTIME_DIR", (root + "/runtime").c_str()};
+    testenv::ScopedEnv ipc{"LINKTALLY_IPC_DIR", (root + "/ipc").c_str()};
+    Folders()
+    {
+        for (const char* name : {"/common", "/data", "/config", "/runtime", "/ipc"})
+            std::filesystem::create_directories(root + name);
+        // Qt warns on standard error about a runtime folder of another mode.
+        ::chmod((root + "/runtime").c_str(), 0700);
+    }
+};
+
+// xdotool's output, trimmed; its exit status in status.
+std::string xdotool(const std::string& arguments, int* status = nullptr)
+{
+    const std::string out = testenv::freshFolder("xdotool") + "/out";
+    const int s = std::system(("xdotool " + arguments + " >'" + out + "' 2>/dev/null").c_str());
+    if (status)
+        *status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+    std::string text = testenv::readFile(out);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+// The visible meter windows (one id a line; empty when hidden).
+std::string visibleMeter() { return xdotool("search --onlyvisible --name '^" + meterTitle + "$'"); }
+
+void click(const xtools::Rect& r, int x, int y, int button)
+{
+    xdotool("mousemove " + std::to_string(r.x + x) + " " + std::to_string(r.y + y) + " click " +
+            std::to_string(button));
+}
+
+void clickCentre(const xtools::Rect& r, int button) { click(r, r.width / 2, r.height / 2, button); }
+
+// The connection the meter shows, chosen as the options dialog would.
+void chooseConnection(const std::string& name)
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string folder = std::string(config) + "/Tarnwick Software/Linktally";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/1.3.1.reg") << platform::formatRegistryText(
+        "Software\\Tarnwick Software\\Linktally\\1.3.1", {{"Connection", std::string(name)}});
+}
+
+std::string debugLogPath() { return std::string(std::getenv("XDG_DATA_HOME")) + dataFolderSuffix + "/debug.log"; }
+
+std::vector<std::string> statusLines()
+{
+    std::vector<std::string> lines;
+    std::istringstream in(testenv::readFile(debugLogPath()));
+    const std::string prefix = "TMainForm::updateStatus() - ";
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t at = line.find(prefix);
+        if (at != std::string::npos)
+            lines.push_back(line.substr(at + prefix.size()));
+    }
+    return lines;
+}
+
+std::string lastStatus()
+{
+    const std::vector<std::string> lines = statusLines();
+    return lines.empty() ? "" : lines.back();
+}
+
+bool logHas(const std::string& text) { return testenv::readFile(debugLogPath()).find(text) != std::string::npos; }
+
+std::unique_ptr<Program> startMonitor()
+{
+    testenv::ScopedEnv platform("QT_QPA_PLATFORM", "xcb");
+    return std::make_unique<Program>(std::vector<std::string>{LTMONITOR, "--debug-log"});
+}
+
+// The monitor's tray icon once the tray host embedded it and gave it room.
+xtools::Rect trayIcon(XSession& session)
+{
+    xtools::Rect icon;
+    eventually([&] {
+        for (unsigned long window : session.x->trayIcons("ltmonitor")) {
+            const xtools::Rect r = session.x->geometry(window);
+            if (r.width > 1 && r.height > 1)
+                icon = r;
+        }
+        return !icon.empty();
+    });
+    return icon;
+}
+
+} // namespace
+
+TEST(LtmonitorEndToEnd, meters_live_traffic_from_the_tray_until_the_link_goes_and_exits_from_the_tray_menu)
+{
+    REQUIRE_PRIVATE_NETNS();
+    XSession session(true);
+    REQUIRE_X_SESSION(session);
+    Folders folders;
+    ASSERT_TRUE(netns::sh("ip link add lm0 type veth peer name lm1 && ip link set lm0 up && ip link set lm1 up"));
+    chooseConnection("lm0");
+    Program service({LTSRVC});
+    auto monitor = startMonitor();
+
+    // Started into the tray: the meter shows briefly, then hides.
+    ASSERT_TRUE(eventually([] { return logHas("TMainForm::FormHide() - hidden"); })) << monitor->errors();
+    EXPECT_TRUE(logHas("TMainForm::startMonitor() - tray icon added\n"));
+    EXPECT_EQ(visibleMeter(), "");
+    const xtools::Rect icon = trayIcon(session);
+    ASSERT_FALSE(icon.empty()) << "no tray icon embedded in trayer";
+    // trayer's panel is the bottom right 100 x 32 of the 1024 x 768 screen.
+    EXPECT_GE(icon.x, 924);
+    EXPECT_GE(icon.y, 736);
+    EXPECT_LE(icon.x + icon.width, 1024);
+    EXPECT_LE(icon.y + icon.height, 768);
+
+    clickCentre(icon, 1);
+    ASSERT_TRUE(eventually([] { return !visibleMeter().empty(); }, 5)) << "a left click on the tray icon shows no meter";
+    const xtools::Rect meter = session.x->geometry(std::stoul(visibleMeter()));
+    EXPECT_EQ(meter.width, 245);
+    EXPECT_EQ(meter.height, 64);
+    EXPECT_TRUE(logHas("TMainForm::FormShow() - shown"));
+
+    ASSERT_TRUE(eventually([] { return lastStatus() == "S/R: 0.00/0.00 Mb; Costs: ?; Online"; }))
+        << lastStatus() << "\n" << service.errors();
+    // 0.50 Mb sent and 0.25 Mb received on lm0 (a megabyte is 2^20 bytes).
+    ASSERT_TRUE(netns::sendFrames("lm0", 512, 1024));
+    ASSERT_TRUE(netns::sendFrames("lm1", 256, 1024));
+    EXPECT_TRUE(eventually([] { return lastStatus() == "S/R: 0.50/0.25 Mb; Costs: ?; Online"; }, 5)) << lastStatus();
+
+    ASSERT_TRUE(netns::sh("ip link del lm0"));
+    EXPECT_TRUE(eventually([] { return lastStatus() == "S/R: 0.50/0.25 Mb; Costs: ?; Offline"; }, 5)) << lastStatus();
+
+    // Tray menu: Totals, Costs, Options, About, Show/Hide, Exit: Up reaches Exit.
+    clickCentre(icon, 3);
+    ASSERT_TRUE(eventually([&] { return !session.x->popups().empty(); }, 5)) << "no tray menu";
+    xdotool("key Up Return");
+    EXPECT_EQ(monitor->wait(5), 0) << monitor->errors();
+    EXPECT_TRUE(service.running());
+}
+
+TEST(LtmonitorEndToEnd, refuses_a_second_instance_with_a_message)
+{
+    XSession session(true);
+    REQUIRE_X_SESSION(session);
+    Folders folders;
+    auto first = startMonitor();
+    ASSERT_TRUE(eventually([] { return logHas("TMainForm::startMonitor() - tray icon added"); })) << first->errors();
+
+    auto second = startMonitor();
+    EXPECT_EQ(second->wait(), 1);
+    EXPECT_EQ(second->errors(), "Linktally 1.3.1 is already running!\n");
+    EXPECT_TRUE(first->running()) << first->errors();
+    EXPECT_EQ(testenv::readFile(debugLogPath()).find("tray icon added"),
+              testenv::readFile(debugLogPath()).rfind("tray icon added")); // the second added none
+}
+
+TEST(LtmonitorEndToEnd, keeps_the_meter_visible_without_a_tray_and_leads_everywhere_through_its_menus)
+{
+    XSession session(false);
+    REQUIRE_X_SESSION(session);
+    Folders folders;
+    chooseConnection("lm0");
+    auto monitor = startMonitor();
+    ASSERT_TRUE(eventually([] { return statusLines().size() >= 2; })) << monitor->errors();
+    ASSERT_NE(visibleMeter(), "") << "the meter hid with no tray to bring it back";
+    EXPECT_FALSE(logHas("TMainForm::FormHide() - hidden"));
+    const xtools::Rect meter = session.x->geometry(std::stoul(visibleMeter()));
+    EXPECT_EQ(meter.width, 245);
+    EXPECT_EQ(meter.height, 64);
+    EXPECT_EQ(lastStatus(), "S/R: 0.00/0.00 Mb; Costs: ?; Offline"); // no service, no such link
+
+    // The little button opens the connection menu; Escape closes it.
+    click(meter, 236, 55, 1);
+    ASSERT_TRUE(eventually([&] { return session.x->popups().size() == 1; }, 5)) << "no connection menu";
+    xdotool("key Escape");
+    ASSERT_TRUE(eventually([&] { return session.x->popups().empty(); }, 5));
+
+    // The chart's menu is the tray menu: Exit is its last item.
+    click(meter, 120, 20, 3);
+    ASSERT_TRUE(eventually([&] { return session.x->popups().size() == 1; }, 5)) << "no chart menu";
+    xdotool("key Up Return");
+    EXPECT_EQ(monitor->wait(5), 0) << monitor->errors();
+}
