@@ -1,17 +1,105 @@
 #!/usr/bin/env bash
 # Builds Linktally (installing missing Debian packages) and runs the
-# collector service ltsrvc in the foreground; Ctrl-C stops it.
-# As root it keeps its data in /var/lib like the installed service; for
-# any other user in ~/.local/share (set LINKTALLY_COMMON_APPDATA to choose).
+# collector service ltsrvc with the tray program ltmonitor beside it. When
+# ltmonitor exits (its Exit command), the service stops too and the script
+# exits with the monitor's status; Ctrl-C stops both.
+#   scripts/run.sh [LTSRVC OPTIONS]   e.g. --debug-log (ltsrvc --help lists them)
+# As root the service keeps its data in /var/lib like the installed service;
+# for any other user in ~/.local/share (set LINKTALLY_COMMON_APPDATA to
+# choose). When a Linktally service already runs (the system's), only the
+# monitor starts, on the system's data. Without a display (no DISPLAY, no
+# WAYLAND_DISPLAY) only the service runs, in the foreground. A checkout the
+# user cannot write to is not built: its build/dev is used as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-. scripts/deps.sh
-ensure_packages "${BUILD_PACKAGES[@]}"
-cmake --preset dev >/dev/null
-cmake --build --preset dev
-if [ "$(id -u)" -ne 0 ] && [ -z "${LINKTALLY_COMMON_APPDATA:-}" ]; then
+
+case "${1:-}" in
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+esac
+
+bin=build/dev/bin
+if [ ! -w . ] && [ -x "$bin/ltsrvc" ] && [ -x "$bin/ltmonitor" ]; then
+    echo "Using the build in $(pwd)/$bin ($(pwd) is not writable for $(id -un))."
+elif [ ! -w . ]; then
+    echo "run.sh: $(pwd) is not writable for $(id -un) and has no build in $bin to use;" >&2
+    echo "        build it there first (scripts/run.sh as its owner) or use a copy of your own." >&2
+    exit 1
+else
+    . scripts/deps.sh
+    ensure_packages "${BUILD_PACKAGES[@]}"
+    cmake --preset dev >/dev/null
+    cmake --build --preset dev
+fi
+
+# A running service holds its live table locked for as long as it runs.
+table="${LINKTALLY_IPC_DIR:-/dev/shm}/LINKTALLY_1.3.1_STATISTICS"
+service_running() {
+    [ -e "$table" ] || return 1
+    local status=0
+    flock -n -s -E 75 "$table" true 2>/dev/null || status=$?
+    [ "$status" -eq 75 ]
+}
+
+# The folders the programs write below: a fresh account has none of them yet.
+mkdir -p "${XDG_DATA_HOME:-$HOME/.local/share}" "${XDG_CONFIG_HOME:-$HOME/.config}"
+own_service=1
+if service_running; then
+    own_service=0
+elif [ "$(id -u)" -ne 0 ] && [ -z "${LINKTALLY_COMMON_APPDATA:-}" ]; then
     export LINKTALLY_COMMON_APPDATA="${XDG_DATA_HOME:-$HOME/.local/share}"
 fi
+[ -n "${LINKTALLY_COMMON_APPDATA:-}" ] && mkdir -p "$LINKTALLY_COMMON_APPDATA"
 echo
-echo "Programs in $(pwd)/build/dev/bin; the connection log is cn.log in the data folder below."
-exec build/dev/bin/ltsrvc "$@"
+echo "Programs in $(pwd)/$bin; the connection log is cn.log in the data folder below."
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    if [ "$own_service" -eq 0 ]; then
+        echo "run.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set) for the monitor, and a" >&2
+        echo "        Linktally service already runs ($table): nothing to start." >&2
+        exit 1
+    fi
+    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running only the service, in the foreground; Ctrl-C stops it."
+    exec "$bin/ltsrvc" "$@"
+fi
+
+service_pid=""
+if [ "$own_service" -eq 1 ]; then
+    "$bin/ltsrvc" "$@" &
+    service_pid=$!
+else
+    echo "A Linktally service already runs: starting only the monitor, on the system's data."
+fi
+# With DISPLAY set the monitor uses X (XWayland under Wayland) by itself.
+"$bin/ltmonitor" &
+monitor_pid=$!
+
+# Background programs of a script ignore Ctrl-C: the script passes it on.
+interrupted=""
+on_signal() {
+    interrupted=$1
+    kill -TERM "$monitor_pid" 2>/dev/null || true
+}
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
+trap 'on_signal 129' HUP
+
+monitor_status=0
+wait "$monitor_pid" || monitor_status=$?
+# A signal ends the wait early; the trap has asked the monitor to stop.
+while kill -0 "$monitor_pid" 2>/dev/null; do
+    monitor_status=0
+    wait "$monitor_pid" || monitor_status=$?
+done
+
+if [ -n "$service_pid" ]; then
+    kill -TERM "$service_pid" 2>/dev/null || true
+    service_status=0
+    wait "$service_pid" || service_status=$?
+    if [ "$service_status" -ne 0 ]; then
+        echo "run.sh: ltsrvc ended with status $service_status" >&2
+    fi
+fi
+if [ -n "$interrupted" ]; then
+    exit "$interrupted"
+fi
+exit "$monitor_status"

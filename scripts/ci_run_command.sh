@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# CI: the README's run command (scripts/run.sh) as a fresh unprivileged user
+# with an empty home, on a virtual X server (Xvfb) with a tray host
+# (trayer), from a root-owned copy of this checkout with a prebuilt build:
+# the service and the monitor must come up (the meter window exists, the
+# service logs to the user's own data folder), and the monitor's Exit (tray
+# menu) must end both, run.sh with status 0. Needs root (it adds the user
+# and removes it afterwards).
+#   scripts/ci_run_command.sh [BUILD_DIR]   default: build/dev, else build/ci
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+
+case "${1:-}" in
+    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+esac
+fail() { echo "ci_run_command: $*" >&2; exit 1; }
+[ "$(id -u)" -eq 0 ] || fail "needs root (it creates a user)"
+
+build="${1:-}"
+if [ -z "$build" ]; then
+    for candidate in build/dev build/ci; do
+        if [ -x "$candidate/bin/ltsrvc" ] && [ -x "$candidate/bin/ltmonitor" ] && [ -x "$candidate/bin/xtraywait" ]; then
+            build=$candidate
+            break
+        fi
+    done
+fi
+[ -n "$build" ] && [ -x "$build/bin/ltmonitor" ] && [ -x "$build/bin/xtraywait" ] ||
+    fail "no build with ltsrvc, ltmonitor and xtraywait (run scripts/test.sh first)"
+for tool in Xvfb trayer xdotool runuser useradd; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/test.sh installs the packages)"
+done
+
+stage=$(mktemp -d /tmp/linktally-run-XXXXXX)
+user="ltrun$(od -An -N3 -tu4 /dev/urandom | tr -d ' ')"
+xvfb_pid="" trayer_pid="" run_pid=""
+cleanup() {
+    local pid
+    for pid in $run_pid $(pgrep -u "$user" 2>/dev/null || true); do
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    for pid in $trayer_pid $xvfb_pid; do
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    if id "$user" >/dev/null 2>&1; then userdel -r "$user" 2>/dev/null || true; fi
+    rm -rf "$stage"
+}
+trap cleanup EXIT
+
+# A copy like a root-owned checkout on a build machine: readable by all,
+# writable by none but root, with the build in place (wherever this
+# checkout lives, e.g. below a 0700 /root).
+copy="$stage/linktally"
+mkdir -p "$copy/build/dev/bin" "$copy/build/dev/lib"
+tar -C "$repo" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy" -xf -
+cp "$build"/bin/{ltsrvc,ltmonitor,ltreport} "$copy/build/dev/bin/"
+cp "$build"/lib/*.so "$copy/build/dev/lib/"
+chmod -R a+rX,go-w "$stage"
+
+useradd -m -s /bin/bash "$user"
+home=$(getent passwd "$user" | cut -d: -f6)
+[ ! -e "$home/.local" ] && [ ! -e "$home/.config" ] || fail "$home is not a fresh home"
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$stage/display" 2>"$stage/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 50); do
+    grep -q . "$stage/display" 2>/dev/null && break
+    sleep 0.1
+done
+grep -q . "$stage/display" || fail "Xvfb did not start: $(cat "$stage/xvfb.log")"
+export DISPLAY=":$(head -1 "$stage/display")"
+trayer --edge bottom --align right --widthtype pixel --width 100 --height 32 >"$stage/trayer.log" 2>&1 &
+trayer_pid=$!
+"$build/bin/xtraywait" 10 || fail "trayer took no system tray: $(cat "$stage/trayer.log")"
+echo "X server $DISPLAY with trayer; user $user (home $home); checkout copy $copy"
+
+started=$(date +%s%N)
+runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" SHELL=/bin/bash \
+    PATH=/usr/local/bin:/usr/bin:/bin LANG="${LANG:-C.UTF-8}" DISPLAY="$DISPLAY" \
+    bash -c "cd '$copy' && scripts/run.sh" >"$stage/run.log" 2>&1 &
+run_pid=$!
+
+show_log() { echo "--- run.sh output"; cat "$stage/run.log"; echo "---"; }
+icon=$("$build/bin/xtraywait" 15 --icon ltmonitor) || { show_log; fail "no tray icon of ltmonitor"; }
+up=$(date +%s%N)
+service=$(pgrep -u "$user" -x ltsrvc) || { show_log; fail "ltsrvc is not running"; }
+pgrep -u "$user" -x ltmonitor >/dev/null || { show_log; fail "ltmonitor is not running"; }
+xdotool search --name '^Linktally Monitor 1.3.1$' >/dev/null || { show_log; fail "no meter window"; }
+for _ in $(seq 50); do
+    grep -q "data folder: $home/.local/share/Tarnwick Software/Linktally/1.3.1" "$stage/run.log" && break
+    sleep 0.1
+done
+grep -q "data folder: $home/.local/share/Tarnwick Software/Linktally/1.3.1" "$stage/run.log" ||
+    { show_log; fail "the service does not log to the user's data folder"; }
+echo "Service (pid $service) and monitor up, tray icon at $icon, $(((up - started) / 1000000)) ms after the start"
+
+# Exit, the last entry of the tray menu.
+read -r x y w h <<<"$icon"
+xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
+sleep 0.5
+xdotool key Up Return
+status=""
+for _ in $(seq 100); do
+    if ! kill -0 "$run_pid" 2>/dev/null; then
+        status=0
+        wait "$run_pid" || status=$?
+        break
+    fi
+    sleep 0.1
+done
+run_pid_done=$run_pid
+run_pid=""
+[ -n "$status" ] || { show_log; fail "run.sh still runs 10 s after Exit"; }
+[ "$status" -eq 0 ] || { show_log; fail "run.sh exited with status $status"; }
+if kill -0 "$service" 2>/dev/null || pgrep -u "$user" >/dev/null; then
+    show_log
+    fail "processes of $user outlive run.sh: $(pgrep -a -u "$user" | tr '\n' ';')"
+fi
+echo "Exit ended the monitor and the service; run.sh (pid $run_pid_done) exited with 0."
