@@ -3,6 +3,7 @@
 #include "errors/ltexception.h"
 #include "testenv.h"
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -238,4 +239,22 @@ TEST(SplashTimer, the_hide_timer_hides_the_window_once_and_the_about_window_then
     splash.window.show();
     QTest::qWait(100);
     EXPECT_TRUE(splash.window.isVisible());
+}
+
+TEST(MonitorArtwork, every_icon_is_in_the_resources_at_its_size)
+{
+    const struct {
+        const char* path;
+        int size;
+    } icons[] = {{":/icons/linktally-16.png", 16},   {":/icons/linktally-22.png", 22},  {":/icons/linktally-24.png", 24},
+                 {":/icons/linktally-32.png", 32},   {":/icons/linktally-48.png", 48},  {":/icons/linktally-64.png", 64},
+                 {":/icons/linktally-128.png", 128}, {":/icons/linktally-256.png", 256}, {":/icons/conmenu.png", 15},
+                 {":/icons/conmenu@2x.png", 30},     {":/icons/exit.png", 16},          {":/icons/exit@2x.png", 32},
+                 {":/icons/totals.png", 16},         {":/icons/totals@2x.png", 32}};
+    for (const auto& icon : icons) {
+        SCOPED_TRACE(icon.path);
+        const QImage image(icon.path);
+        EXPECT_EQ(image.size(), QSize(icon.size, icon.size));
+        EXPECT_TRUE(image.hasAlphaChannel());
+    }
 }
