@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef LT_QT_TEST_APP
+#include "monitor/monitor_main.h"
+#endif
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -9,6 +13,24 @@
 namespace testenv {
 void setRoot(const std::string& folder);
 }
+
+namespace {
+
+int runAllTests(int& argc, char** argv)
+{
+#ifdef LT_QT_TEST_APP
+    // Windows are drawn off screen, with the program's own error handler.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    MonitorApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+#else
+    (void)argc;
+    (void)argv;
+#endif
+    return RUN_ALL_TESTS();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -20,7 +42,7 @@ int main(int argc, char** argv)
     // A death test's child runs main again: it keeps its parent's folders.
     if (const char* inherited = std::getenv("LINKTALLY_TEST_ROOT")) {
         testenv::setRoot(inherited);
-        return RUN_ALL_TESTS();
+        return runAllTests(argc, argv);
     }
     char pattern[] = "/tmp/linktally-test-XXXXXX";
     const char* made = ::mkdtemp(pattern);
@@ -36,9 +58,12 @@ int main(int argc, char** argv)
     for (const auto& [variable, name] : folders) {
         const std::string path = root + "/" + name;
         std::filesystem::create_directories(path);
+        // A runtime folder is the user's alone, as toolkits check.
+        if (std::string(variable) == "XDG_RUNTIME_DIR")
+            std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         ::setenv(variable, path.c_str(), 1);
     }
-    const int result = RUN_ALL_TESTS();
+    const int result = runAllTests(argc, argv);
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
     return result;

@@ -641,8 +641,9 @@ void addInterfaceNames(DataList& entryNames, std::string* interfacesError)
             entryNames.idOf(interfaces.getName(i));
     } catch (const LTException& e) {
         // Without the interface table the other sources still name entries.
-        if (interfacesError)
-            *interfacesError = e.what();
+        if (!interfacesError)
+            throw;
+        *interfacesError = e.what();
     }
 }
 

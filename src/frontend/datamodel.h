@@ -60,6 +60,9 @@ public:
     // Removes the item keyed exactly date (a key from getItem).
     void removePrice(int entryId, TDateTime date);
     int size() const;
+    // Drops every item. A file whose load failed stays marked, so that the
+    // next save still keeps a copy of it.
+    void clear() { prices.clear(); }
     // Items by entry id, then date.
     void getItem(int index, int& entryId, TDateTime& date, double& uploadPrice, double& downloadPrice) const;
 
@@ -289,7 +292,7 @@ class RasProvider;
 // "<DUMMY CONNECTION>". A price file that fails to load keeps what came
 // before the failure, and Prices::load's message goes to priceFileError.
 // LAN names come from a collector that may be absent: why it is goes to
-// interfacesError.
+// interfacesError, or, without it, the collector's exception passes.
 // With onCorrupted, a record that cannot be decoded is reported to it and
 // reading goes on with the next; without, the reader's exception passes.
 void loadEntryNamesAndPrices(RasProvider& ras, DataList& entryNames, Prices& prices, const std::string& logFile,

@@ -78,6 +78,22 @@ std::string trafficText(double mb) { return printf2("%.1f Mb", mb); }
 
 std::string costText(double cost, bool costsUnknown) { return costsUnknown ? "?" : printf2("%.2f", cost); }
 
+std::string sentReceivedMb(const Total4Period& t)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%.2f/%.2f Mb", megabytesOf(t.sent), megabytesOf(t.received));
+    return text;
+}
+
+std::string statusTrafficText(const Total4Period& t) { return "S/R: " + sentReceivedMb(t); }
+
+std::string statusCostsText(const Total4Period& t)
+{
+    return "Costs: " + costText(t.uploadCost + t.downloadCost, t.costsUnknown);
+}
+
+std::string statusOnlineText(bool online) { return online ? "Online" : "Offline"; }
+
 std::string groupDigits(std::uint64_t value)
 {
     if (value < 1000)

@@ -32,5 +32,12 @@ double truncatedMb(std::uint64_t bytes);
 std::string trafficText(double mb);
 std::string costText(double cost, bool costsUnknown);
 
+// The meter's status texts of today's total: "S/R: %.2f/%.2f Mb",
+// "Costs: %.2f" or "Costs: ?", "Online" or "Offline".
+std::string sentReceivedMb(const Total4Period& t); // "%.2f/%.2f Mb"
+std::string statusTrafficText(const Total4Period& t);
+std::string statusCostsText(const Total4Period& t);
+std::string statusOnlineText(bool online);
+
 // A count in groups of three digits: 1234567 gives "1 234 567".
 std::string groupDigits(std::uint64_t value);

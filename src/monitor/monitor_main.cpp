@@ -1,2 +1,698 @@
 #include "monitor/monitor_main.h"
-int monitorMain(int, char**) { return 0; }
+
+#include "common/common.h"
+#include "common/dbglogger.h"
+#include "common/ltassert.h"
+#include "frontend/PriceEditorFrm.h"
+#include "frontend/datamodel.h"
+#include "frontend/guicommon.h"
+#include "frontend/linktally_mainFrm.h"
+#include "frontend/viewformat.h"
+#include "monitor/contrace.h"
+#include "monitor/optionsform.h"
+#include "monitor/optionsmodel.h"
+#include "monitor/sharedstatreader.h"
+#include "monitor/splash.h"
+#include "monitor/todaytot.h"
+#include "platform/environment.h"
+#include "platform/named_lock.h"
+#include "platform/ras.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cmath>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+constexpr int CLIENT_WIDTH = 245;
+constexpr int CLIENT_HEIGHT = 64;
+constexpr int BOTTOM_HEIGHT = 19;
+constexpr int NIM_ADD = 0;
+constexpr int NIM_MODIFY = 1;
+constexpr int NIM_DELETE = 2;
+constexpr int TRAY_TIP_LENGTH = 127;
+// Damage reports beyond these are summed up in one line.
+constexpr int MAX_NOTICES = 5;
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+
+QIcon trayImage()
+{
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QString(":/icons/linktally-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+QAction* newAction(QObject* list, const char* name, const char* caption, const char* hint)
+{
+    auto* action = new QAction(QString::fromUtf8(caption), list);
+    action->setObjectName(name);
+    action->setToolTip(QString::fromUtf8(hint));
+    action->setStatusTip(QString::fromUtf8(hint));
+    return action;
+}
+
+// One column segment of the chart from (x, from) towards (x, to), painted
+// as a line is on the original desktop: the end point itself stays
+// untouched, so a segment of length 0 paints nothing.
+void lineSegment(QPainter& canvas, int x, int from, int to, const QColor& colour)
+{
+    if (to > from)
+        canvas.fillRect(x, from, 1, to - from, colour);
+    else if (to < from)
+        canvas.fillRect(x, to + 1, 1, from - to, colour);
+}
+
+} // namespace
+
+MonitorApplication::MonitorApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool MonitorApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        MessageBox::showError(nullptr, QString::fromUtf8(e.what()));
+    } catch (...) {
+        // Anything else thrown becomes an empty message, as the toolkit's
+        // own handler shows it.
+        MessageBox::showError(nullptr, QString());
+    }
+    return false;
+}
+
+void TPaintBox::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (onPaint)
+        onPaint(painter);
+}
+
+void TPaintBox::mouseDoubleClickEvent(QMouseEvent*)
+{
+    if (onDblClick)
+        onDblClick();
+}
+
+TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelSpec> specs) : QFrame(parent)
+{
+    int left = 0;
+    for (const PanelSpec& spec : specs) {
+        auto* panel = new QLabel(QString::fromUtf8(spec.text), this);
+        panel->setObjectName(QString("Panel%1").arg(panels.size()));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setAlignment(spec.alignment | Qt::AlignVCenter);
+        panel->setIndent(2);
+        panel->setGeometry(left, 0, spec.width, BOTTOM_HEIGHT);
+        left += spec.width;
+        panels.push_back(panel);
+    }
+}
+
+QString TStatusBar::panelText(int index) const { return panels.at(static_cast<std::size_t>(index))->text(); }
+
+void TStatusBar::setPanelText(int index, const QString& value)
+{
+    panels.at(static_cast<std::size_t>(index))->setText(value);
+}
+
+TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      dbgLogger(dbgLogger)
+{
+    setObjectName("MainForm");
+    createComponents();
+    createActions();
+
+    ltMonitorState = ltmsCreated;
+    logFileName = monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME;
+    collectEntryNames(ras); // and the prices, read right after the names
+    if (entryNames->size() == 0)
+        entryNames->idOf("<DUMMY CONNECTION>");
+    options = std::make_unique<LTOptions>(entryNames.get());
+    filter = std::make_unique<RecordFilter_byConnectionName>(entryNames.get(), options->getConnectionId());
+    todayTotals = std::make_unique<TodayTotals>(logFileName, prices.get(), entryNames.get(),
+                                                [this](const LTDataCorruptedException& e) { notices << e.what(); });
+    chartWidth = pbChart->width();
+    sharedStat = std::make_unique<SharedStatisticsReader>();
+    tracer = std::make_unique<ConnectionsTracer>(chartWidth + 2);
+    pbChart->setToolTip(text(options->getConnectionName()));
+    restorePosition();
+    applyTransparency();
+    setWindowTitle(QString::fromUtf8(MONITOR_WINDOW_TITLE));
+}
+
+TMainForm::~TMainForm()
+{
+    notifyTrayIcon(NIM_DELETE);
+}
+
+void TMainForm::createComponents()
+{
+    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setToolTipDuration(-1);
+    QFont meterFont = font();
+    meterFont.setPointSize(8);
+    setFont(meterFont);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(0, 0, 33, 41);
+    Image1->setPixmap(trayImage().pixmap(32, 32));
+
+    panelChart = new QFrame(this);
+    panelChart->setObjectName("panelChart");
+    panelChart->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panelChart->setLineWidth(1);
+    panelChart->setGeometry(0, 0, CLIENT_WIDTH, CLIENT_HEIGHT - BOTTOM_HEIGHT);
+
+    pbChart = new TPaintBox(panelChart);
+    pbChart->setObjectName("pbChart");
+    pbChart->setGeometry(1, 1, CLIENT_WIDTH - 2, CLIENT_HEIGHT - BOTTOM_HEIGHT - 2);
+    pbChart->setContextMenuPolicy(Qt::CustomContextMenu);
+    pbChart->onPaint = [this](QPainter& canvas) { drawChart(canvas, pbChart->width(), pbChart->height()); };
+    pbChart->onDblClick = [this] { pbChartDblClick(); };
+
+    pBottom = new QWidget(this);
+    pBottom->setObjectName("pBottom");
+    pBottom->setGeometry(0, CLIENT_HEIGHT - BOTTOM_HEIGHT, CLIENT_WIDTH, BOTTOM_HEIGHT);
+
+    StatusBar = new TStatusBar(pBottom, {{"S/R: 0/0 Mb", 115, Qt::AlignLeft},
+                                         {"Costs: ?", 70, Qt::AlignLeft},
+                                         {"", 50, Qt::AlignRight}});
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setGeometry(0, 0, 226, BOTTOM_HEIGHT);
+
+    sbConMenu = new QToolButton(pBottom);
+    sbConMenu->setObjectName("sbConMenu");
+    sbConMenu->setGeometry(229, 3, 15, 15);
+    sbConMenu->setIcon(QIcon(":/icons/conmenu.png"));
+    sbConMenu->setIconSize(QSize(11, 11));
+    sbConMenu->setAutoRaise(true);
+    sbConMenu->setToolTip("Select Connection");
+    connect(sbConMenu, &QToolButton::clicked, this, &TMainForm::sbConMenuClick);
+
+    Timer = new QTimer(this);
+    Timer->setObjectName("Timer");
+    Timer->setInterval(1000);
+    connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+    HideTimer = new QTimer(this);
+    HideTimer->setObjectName("HideTimer");
+    HideTimer->setInterval(200);
+    connect(HideTimer, &QTimer::timeout, this, &TMainForm::HideTimerTimer);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    connect(pbChart, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(pbChart->mapToGlobal(at)); });
+
+    pmConMenu = new QMenu(this);
+    pmConMenu->setObjectName("pmConMenu");
+    connect(pmConMenu, &QMenu::triggered, this, &TMainForm::ConMenuItemClick);
+}
+
+void TMainForm::createActions()
+{
+    ImageList = new QObject(this);
+    ImageList->setObjectName("ImageList");
+    const QIcon images[] = {QIcon(":/icons/exit.png"), QIcon(":/icons/totals.png")};
+
+    ActionList = new QObject(this);
+    ActionList->setObjectName("ActionList");
+    actHide = newAction(ActionList, "actHide", "Hide Monitor", "Hide Linktally Monitor");
+    actShow = newAction(ActionList, "actShow", "Show Monitor", "Show Linktally Monitor");
+    actShutdown = newAction(ActionList, "actShutdown", "Exit", "Exit Linktally Monitor");
+    actShutdown->setIcon(images[0]);
+    actShowHide = newAction(ActionList, "actShowHide", "", "");
+    copyShowHideFrom(actShow); // hidden from the start
+    actTotals = newAction(ActionList, "actTotals", "Totals", "Totals");
+    actTotals->setIcon(images[1]);
+    actOptions = newAction(ActionList, "actOptions", "Options", "Options");
+    actPrices = newAction(ActionList, "actPrices", "Costs", "Costs");
+    actAbout = newAction(ActionList, "actAbout", "About", "About");
+
+    connect(actHide, &QAction::triggered, this, &TMainForm::actHideExecute);
+    connect(actShow, &QAction::triggered, this, &TMainForm::actShowExecute);
+    connect(actShutdown, &QAction::triggered, this, &TMainForm::actShutdownExecute);
+    connect(actShowHide, &QAction::triggered, this, &TMainForm::actShowHideExecute);
+    connect(actTotals, &QAction::triggered, this, &TMainForm::actTotalsExecute);
+    connect(actOptions, &QAction::triggered, this, &TMainForm::actOptionsExecute);
+    connect(actPrices, &QAction::triggered, this, &TMainForm::actPricesExecute);
+    connect(actAbout, &QAction::triggered, this, &TMainForm::actAboutExecute);
+
+    PopupMenu1->addAction(actTotals);
+    PopupMenu1->addAction(actPrices);
+    PopupMenu1->addAction(actOptions);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actAbout);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actShowHide);
+    PopupMenu1->addAction(actShutdown);
+}
+
+void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
+{
+    MainForm2 = totals;
+    SplashFrm = splash;
+}
+
+void TMainForm::collectEntryNames(RasProvider& ras)
+{
+    entryNames = std::make_unique<DataList>();
+    prices = std::make_unique<Prices>(entryNames.get());
+    // The interfaces, the log and the phone book, then the prices (whose
+    // load registers its names too). An interface library that cannot be
+    // loaded ends the start-up with its message.
+    std::string priceError;
+    int damaged = 0;
+    loadEntryNamesAndPrices(
+        ras, *entryNames, *prices, logFileName, monitor::getDataFolder() + "/" + PRICE_FILE_NAME, true,
+        [&](const LTDataCorruptedException& e) {
+            if (++damaged <= MAX_NOTICES)
+                notices << e.what();
+        },
+        &priceError);
+    if (damaged > MAX_NOTICES)
+        notices << QString("... and %1 more damaged regions (ltreport check lists them).").arg(damaged - MAX_NOTICES);
+    if (!priceError.empty()) {
+        // Start with no prices, as a missing file would; the user hears why
+        // every cost reads "?", and the file is kept aside before any save.
+        prices->clear();
+        notices << text(priceError + "\nCosts stay unknown until the price table is fixed or saved anew.");
+    }
+}
+
+void TMainForm::startMonitor()
+{
+    updateModel();
+    ltMonitorState = ltmsRunning;
+    if (SplashFrm) {
+        SplashFrm->spotsEnabled = true;
+        SplashFrm->HideTimer->start();
+    }
+    updateStatus();
+    HideTimer->start();
+    Timer->start();
+    if (!notifyTrayIcon(NIM_ADD) || !notifyTrayIcon(NIM_MODIFY)) {
+        notifyTrayIcon(NIM_ADD);
+        notifyTrayIcon(NIM_MODIFY);
+    }
+    trace("TMainForm::startMonitor() - tray icon added\n");
+    // Without a tray the meter is the only way in: it stays on screen.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        actShowExecute();
+    if (!notices.isEmpty())
+        QTimer::singleShot(0, this, [this] { MessageBox::showError(this, notices.join("\n\n")); });
+}
+
+void TMainForm::updateModel()
+{
+    sharedStat->refresh();
+    tracer->update(*sharedStat);
+    for (std::uint32_t i = 0; i < sharedStat->size(); ++i)
+        entryNames->idOf(sharedStat->getName(i));
+    todayTotals->update(sharedStat->changed);
+    if (MainForm2 && MainForm2->isVisible())
+        MainForm2->refreshTotals(sharedStat->changed);
+    sharedStat->changed = false;
+}
+
+void TMainForm::updateStatus()
+{
+    LT_ASSERT_TEXT(ltMonitorState == ltmsRunning, "ltMonitorState == ltmsRunning");
+    const Total4Period t = todayTotals->getTotals(*filter, *sharedStat);
+    const std::string traffic = statusTrafficText(t);
+    const std::string costs = statusCostsText(t);
+    const std::string online = statusOnlineText(isConnectionOnline());
+    StatusBar->setPanelText(0, text(traffic));
+    StatusBar->setPanelText(1, text(costs));
+    StatusBar->setPanelText(2, text(online));
+    pbChart->repaint();
+    trace("TMainForm::updateStatus() - " + traffic + "; " + costs + "; " + online + "\n");
+}
+
+bool TMainForm::isConnectionOnline()
+{
+    if (ltMonitorState != ltmsRunning)
+        return false;
+    const std::string& name = entryNames->nameOf(filter->getConnectionId());
+    if (name.empty())
+        return false;
+    const int index = tracer->indexOf(name.c_str());
+    return index >= 0 && tracer->trace(index).getMissingCount() == 0;
+}
+
+void TMainForm::drawChart(QPainter& canvas, int W, int H)
+{
+    const ConnectionTrace* ct = nullptr;
+    if (ltMonitorState == ltmsRunning) {
+        const std::string name = options->getConnectionName();
+        const int index = name.empty() ? -1 : tracer->indexOf(name.c_str());
+        if (index >= 0)
+            ct = &tracer->trace(index);
+    }
+    const QColor background = colorFromValue(options->getChartBG());
+    if (!ct) {
+        canvas.fillRect(0, 0, W, H, background);
+        return;
+    }
+    const QColor foreground = colorFromValue(options->getChartFG());
+    for (int i = 0; i < ct->getVisibleTrackLength(); ++i) {
+        const std::uint32_t traffic = ct->getTraffic(i);
+        if (traffic == 0) {
+            lineSegment(canvas, i, 0, H - 1, background);
+            continue;
+        }
+        LT_ASSERT_TEXT(traffic <= ct->getMaxTraffic(), "traffic <= ct->getMaxTraffic()");
+        LT_ASSERT_TEXT(ct->getMaxTraffic() > 0, "ct->getMaxTraffic() > 0");
+        const int y = static_cast<int>(std::floor(double(traffic) / double(ct->getMaxTraffic()) * H));
+        lineSegment(canvas, i, 0, H - y - 1, background);
+        lineSegment(canvas, i, H - y - 1, H - 1, foreground);
+    }
+}
+
+void TMainForm::selectConnection(int newConnectionId)
+{
+    LT_ASSERT_TEXT(newConnectionId < (int)entryNames->size(), "newConnectionId < (int) entryNames->size()");
+    options->setConnectionId(newConnectionId);
+    filter->setConnectionId(newConnectionId);
+    pbChart->setToolTip(text(options->getConnectionName()));
+    if (MainForm2)
+        MainForm2->filterChanged();
+}
+
+void TMainForm::restorePosition()
+{
+    int x = 0, y = 0;
+    options->getScreenPos(x, y);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    if (screen.width() >= x + 20 && screen.height() >= y + 30) {
+        move(x, y);
+        return;
+    }
+    const QSize outer = frameGeometry().size();
+    x = screen.width() - outer.width();
+    y = screen.height() - outer.height() - 30;
+    move(x, y);
+    options->setScreenPos(x, y);
+}
+
+void TMainForm::applyTransparency()
+{
+    LT_ASSERT_TEXT(options, "options");
+    // Without a compositing window manager the window simply stays opaque.
+    setWindowOpacity(options->isTransparent() ? options->getAlpha() / 255.0 : 1.0);
+}
+
+bool TMainForm::notifyTrayIcon(int message)
+{
+    switch (message) {
+    case NIM_ADD:
+        if (!trayIcon) {
+            trayIcon = new QSystemTrayIcon(this);
+            trayIcon->setObjectName("TrayIcon");
+            connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    actShowHide->trigger();
+                } else if (reason == QSystemTrayIcon::Context) {
+                    activateWindow();
+                    PopupMenu1->popup(QCursor::pos());
+                }
+            });
+        }
+        return true;
+    case NIM_MODIFY:
+        if (!trayIcon)
+            return false;
+        trayIcon->setIcon(trayImage());
+        trayIcon->setToolTip(QString::fromUtf8(APPLICATION_TITLE).left(TRAY_TIP_LENGTH));
+        // Shown also without a tray: Qt embeds it when one appears.
+        trayIcon->show();
+        return true;
+    case NIM_DELETE:
+        delete trayIcon;
+        trayIcon = nullptr;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TMainForm::TimerTimer()
+{
+    LT_ASSERT_TEXT(ltMonitorState == ltmsRunning, "ltMonitorState == ltmsRunning");
+    updateModel();
+    updateStatus();
+}
+
+void TMainForm::HideTimerTimer()
+{
+    // Without a tray nothing could bring the meter back.
+    if (isVisible() && QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    HideTimer->stop();
+}
+
+void TMainForm::pbChartDblClick()
+{
+    if (actTotals->isEnabled())
+        actTotals->trigger();
+}
+
+void TMainForm::copyShowHideFrom(const QAction* action)
+{
+    actShowHide->setText(action->text());
+    actShowHide->setToolTip(action->toolTip());
+    actShowHide->setStatusTip(action->statusTip());
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    copyShowHideFrom(actHide);
+    trace("TMainForm::FormShow() - shown\n");
+}
+
+void TMainForm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return; // the window manager iconified it: it is still the user's
+    copyShowHideFrom(actShow);
+    options->setScreenPos(x(), y());
+    trace("TMainForm::FormHide() - hidden\n");
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    Timer->stop();
+    QWidget::closeEvent(event);
+    // The meter is the main window: closing it ends the program.
+    QCoreApplication::quit();
+}
+
+void TMainForm::actShowExecute()
+{
+    show();
+    raise();
+}
+
+void TMainForm::actHideExecute() { hide(); }
+
+void TMainForm::actShowHideExecute()
+{
+    if (isVisible())
+        actHide->trigger();
+    else
+        actShow->trigger();
+}
+
+void TMainForm::actShutdownExecute() { close(); }
+
+void TMainForm::actTotalsExecute()
+{
+    if (!MainForm2 || MainForm2->isVisible())
+        return;
+    MainForm2->prepare(prices.get(), entryNames.get(), filter.get(), todayTotals.get(), sharedStat.get());
+    MainForm2->show();
+}
+
+void TMainForm::actPricesExecute()
+{
+    Prices copy(*prices);
+    if (runPriceEditor(prices.get(), this)) {
+        prices->save(monitor::getDataFolder() + "/" + PRICE_FILE_NAME);
+        if (MainForm2)
+            MainForm2->pricesChanged();
+    } else {
+        *prices = copy;
+    }
+}
+
+void TMainForm::actOptionsExecute()
+{
+    runOptionsDialog(entryNames.get(), options.get(), this);
+    selectConnection(options->getConnectionId());
+    applyTransparency();
+    updateStatus();
+}
+
+void TMainForm::actAboutExecute()
+{
+    if (SplashFrm && !SplashFrm->isVisible())
+        SplashFrm->show();
+}
+
+void TMainForm::sbConMenuClick()
+{
+    pmConMenu->clear();
+    for (int i = 0; i < entryNames->size(); ++i) {
+        // A '&' in a name is a letter, not a mnemonic.
+        QAction* item = pmConMenu->addAction(text(entryNames->nameOf(i)).replace("&", "&&"));
+        item->setData(i);
+        item->setCheckable(true);
+        item->setChecked(i == options->getConnectionId());
+    }
+    pmConMenu->popup(sbConMenu->mapToGlobal(QPoint(0, 0)));
+}
+
+void TMainForm::ConMenuItemClick(QAction* item)
+{
+    bool isTag = false;
+    const int id = item ? item->data().toInt(&isTag) : -1;
+    if (!isTag || id == options->getConnectionId())
+        return;
+    selectConnection(id);
+    updateStatus();
+}
+
+void TMainForm::trace(const std::string& message)
+{
+    if (dbgLogger)
+        dbgLogger->log(message);
+}
+
+namespace {
+
+const char* const USAGE = "Usage: ltmonitor [--debug-log] [--help]\n"
+                          "Linktally's tray program: the live meter, today's costs, totals and prices.\n"
+                          "  --debug-log   write each status update to debug.log in your data folder\n"
+                          "  --help        show this text\n";
+
+struct Arguments {
+    bool debugLog = false;
+    bool help = false;
+    std::string unknown;
+};
+
+Arguments parseArguments(int argc, char** argv)
+{
+    Arguments args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--debug-log")
+            args.debugLog = true;
+        else if (arg == "--help" || arg == "-h")
+            args.help = true;
+        else if (args.unknown.empty())
+            args.unknown = arg;
+    }
+    return args;
+}
+
+// A Wayland client can neither place itself nor stay on top: where X is
+// there too (XWayland), the meter runs on it.
+bool chooseDisplay()
+{
+    if (platform::variable("QT_QPA_PLATFORM"))
+        return true;
+    if (!platform::variableOr("DISPLAY", "").empty()) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        return true;
+    }
+    return !platform::variableOr("WAYLAND_DISPLAY", "").empty();
+}
+
+void showStartupError(const QString& message)
+{
+    std::cerr << "ltmonitor: " << message.toStdString() << "\n";
+    MessageBox::showError(nullptr, message);
+}
+
+int runMonitor(MonitorApplication& app, const Arguments& args)
+{
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes;
+    initNullDaclSecurity(descriptor, attributes);
+    platform::InstanceLock instance("Local\\Linktally1.3.1", &attributes);
+    if (instance.alreadyExists())
+        throw LTException(std::string(APPLICATION_TITLE) + " is already running!");
+    if (!instance.isHeld())
+        throw LTException("Can't create 'Event' object", instance.lastError());
+
+    std::unique_ptr<DbgLogger> dbgLogger;
+    if (args.debugLog)
+        dbgLogger = std::make_unique<DbgLogger>(monitor::getDataFolder() + "/" + DEBUG_LOG_FILE_NAME);
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
+
+    // Created in this order; the meter, first, is the main window.
+    TMainForm mainForm(*ras, dbgLogger.get());
+    TMainForm2 mainForm2;
+    TSplashFrm splashFrm;
+    mainForm.attach(&mainForm2, &splashFrm);
+    mainForm.setWindowIcon(QIcon(":/icons/linktally-64.png"));
+
+    splashFrm.loadSplash();
+    splashFrm.show();
+    splashFrm.repaint();
+    splashFrm.HideTimer->setInterval(1500);
+    mainForm.startMonitor();
+    return app.exec();
+}
+
+} // namespace
+
+int monitorMain(int argc, char** argv)
+{
+    const Arguments args = parseArguments(argc, argv);
+    if (args.help) {
+        std::cout << USAGE;
+        return 0;
+    }
+    if (!args.unknown.empty()) {
+        std::cerr << "ltmonitor: unknown option '" << args.unknown << "'\n" << USAGE;
+        return 2;
+    }
+    if (!chooseDisplay()) {
+        std::cerr << "ltmonitor: no display to show the meter on (DISPLAY and WAYLAND_DISPLAY are not set)\n";
+        return 1;
+    }
+    MonitorApplication app(argc, argv);
+    app.setApplicationName(QString::fromUtf8(APPLICATION_TITLE));
+    app.setWindowIcon(QIcon(":/icons/linktally-64.png"));
+    // Dialogs closing while the meter is hidden must not end the program;
+    // closing the meter does.
+    app.setQuitOnLastWindowClosed(false);
+    try {
+        return runMonitor(app, args);
+    } catch (const std::exception& e) {
+        showStartupError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        showStartupError(QString());
+    }
+    // A failed start must not look like success.
+    return 1;
+}

@@ -1,3 +1,202 @@
 #include "monitor/optionsform.h"
 
-void runOptionsDialog(DataList*, LTOptions*, QWidget*) {}
+#include "common/ltassert.h"
+#include "frontend/datamodel.h"
+#include "frontend/guicommon.h"
+#include "monitor/optionsmodel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+
+namespace {
+
+// The outer size 402 x 285 less the frame and title the window manager adds.
+constexpr int CLIENT_WIDTH = 394;
+constexpr int CLIENT_HEIGHT = 258;
+
+QLabel* newLabel(QWidget* parent, const char* name, const char* caption, int left, int top)
+{
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setObjectName(name);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QFrame* newColourPanel(QWidget* parent, const char* name, int top)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setGeometry(124, top, 73, 22);
+    panel->setAutoFillBackground(true);
+    return panel;
+}
+
+void paintPanel(QFrame* panel, std::uint32_t value)
+{
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, colorFromValue(value));
+    panel->setPalette(palette);
+}
+
+// A label centred under the track bar's mark at x.
+QLabel* newScaleLabel(QWidget* parent, const char* name, const char* caption, int x)
+{
+    QLabel* label = newLabel(parent, name, caption, x, 172);
+    label->move(x - label->width() / 2 + 4, 172);
+    return label;
+}
+
+} // namespace
+
+TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("OptionsFrm");
+    setWindowTitle("Options");
+    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setGeometry(8, 8, 377, 197);
+
+    actGraphColour = new QAction("...", this);
+    actGraphColour->setObjectName("actGraphColour");
+    actGraphColour->setToolTip("Graph Colour");
+    actGraphColour->setShortcut(QKeySequence(Qt::ALT | Qt::Key_G));
+    connect(actGraphColour, &QAction::triggered, this, &TOptionsFrm::actGraphColourExecute);
+    actGraphBackground = new QAction("...", this);
+    actGraphBackground->setObjectName("actGraphBackground");
+    actGraphBackground->setToolTip("Graph Background Colour");
+    actGraphBackground->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
+    connect(actGraphBackground, &QAction::triggered, this, &TOptionsFrm::actGraphBackgroundExecute);
+    addAction(actGraphColour);
+    addAction(actGraphBackground);
+
+    Label1 = newLabel(Panel1, "Label1", "&Connection", 12, 20);
+    cbEntryName = new QComboBox(Panel1);
+    cbEntryName->setObjectName("cbEntryName");
+    cbEntryName->setEditable(false);
+    cbEntryName->setGeometry(124, 16, 241, cbEntryName->sizeHint().height());
+    Label1->setBuddy(cbEntryName);
+
+    cbAutoStart = new QCheckBox("&Load with Windows", Panel1);
+    cbAutoStart->setObjectName("cbAutoStart");
+    cbAutoStart->setLayoutDirection(Qt::RightToLeft); // the text left of the box
+    cbAutoStart->setToolTip("Start Linktally Monitor when you log on");
+    cbAutoStart->setGeometry(12, 48, 125, cbAutoStart->sizeHint().height());
+    cbAutoStart->setMinimumWidth(cbAutoStart->sizeHint().width());
+
+    // Alt+G and Alt+B belong to the colour actions, so these two labels
+    // carry no buddy of their own.
+    Label2 = newLabel(Panel1, "Label2", "&Graph Colour", 12, 80);
+    pGraphColour = newColourPanel(Panel1, "pGraphColour", 76);
+    sbGraphColour = new QToolButton(Panel1);
+    sbGraphColour->setObjectName("sbGraphColour");
+    sbGraphColour->setDefaultAction(actGraphColour);
+    sbGraphColour->setGeometry(208, 76, 23, 22);
+
+    Label3 = newLabel(Panel1, "Label3", "Graph &Background", 12, 112);
+    pBackgroundColour = newColourPanel(Panel1, "pBackgroundColour", 108);
+    sbGraphBackground = new QToolButton(Panel1);
+    sbGraphBackground->setObjectName("sbGraphBackground");
+    sbGraphBackground->setDefaultAction(actGraphBackground);
+    sbGraphBackground->setGeometry(208, 108, 23, 22);
+
+    Label4 = newLabel(Panel1, "Label4", "&Transparency", 12, 144);
+    tbTransparency = new QSlider(Qt::Horizontal, Panel1);
+    tbTransparency->setObjectName("tbTransparency");
+    tbTransparency->setRange(0, 90);
+    tbTransparency->setTickInterval(10);
+    tbTransparency->setPageStep(10);
+    tbTransparency->setTickPosition(QSlider::TicksBelow);
+    tbTransparency->setGeometry(116, 144, 249, 29);
+    Label4->setBuddy(tbTransparency);
+    Label5 = newScaleLabel(Panel1, "Label5", "0%", 120);
+    Label7 = newScaleLabel(Panel1, "Label7", "50%", 244);
+    Label6 = newScaleLabel(Panel1, "Label6", "90%", 348);
+
+    btnOk = new QPushButton("OK", this);
+    btnOk->setObjectName("btnOk");
+    btnOk->setGeometry(212, 224, 75, 25);
+    btnOk->setDefault(true);
+    connect(btnOk, &QPushButton::clicked, this, &TOptionsFrm::btnOkClick);
+    BitBtn1 = new QPushButton("Cancel", this);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setGeometry(308, 224, 75, 25);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+
+    ColorDialog = new QColorDialog(this);
+    ColorDialog->setObjectName("ColorDialog");
+    pickColour = [this](const QColor& current) -> std::optional<QColor> {
+        ColorDialog->setCurrentColor(current);
+        if (ColorDialog->exec() != QDialog::Accepted)
+            return std::nullopt;
+        return ColorDialog->selectedColor();
+    };
+}
+
+void TOptionsFrm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TOptionsFrm::FormShow()
+{
+    LT_ASSERT_TEXT(entryNames, "entryNames");
+    LT_ASSERT_TEXT(options, "options");
+    cbEntryName->clear();
+    for (int i = 0; i < entryNames->size(); ++i)
+        cbEntryName->addItem(QString::fromStdString(entryNames->nameOf(i)));
+    if (options->getConnectionId() >= 0)
+        cbEntryName->setCurrentIndex(options->getConnectionId());
+    cbAutoStart->setChecked(options->getAutoStart());
+    graphValue = options->getChartFG();
+    backgroundValue = options->getChartBG();
+    paintPanel(pGraphColour, graphValue);
+    paintPanel(pBackgroundColour, backgroundValue);
+    tbTransparency->setValue(options->getTransparency());
+}
+
+bool TOptionsFrm::chooseColour(std::uint32_t& value, QFrame* panel)
+{
+    const std::optional<QColor> chosen = pickColour(colorFromValue(value));
+    if (!chosen)
+        return false;
+    value = valueFromColor(*chosen);
+    paintPanel(panel, value);
+    return true;
+}
+
+void TOptionsFrm::actGraphColourExecute() { chooseColour(graphValue, pGraphColour); }
+
+void TOptionsFrm::actGraphBackgroundExecute() { chooseColour(backgroundValue, pBackgroundColour); }
+
+void TOptionsFrm::btnOkClick()
+{
+    options->setConnectionId(cbEntryName->currentIndex());
+    options->setAutoStart(cbAutoStart->isChecked());
+    options->setChartFG(graphValue);
+    options->setChartBG(backgroundValue);
+    options->setTransparency(tbTransparency->value());
+    accept();
+}
+
+void runOptionsDialog(DataList* entryNames, LTOptions* options, QWidget* parent)
+{
+    LT_ASSERT_TEXT(entryNames != 0, "entryNames != 0");
+    LT_ASSERT_TEXT(options != 0, "options != 0");
+    TOptionsFrm form(parent);
+    form.entryNames = entryNames;
+    form.options = options;
+    form.exec();
+}

@@ -5,11 +5,19 @@
 
 #include <cmath>
 
-TodayTotals::TodayTotals(const std::string& logFileName, Prices* prices, DataList* entryNames)
+TodayTotals::TodayTotals(const std::string& logFileName, Prices* prices, DataList* entryNames,
+                         const std::function<void(const LTDataCorruptedException&)>& onCorrupted)
     : logFileName(logFileName), prices(prices), entryNames(entryNames)
 {
     LT_ASSERT(prices && entryNames);
-    reset(Now());
+    try {
+        reset(Now());
+    } catch (const LTDataCorruptedException& e) {
+        // reset has read every whole record before it reports.
+        if (!onCorrupted)
+            throw;
+        onCorrupted(e);
+    }
 }
 
 void TodayTotals::reset(TDateTime now)

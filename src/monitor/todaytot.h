@@ -5,6 +5,7 @@
 
 #include "frontend/datamodel.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,7 +13,10 @@ class SharedStatisticsReader;
 
 class TodayTotals {
 public:
-    TodayTotals(const std::string& logFileName, Prices* prices, DataList* entryNames);
+    // With onCorrupted, damage met by the first read is reported to it once
+    // everything is read; without, that report is thrown.
+    TodayTotals(const std::string& logFileName, Prices* prices, DataList* entryNames,
+                const std::function<void(const LTDataCorruptedException&)>& onCorrupted = {});
     TodayTotals(const TodayTotals&) = delete;
     TodayTotals& operator=(const TodayTotals&) = delete;
 

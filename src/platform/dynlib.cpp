@@ -3,7 +3,9 @@
 #include "platform/environment.h"
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 namespace platform {
@@ -36,6 +38,16 @@ std::string beside(const std::string& file)
         if (::access(candidate.c_str(), R_OK) == 0)
             return candidate;
     return file;
+}
+
+bool spellable(const std::string& part)
+{
+    if (part.empty())
+        return false;
+    for (const char c : part)
+        if (!(c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -75,6 +87,78 @@ void* DynamicLibrary::symbol(const char* name)
         takeLoaderError(error, text);
     }
     return address;
+}
+
+bool DynamicLibrary::fail(int code)
+{
+    error = code;
+    text = std::strerror(code);
+    return false;
+}
+
+// The loader tells which loaded object an address lies in, by its link map.
+bool DynamicLibrary::withinThisLibrary(std::uintptr_t address) const
+{
+    link_map* own = nullptr;
+    if (::dlinfo(handle, RTLD_DI_LINKMAP, &own) != 0 || !own)
+        return false;
+    Dl_info found{};
+    link_map* owner = nullptr;
+    if (::dladdr1(reinterpret_cast<const void*>(address), &found, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) == 0)
+        return false;
+    return owner == own;
+}
+
+std::optional<ResourceLocation> DynamicLibrary::findResource(const std::string& name, const std::string& type)
+{
+    if (!spellable(name) || !spellable(type)) {
+        fail(EINVAL);
+        return std::nullopt;
+    }
+    const std::string bytesSymbol = "lt_resource_" + type + "_" + name;
+    const std::string sizeSymbol = bytesSymbol + "_size";
+    ResourceLocation where;
+    where.bytes = static_cast<const unsigned char*>(symbol(bytesSymbol.c_str()));
+    if (!where.bytes)
+        return std::nullopt;
+    where.size = static_cast<const std::uint32_t*>(symbol(sizeSymbol.c_str()));
+    if (!where.size)
+        return std::nullopt;
+    return where;
+}
+
+std::uint32_t DynamicLibrary::sizeOfResource(const ResourceLocation& where)
+{
+    const std::uint32_t size = where.size ? *where.size : 0;
+    if (size == 0)
+        fail(ENODATA);
+    return size;
+}
+
+std::optional<LoadedResource> DynamicLibrary::loadResource(const ResourceLocation& where)
+{
+    if (!handle) {
+        fail(EBADF);
+        return std::nullopt;
+    }
+    const std::uint32_t size = sizeOfResource(where);
+    if (size == 0)
+        return std::nullopt;
+    const auto first = reinterpret_cast<std::uintptr_t>(where.bytes);
+    if (!withinThisLibrary(first) || !withinThisLibrary(first + (size - 1))) {
+        fail(EFAULT);
+        return std::nullopt;
+    }
+    return LoadedResource{where.bytes, size};
+}
+
+const unsigned char* DynamicLibrary::lockResource(const LoadedResource& loaded)
+{
+    if (!loaded.bytes || loaded.size == 0) {
+        fail(EINVAL);
+        return nullptr;
+    }
+    return loaded.bytes;
 }
 
 } // namespace platform

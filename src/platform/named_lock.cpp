@@ -64,4 +64,19 @@ bool NamedLock::tryWait()
 
 void NamedLock::release() { flockRetrying(fd.get(), LOCK_UN); }
 
+InstanceLock::InstanceLock(const std::string& name, const SecurityAttributes* attributes)
+    : fd(openLockFile(namedObjectPath(name) + ".lock", creationMode(attributes)))
+{
+    if (!fd) {
+        error = errno;
+        return;
+    }
+    if (flockRetrying(fd.get(), LOCK_EX | LOCK_NB) == 0)
+        held = true;
+    else if (errno == EWOULDBLOCK)
+        busy = true;
+    else
+        error = errno;
+}
+
 } // namespace platform

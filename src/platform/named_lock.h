@@ -40,4 +40,23 @@ private:
     NamedLock& lock;
 };
 
+// The monitor's single-instance object: the lock file NAME.lock of a
+// "Local\\NAME" object, taken without waiting and held for the object's
+// life; the kernel lets go of it when the process ends.
+class InstanceLock {
+public:
+    InstanceLock(const std::string& name, const SecurityAttributes* attributes);
+    bool isHeld() const { return held; }
+    // Another process holds it.
+    bool alreadyExists() const { return busy; }
+    // errno of a failure that is not alreadyExists().
+    int lastError() const { return error; }
+
+private:
+    UniqueFd fd;
+    bool held = false;
+    bool busy = false;
+    int error = 0;
+};
+
 } // namespace platform

@@ -135,12 +135,10 @@ ReportTable today(Model& m)
         online = online || name == live.getName(i);
     ReportTable table;
     table.heading = name + ", " + FormatDateTime("dd/mm/yyyy", day);
-    // The meter's status line: "S/R: %.2f/%.2f Mb", "Costs: %.2f" or "Costs: ?", "Online" or "Offline".
-    char traffic[96];
-    std::snprintf(traffic, sizeof traffic, "%.2f/%.2f Mb", megabytesOf(total.sent), megabytesOf(total.received));
-    table.summary = {{"S/R", traffic},
+    // The meter's status line.
+    table.summary = {{"S/R", sentReceivedMb(total)},
                      {"Costs", costText(total.uploadCost + total.downloadCost, total.costsUnknown)},
-                     {"Status", online ? "Online" : "Offline"}};
+                     {"Status", statusOnlineText(online)}};
     return table;
 }
 
