@@ -2,10 +2,10 @@
 # CI: the README's run command (scripts/run.sh) as a fresh unprivileged user
 # with an empty home, on a virtual X server (Xvfb) with a tray host
 # (trayer), from a root-owned copy of this checkout with a prebuilt build:
-# the service and the monitor must come up (the meter window exists, the
-# service logs to the user's own data folder), and the monitor's Exit (tray
-# menu) must end both, run.sh with status 0. Needs root (it adds the user
-# and removes it afterwards).
+# the service and the monitor must come up (the service logging to the
+# user's own data folder, the tray icon showing the meter window), and the
+# monitor's Exit (tray menu) must end both, run.sh with status 0. Needs
+# root (it adds the user and removes it afterwards).
 #   scripts/ci_run_command.sh [BUILD_DIR]   default: build/dev, else build/ci
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -87,7 +87,6 @@ icon=$("$build/bin/xtraywait" 15 --icon ltmonitor) || { show_log; fail "no tray 
 up=$(date +%s%N)
 service=$(pgrep -u "$user" -x ltsrvc) || { show_log; fail "ltsrvc is not running"; }
 pgrep -u "$user" -x ltmonitor >/dev/null || { show_log; fail "ltmonitor is not running"; }
-xdotool search --name '^Linktally Monitor 1.3.1$' >/dev/null || { show_log; fail "no meter window"; }
 for _ in $(seq 50); do
     grep -q "data folder: $home/.local/share/Tarnwick Software/Linktally/1.3.1" "$stage/run.log" && break
     sleep 0.1
@@ -96,8 +95,21 @@ grep -q "data folder: $home/.local/share/Tarnwick Software/Linktally/1.3.1" "$st
     { show_log; fail "the service does not log to the user's data folder"; }
 echo "Service (pid $service) and monitor up, tray icon at $icon, $(((up - started) / 1000000)) ms after the start"
 
-# Exit, the last entry of the tray menu.
+# A left click on the tray icon shows the meter (after the start's own
+# hiding of it, 200 ms in, is past).
 read -r x y w h <<<"$icon"
+sleep 1
+xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+meter=""
+for _ in $(seq 50); do
+    meter=$(xdotool search --onlyvisible --name '^Linktally Monitor 1.3.1$' || true)
+    [ -n "$meter" ] && break
+    sleep 0.1
+done
+[ -n "$meter" ] || { show_log; fail "a click on the tray icon shows no meter window"; }
+echo "The meter window ($meter) is on screen."
+
+# Exit, the last entry of the tray menu.
 xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
 sleep 0.5
 xdotool key Up Return
