@@ -44,7 +44,12 @@ cleanup() {
         kill -TERM "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
-    if id "$user" >/dev/null 2>&1; then userdel -r "$user" 2>/dev/null || true; fi
+    if id "$user" >/dev/null 2>&1; then
+        # What the user's programs left outside its home: the monitor's
+        # instance lock in /dev/shm, Qt's runtime folder in /tmp.
+        find /dev/shm /tmp -maxdepth 1 -user "$user" -exec rm -rf {} + 2>/dev/null || true
+        userdel -r "$user" 2>/dev/null || true
+    fi
     rm -rf "$stage"
 }
 trap cleanup EXIT
