@@ -1,6 +1,6 @@
-// xshot OUT.png [--window ID]... [--popups] [--margin N]: saves the X
-// screen, or the part of it that holds the given windows (and with --popups
-// the open menus), as PNG. ImageMagick is not among the project's packages;
+// xshot OUT.png [--window ID]... [--rect X,Y,W,H]... [--popups] [--margin N]:
+// saves the X screen, or the part of it that holds the given windows and
+// rectangles (and with --popups the open menus), as PNG. ImageMagick is not among the project's packages;
 // Qt, which the monitor needs anyway, grabs and writes the picture.
 #include "xtools.h"
 
@@ -18,8 +18,9 @@ namespace {
 
 int usage(FILE* to, int status)
 {
-    std::fputs("usage: xshot OUT.png [--window ID]... [--popups] [--margin N]\n"
+    std::fputs("usage: xshot OUT.png [--window ID]... [--rect X,Y,W,H]... [--popups] [--margin N]\n"
                "  --window ID  crop to this window (decimal or 0x hex; repeatable)\n"
+               "  --rect X,Y,W,H  and to this part of the screen (repeatable)\n"
                "  --popups     include the open menus (override-redirect windows)\n"
                "  --margin N   pixels around the crop (default 8)\n"
                "Without --window or --popups the whole screen is saved.\n",
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
 {
     std::string out;
     std::vector<unsigned long> windows;
+    std::vector<xtools::Rect> rects;
     bool popups = false;
     int margin = 8;
     for (int i = 1; i < argc; ++i) {
@@ -41,7 +43,12 @@ int main(int argc, char** argv)
             return usage(stdout, 0);
         if (a == "--window" && i + 1 < argc)
             windows.push_back(std::strtoul(argv[++i], nullptr, 0));
-        else if (a == "--popups")
+        else if (a == "--rect" && i + 1 < argc) {
+            xtools::Rect r;
+            if (std::sscanf(argv[++i], "%d,%d,%d,%d", &r.x, &r.y, &r.width, &r.height) != 4 || r.empty())
+                return usage(stderr, 2);
+            rects.push_back(r);
+        } else if (a == "--popups")
             popups = true;
         else if (a == "--margin" && i + 1 < argc)
             margin = std::atoi(argv[++i]);
@@ -63,6 +70,8 @@ int main(int argc, char** argv)
         return 2;
     }
     xtools::Rect area;
+    for (const xtools::Rect& r : rects)
+        area = xtools::unite(area, r);
     for (unsigned long window : windows) {
         const xtools::Rect r = display.geometry(window);
         if (r.empty()) {
