@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Pictures of the tray program from a real run: builds what it needs, then
+# in a private network namespace (so needs root) with a veth pair carrying
+# made-up traffic runs ltsrvc and ltmonitor on a virtual X server (Xvfb)
+# with a tray host (trayer), and saves PNGs, each cropped to the windows it
+# shows: splash, meter online (traffic in its chart), connection menu, tray
+# menu, options dialog, meter offline (after the link is deleted).
+#   scripts/screenshots.sh [OUT_DIR]   default: build/screenshots
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+case "${1:-}" in
+    -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+esac
+fail() { echo "screenshots: $*" >&2; exit 1; }
+
+if [ "${LT_SCREENSHOTS_INSIDE:-}" != 1 ]; then
+    [ "$(id -u)" -eq 0 ] || fail "needs root for a private network namespace with a veth pair (try sudo)"
+    out="${1:-build/screenshots}"
+    mkdir -p "$out"
+    . scripts/deps.sh
+    ensure_packages "${BUILD_PACKAGES[@]}"
+    cmake --preset dev >/dev/null
+    cmake --build --preset dev --target ltsrvc ltmonitor xshot xtraywait
+    # A network of its own, and a sysfs that shows it.
+    LT_SCREENSHOTS_INSIDE=1 exec unshare --net --mount bash "$0" "$(cd "$out" && pwd)"
+fi
+
+out="$1"
+bin=build/dev/bin
+mount -t sysfs sysfs /sys
+ip link set lo up
+ip link add lm0 type veth peer name lm1
+ip link set lm0 up
+ip link set lm1 up
+# Datagrams to a made-up neighbour leave through lm0 (and arrive at lm1).
+ip addr add 10.9.0.1/24 dev lm0
+ip neigh add 10.9.0.3 lladdr 02:00:00:00:00:03 dev lm0 nud permanent
+
+work=$(mktemp -d /tmp/linktally-shots-XXXXXX)
+pids=()
+cleanup() {
+    local pid
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        pid=${pids[i]}
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+for folder in common data config runtime ipc home; do mkdir -p "$work/$folder"; done
+chmod 700 "$work/runtime"
+export LINKTALLY_COMMON_APPDATA="$work/common" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export XDG_RUNTIME_DIR="$work/runtime" LINKTALLY_IPC_DIR="$work/ipc" HOME="$work/home"
+mkdir -p "$XDG_CONFIG_HOME/Tarnwick Software/Linktally"
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tarnwick Software\\Linktally\\1.3.1]\n"Connection"="lm0"\n' \
+    >"$XDG_CONFIG_HOME/Tarnwick Software/Linktally/1.3.1.reg"
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 50); do
+    grep -q . "$work/display" && break
+    sleep 0.1
+done
+grep -q . "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -1 "$work/display")"
+trayer --edge bottom --align right --widthtype pixel --width 100 --height 32 >"$work/trayer.log" 2>&1 &
+pids+=($!)
+"$bin/xtraywait" 10 || fail "trayer took no system tray: $(cat "$work/trayer.log")"
+
+"$bin/ltsrvc" >"$work/ltsrvc.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+QT_QPA_PLATFORM=xcb "$bin/ltmonitor" >"$work/ltmonitor.log" 2>&1 &
+monitor_pid=$!
+pids+=($monitor_pid)
+
+# The first visible top-level window of that title, waiting up to 5 s.
+window() {
+    local id=""
+    for _ in $(seq 50); do
+        id=$(xdotool search --maxdepth 1 --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    [ -n "$id" ] || fail "no window '$1' (ltmonitor: $(cat "$work/ltmonitor.log"))"
+    echo "$id"
+}
+shot() { "$bin/xshot" "$out/$1" "${@:2}"; }
+popup_open() {
+    for _ in $(seq 30); do
+        [ "$(xdotool search --maxdepth 1 --onlyvisible --classname '^ltmonitor$' 2>/dev/null | wc -l)" -gt "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "no menu opened"
+}
+visible_count() { xdotool search --maxdepth 1 --onlyvisible --classname '^ltmonitor$' 2>/dev/null | wc -l; }
+# Sends megabytes of datagrams out of lm0 in one go.
+send() {
+    local n=$(($1 * 1048576 / 1400)) payload
+    payload=$(printf '%1400s' '')
+    for ((i = 0; i < n; i++)); do printf '%s' "$payload" >/dev/udp/10.9.0.3/9; done 2>/dev/null
+}
+
+splash=$(window About)
+sleep 0.3 # painted
+shot splash.png --window "$splash"
+
+icon=$("$bin/xtraywait" 10 --icon ltmonitor) || fail "no tray icon"
+read -r ix iy iw ih <<<"$icon"
+sleep 1.5 # the splash goes, the start's hiding of the meter is past
+xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 1
+meter=$(window "Linktally Monitor 1.3.1")
+
+# A second's burst of one to four megabytes at a time, for the chart.
+for mb in 1 2 3 1 4 2 1 3 2 4 1 2 3 2 1 4 3 1 2 4; do
+    send "$mb"
+    sleep 1
+done
+shot meter-online.png --window "$meter"
+
+eval "$(xdotool getwindowgeometry --shell "$meter")" # X, Y
+mx=$X my=$Y
+before=$(visible_count)
+xdotool mousemove $((mx + 236)) $((my + 55)) click 1
+popup_open "$before"
+sleep 0.3
+shot connection-menu.png --window "$meter" --popups
+xdotool key Escape
+sleep 0.3
+
+before=$(visible_count)
+xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
+popup_open "$before"
+sleep 0.3
+shot tray-menu.png --rect "$ix,$iy,$iw,$ih" --popups
+# Totals, Costs, Options: the third entry.
+xdotool key Down Down Down Return
+options=$(window Options)
+sleep 0.3
+shot options.png --window "$options"
+xdotool windowfocus "$options" 2>/dev/null || true
+xdotool key Escape
+sleep 0.3
+
+ip link del lm0
+sleep 2.2 # two status updates
+shot meter-offline.png --window "$meter"
+
+before=$(visible_count)
+xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
+popup_open "$before"
+xdotool key Up Return
+for _ in $(seq 50); do
+    kill -0 "$monitor_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$monitor_pid" 2>/dev/null && fail "ltmonitor did not exit from its tray menu"
+echo "Pictures in $out"
