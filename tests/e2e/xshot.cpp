@@ -23,7 +23,7 @@ int usage(FILE* to, int status)
                "  --rect X,Y,W,H  and to this part of the screen (repeatable)\n"
                "  --popups     include the open menus (override-redirect windows)\n"
                "  --margin N   pixels around the crop (default 8)\n"
-               "Without --window or --popups the whole screen is saved.\n",
+               "Without --window, --rect or --popups the whole screen is saved.\n",
                to);
     return status;
 }
