@@ -259,6 +259,8 @@ bool logHas(const std::string& text) { return testenv::readFile(debugLogPath()).
 std::unique_ptr<Program> startMonitor()
 {
     testenv::ScopedEnv platform("QT_QPA_PLATFORM", "xcb");
+    // Under AddressSanitizer: leaks of the libraries Qt loads are not ours.
+    testenv::ScopedEnv leaks("LSAN_OPTIONS", "print_suppressions=0:suppressions=" LSAN_SUPPRESSIONS);
     return std::make_unique<Program>(std::vector<std::string>{LTMONITOR, "--debug-log"});
 }
 
