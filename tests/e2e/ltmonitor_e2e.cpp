@@ -321,6 +321,11 @@ TEST(LtmonitorEndToEnd, meters_live_traffic_from_the_tray_until_the_link_goes_an
     ASSERT_TRUE(netns::sh("ip link del lm0"));
     EXPECT_TRUE(eventually([] { return lastStatus() == "S/R: 0.50/0.25 Mb; Costs: ?; Offline"; }, 5)) << lastStatus();
 
+    // Another left click hides the meter again.
+    clickCentre(icon, 1);
+    EXPECT_TRUE(eventually([] { return visibleMeter().empty(); }, 5)) << "a second click leaves the meter on screen";
+    EXPECT_TRUE(logHas("TMainForm::FormHide() - hidden\n"));
+
     // Tray menu: Totals, Costs, Options, About, Show/Hide, Exit: Up reaches Exit.
     clickCentre(icon, 3);
     ASSERT_TRUE(eventually([&] { return !session.x->popups().empty(); }, 5)) << "no tray menu";
