@@ -637,7 +637,7 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes;
     initNullDaclSecurity(descriptor, attributes);
-    platform::InstanceLock instance("Local\\Linktally1.3.1", &attributes);
+    platform::InstanceLock instance(MONITOR_INSTANCE_NAME, &attributes);
     if (instance.alreadyExists())
         throw LTException(std::string(APPLICATION_TITLE) + " is already running!");
     if (!instance.isHeld())
