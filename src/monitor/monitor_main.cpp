@@ -85,13 +85,26 @@ bool MonitorApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        MessageBox::showError(nullptr, QString::fromUtf8(e.what()));
+        showError(QString::fromUtf8(e.what()));
     } catch (...) {
         // Anything else thrown becomes an empty message, as the toolkit's
         // own handler shows it.
-        MessageBox::showError(nullptr, QString());
+        showError(QString());
     }
     return false;
+}
+
+void MonitorApplication::showError(const QString& message)
+{
+    // The timer goes on while a box is open: a lasting fault would stack
+    // a new box every second. Those go to standard error instead.
+    if (showingError) {
+        std::cerr << "ltmonitor: " << message.toStdString() << "\n";
+        return;
+    }
+    showingError = true;
+    MessageBox::showError(nullptr, message);
+    showingError = false;
 }
 
 void TPaintBox::paintEvent(QPaintEvent*)
@@ -115,18 +128,30 @@ TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelSpec> specs) 
         panel->setObjectName(QString("Panel%1").arg(panels.size()));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setAlignment(spec.alignment | Qt::AlignVCenter);
-        panel->setIndent(2);
+        panel->setIndent(1);
         panel->setGeometry(left, 0, spec.width, BOTTOM_HEIGHT);
         left += spec.width;
         panels.push_back(panel);
     }
 }
 
+void TStatusBar::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    // As on the original desktop, the last panel ends at the bar's edge,
+    // so that its right-justified text is never cut off there.
+    if (QLabel* last = panels.empty() ? nullptr : panels.back())
+        last->setGeometry(last->x(), 0, std::max(0, width() - last->x()), BOTTOM_HEIGHT);
+}
+
 QString TStatusBar::panelText(int index) const { return panels.at(static_cast<std::size_t>(index))->text(); }
 
 void TStatusBar::setPanelText(int index, const QString& value)
 {
-    panels.at(static_cast<std::size_t>(index))->setText(value);
+    QLabel* panel = panels.at(static_cast<std::size_t>(index));
+    panel->setText(value);
+    // Large counts may not fit a panel: the whole text is a hover away.
+    panel->setToolTip(value);
 }
 
 TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
@@ -165,7 +190,8 @@ void TMainForm::createComponents()
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     setToolTipDuration(-1);
     QFont meterFont = font();
-    meterFont.setPointSize(8);
+    // Small enough that "S/R: 999.99/999.99 Mb" fits its panel of 115.
+    meterFont.setPointSize(7);
     setFont(meterFont);
 
     Image1 = new QLabel(this);

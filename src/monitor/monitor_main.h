@@ -37,6 +37,10 @@ class MonitorApplication : public QApplication {
 public:
     MonitorApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    void showError(const QString& message);
+    bool showingError = false;
 };
 
 // A control that paints itself through its owner.
@@ -64,6 +68,9 @@ public:
     TStatusBar(QWidget* parent, std::initializer_list<PanelSpec> panels);
     QString panelText(int index) const;
     void setPanelText(int index, const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     std::vector<QLabel*> panels;
