@@ -5,12 +5,14 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QImage>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ConnectionsTracer;
 class DataList;
@@ -171,6 +173,9 @@ private:
     TMainForm2* MainForm2 = nullptr;
     TSplashFrm* SplashFrm = nullptr;
     QStringList notices;
+    // The chart's pixels, kept between paints to save an allocation a tick.
+    QImage chartImage;
+    std::vector<int> chartStarts;
 };
 
 // The whole program: single instance, windows, splash, meter, message loop.
