@@ -81,29 +81,14 @@ MonitorApplication::MonitorApplication(int& argc, char** argv) : QApplication(ar
 
 bool MonitorApplication::notify(QObject* receiver, QEvent* event)
 {
+    // The last resort: handlers of our own are guarded where they are
+    // connected, so nothing should arrive here.
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()));
     } catch (...) {
-        // Anything else thrown becomes an empty message, as the toolkit's
-        // own handler shows it.
-        showError(QString());
+        showException(std::current_exception());
     }
     return false;
-}
-
-void MonitorApplication::showError(const QString& message)
-{
-    // The timer goes on while a box is open: a lasting fault would stack
-    // a new box every second. Those go to standard error instead.
-    if (showingError) {
-        std::cerr << "ltmonitor: " << message.toStdString() << "\n";
-        return;
-    }
-    showingError = true;
-    MessageBox::showError(nullptr, message);
-    showingError = false;
 }
 
 void TPaintBox::paintEvent(QPaintEvent*)
@@ -158,14 +143,15 @@ TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
       dbgLogger(dbgLogger)
 {
     setObjectName("MainForm");
+    isTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     createComponents();
     createActions();
 
     ltMonitorState = ltmsCreated;
     logFileName = monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME;
-    collectEntryNames(ras); // and the prices, read right after the names
-    if (entryNames->size() == 0)
-        entryNames->idOf("<DUMMY CONNECTION>");
+    // The names, the prices read right after them, and "<DUMMY CONNECTION>"
+    // when nothing names a connection.
+    collectEntryNames(ras);
     options = std::make_unique<LTOptions>(entryNames.get());
     filter = std::make_unique<RecordFilter_byConnectionName>(entryNames.get(), options->getConnectionId());
     todayTotals = std::make_unique<TodayTotals>(logFileName, prices.get(), entryNames.get(),
@@ -219,7 +205,7 @@ void TMainForm::createComponents()
         canvas.fillRect(chartWidth, 0, W - chartWidth, H, panel);
         drawChart(canvas, W, H);
     };
-    pbChart->onDblClick = [this] { pbChartDblClick(); };
+    pbChart->onDblClick = guarded([this] { pbChartDblClick(); });
 
     pBottom = new QWidget(this);
     pBottom->setObjectName("pBottom");
@@ -238,25 +224,25 @@ void TMainForm::createComponents()
     sbConMenu->setIconSize(QSize(11, 11));
     sbConMenu->setAutoRaise(true);
     sbConMenu->setToolTip("Select Connection");
-    connect(sbConMenu, &QToolButton::clicked, this, &TMainForm::sbConMenuClick);
+    connect(sbConMenu, &QToolButton::clicked, this, guarded([this] { sbConMenuClick(); }));
 
     Timer = new QTimer(this);
     Timer->setObjectName("Timer");
     Timer->setInterval(1000);
-    connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+    connect(Timer, &QTimer::timeout, this, guarded([this] { TimerTimer(); }));
     HideTimer = new QTimer(this);
     HideTimer->setObjectName("HideTimer");
     HideTimer->setInterval(200);
-    connect(HideTimer, &QTimer::timeout, this, &TMainForm::HideTimerTimer);
+    connect(HideTimer, &QTimer::timeout, this, guarded([this] { HideTimerTimer(); }));
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     connect(pbChart, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(pbChart->mapToGlobal(at)); });
+            guarded([this](const QPoint& at) { PopupMenu1->popup(pbChart->mapToGlobal(at)); }));
 
     pmConMenu = new QMenu(this);
     pmConMenu->setObjectName("pmConMenu");
-    connect(pmConMenu, &QMenu::triggered, this, &TMainForm::ConMenuItemClick);
+    connect(pmConMenu, &QMenu::triggered, this, guarded([this](QAction* item) { ConMenuItemClick(item); }));
 }
 
 void TMainForm::createActions()
@@ -279,14 +265,14 @@ void TMainForm::createActions()
     actPrices = newAction(ActionList, "actPrices", "Costs", "Costs");
     actAbout = newAction(ActionList, "actAbout", "About", "About");
 
-    connect(actHide, &QAction::triggered, this, &TMainForm::actHideExecute);
-    connect(actShow, &QAction::triggered, this, &TMainForm::actShowExecute);
-    connect(actShutdown, &QAction::triggered, this, &TMainForm::actShutdownExecute);
-    connect(actShowHide, &QAction::triggered, this, &TMainForm::actShowHideExecute);
-    connect(actTotals, &QAction::triggered, this, &TMainForm::actTotalsExecute);
-    connect(actOptions, &QAction::triggered, this, &TMainForm::actOptionsExecute);
-    connect(actPrices, &QAction::triggered, this, &TMainForm::actPricesExecute);
-    connect(actAbout, &QAction::triggered, this, &TMainForm::actAboutExecute);
+    connect(actHide, &QAction::triggered, this, guarded([this] { actHideExecute(); }));
+    connect(actShow, &QAction::triggered, this, guarded([this] { actShowExecute(); }));
+    connect(actShutdown, &QAction::triggered, this, guarded([this] { actShutdownExecute(); }));
+    connect(actShowHide, &QAction::triggered, this, guarded([this] { actShowHideExecute(); }));
+    connect(actTotals, &QAction::triggered, this, guarded([this] { actTotalsExecute(); }));
+    connect(actOptions, &QAction::triggered, this, guarded([this] { actOptionsExecute(); }));
+    connect(actPrices, &QAction::triggered, this, guarded([this] { actPricesExecute(); }));
+    connect(actAbout, &QAction::triggered, this, guarded([this] { actAboutExecute(); }));
 
     PopupMenu1->addAction(actTotals);
     PopupMenu1->addAction(actPrices);
@@ -296,6 +282,7 @@ void TMainForm::createActions()
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actShowHide);
     PopupMenu1->addAction(actShutdown);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { actShowHide->setEnabled(!isVisible() || canHide()); });
 }
 
 void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
@@ -341,13 +328,14 @@ void TMainForm::startMonitor()
     updateStatus();
     HideTimer->start();
     Timer->start();
-    if (!notifyTrayIcon(NIM_ADD) || !notifyTrayIcon(NIM_MODIFY)) {
+    notifyTrayIcon(NIM_ADD);
+    if (!notifyTrayIcon(NIM_MODIFY)) {
         notifyTrayIcon(NIM_ADD);
         notifyTrayIcon(NIM_MODIFY);
     }
     trace("TMainForm::startMonitor() - tray icon added\n");
     // Without a tray the meter is the only way in: it stays on screen.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!canHide())
         actShowExecute();
     if (!notices.isEmpty())
         QTimer::singleShot(0, this, [this] { MessageBox::showError(this, notices.join("\n\n")); });
@@ -473,14 +461,14 @@ bool TMainForm::notifyTrayIcon(int message)
         if (!trayIcon) {
             trayIcon = new QSystemTrayIcon(this);
             trayIcon->setObjectName("TrayIcon");
-            connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            connect(trayIcon, &QSystemTrayIcon::activated, this, guarded([this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger) {
                     actShowHide->trigger();
                 } else if (reason == QSystemTrayIcon::Context) {
                     activateWindow();
                     PopupMenu1->popup(QCursor::pos());
                 }
-            });
+            }));
         }
         return true;
     case NIM_MODIFY:
@@ -509,8 +497,7 @@ void TMainForm::TimerTimer()
 
 void TMainForm::HideTimerTimer()
 {
-    // Without a tray nothing could bring the meter back.
-    if (isVisible() && QSystemTrayIcon::isSystemTrayAvailable())
+    if (isVisible() && canHide())
         hide();
     HideTimer->stop();
 }
@@ -538,8 +525,6 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (event->spontaneous())
-        return; // the window manager iconified it: it is still the user's
     copyShowHideFrom(actShow);
     options->setScreenPos(x(), y());
     trace("TMainForm::FormHide() - hidden\n");
@@ -559,7 +544,17 @@ void TMainForm::actShowExecute()
     raise();
 }
 
-void TMainForm::actHideExecute() { hide(); }
+bool TMainForm::canHide() const
+{
+    // Without a tray nothing could bring a hidden meter back.
+    return isTrayAvailable();
+}
+
+void TMainForm::actHideExecute()
+{
+    if (canHide())
+        hide();
+}
 
 void TMainForm::actShowHideExecute()
 {
@@ -647,11 +642,11 @@ struct Arguments {
     std::string unknown;
 };
 
-Arguments parseArguments(int argc, char** argv)
+Arguments parseArguments(const QStringList& arguments)
 {
     Arguments args;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const std::string arg = arguments[i].toStdString();
         if (arg == "--debug-log")
             args.debugLog = true;
         else if (arg == "--help" || arg == "-h")
@@ -706,6 +701,8 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
 
     splashFrm.loadSplash();
     splashFrm.show();
+    // The window is mapped by the event loop: let it be, then paint.
+    QCoreApplication::processEvents();
     splashFrm.repaint();
     splashFrm.HideTimer->setInterval(1500);
     mainForm.startMonitor();
@@ -716,20 +713,23 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
 
 int monitorMain(int argc, char** argv)
 {
-    const Arguments args = parseArguments(argc, argv);
-    if (args.help) {
+    // Help needs no display; everything else is read once Qt has taken its
+    // own options (-display, -platform, a session manager's -session).
+    const Arguments early = parseArguments(QStringList(argv, argv + argc));
+    if (early.help) {
         std::cout << USAGE;
         return 0;
-    }
-    if (!args.unknown.empty()) {
-        std::cerr << "ltmonitor: unknown option '" << args.unknown << "'\n" << USAGE;
-        return 2;
     }
     if (!chooseDisplay()) {
         std::cerr << "ltmonitor: no display to show the meter on (DISPLAY and WAYLAND_DISPLAY are not set)\n";
         return 1;
     }
     MonitorApplication app(argc, argv);
+    const Arguments args = parseArguments(QCoreApplication::arguments());
+    if (!args.unknown.empty()) {
+        std::cerr << "ltmonitor: unknown option '" << args.unknown << "'\n" << USAGE;
+        return 2;
+    }
     app.setApplicationName(QString::fromUtf8(APPLICATION_TITLE));
     app.setWindowIcon(QIcon(":/icons/linktally-64.png"));
     // Dialogs closing while the meter is hidden must not end the program;

@@ -39,10 +39,6 @@ class MonitorApplication : public QApplication {
 public:
     MonitorApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
-
-private:
-    void showError(const QString& message);
-    bool showingError = false;
 };
 
 // A control that paints itself through its owner.
@@ -129,6 +125,8 @@ public:
     QAction* actPrices;
     QAction* actAbout;
     QSystemTrayIcon* trayIcon = nullptr;
+    // Whether the desktop has a tray now (QSystemTrayIcon's answer).
+    std::function<bool()> isTrayAvailable;
 
     // Models (owned), in the order they are made.
     std::unique_ptr<SharedStatisticsReader> sharedStat;
@@ -168,6 +166,7 @@ private:
     void collectEntryNames(RasProvider& ras);
     void copyShowHideFrom(const QAction* action);
     void trace(const std::string& message);
+    bool canHide() const;
 
     DbgLogger* dbgLogger;
     TMainForm2* MainForm2 = nullptr;

@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QToolButton>
 
@@ -28,6 +29,20 @@ QLabel* newLabel(QWidget* parent, const char* name, const char* caption, int lef
     label->move(left, top);
     label->adjustSize();
     return label;
+}
+
+// A label without a buddy would show its '&' as it is; this one shows the
+// letter after it underlined, as a label with a focus control does, and
+// keeps its caption in accessibleName.
+void underlineMnemonic(QLabel* label)
+{
+    const QString caption = label->text();
+    const qsizetype at = caption.indexOf('&');
+    label->setAccessibleName(caption);
+    label->setTextFormat(Qt::RichText);
+    label->setText(caption.left(at).toHtmlEscaped() + "<u>" + caption.mid(at + 1, 1).toHtmlEscaped() + "</u>" +
+                   caption.mid(at + 2).toHtmlEscaped());
+    label->adjustSize();
 }
 
 QFrame* newColourPanel(QWidget* parent, const char* name, int top)
@@ -72,12 +87,12 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     actGraphColour->setObjectName("actGraphColour");
     actGraphColour->setToolTip("Graph Colour");
     actGraphColour->setShortcut(QKeySequence(Qt::ALT | Qt::Key_G));
-    connect(actGraphColour, &QAction::triggered, this, &TOptionsFrm::actGraphColourExecute);
+    connect(actGraphColour, &QAction::triggered, this, guarded([this] { actGraphColourExecute(); }));
     actGraphBackground = new QAction("...", this);
     actGraphBackground->setObjectName("actGraphBackground");
     actGraphBackground->setToolTip("Graph Background Colour");
     actGraphBackground->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
-    connect(actGraphBackground, &QAction::triggered, this, &TOptionsFrm::actGraphBackgroundExecute);
+    connect(actGraphBackground, &QAction::triggered, this, guarded([this] { actGraphBackgroundExecute(); }));
     addAction(actGraphColour);
     addAction(actGraphBackground);
 
@@ -96,8 +111,9 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     cbAutoStart->setMinimumWidth(cbAutoStart->sizeHint().width());
 
     // Alt+G and Alt+B belong to the colour actions, so these two labels
-    // carry no buddy of their own.
+    // carry no buddy of their own: they only show their letter underlined.
     Label2 = newLabel(Panel1, "Label2", "&Graph Colour", 12, 80);
+    underlineMnemonic(Label2);
     pGraphColour = newColourPanel(Panel1, "pGraphColour", 76);
     sbGraphColour = new QToolButton(Panel1);
     sbGraphColour->setObjectName("sbGraphColour");
@@ -105,6 +121,7 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     sbGraphColour->setGeometry(208, 76, 23, 22);
 
     Label3 = newLabel(Panel1, "Label3", "Graph &Background", 12, 112);
+    underlineMnemonic(Label3);
     pBackgroundColour = newColourPanel(Panel1, "pBackgroundColour", 108);
     sbGraphBackground = new QToolButton(Panel1);
     sbGraphBackground->setObjectName("sbGraphBackground");
@@ -128,7 +145,8 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     btnOk->setObjectName("btnOk");
     btnOk->setGeometry(212, 224, 75, 25);
     btnOk->setDefault(true);
-    connect(btnOk, &QPushButton::clicked, this, &TOptionsFrm::btnOkClick);
+    // An auto-start entry that cannot be written is shown; the dialog stays.
+    connect(btnOk, &QPushButton::clicked, this, guarded([this] { btnOkClick(); }));
     BitBtn1 = new QPushButton("Cancel", this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(308, 224, 75, 25);
@@ -147,6 +165,9 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
 void TOptionsFrm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Centred on the screen, not over the meter in its corner.
+    if (const QScreen* on = screen())
+        move(on->geometry().center() - rect().center());
     FormShow();
 }
 
