@@ -55,6 +55,15 @@ QFrame* newColourPanel(QWidget* parent, const char* name, int top)
     return panel;
 }
 
+QToolButton* newColourButton(QWidget* parent, const char* name, QAction* action, int top)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setDefaultAction(action);
+    button->setGeometry(208, top, 23, 22);
+    return button;
+}
+
 void paintPanel(QFrame* panel, std::uint32_t value)
 {
     QPalette palette = panel->palette();
@@ -115,18 +124,12 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     Label2 = newLabel(Panel1, "Label2", "&Graph Colour", 12, 80);
     underlineMnemonic(Label2);
     pGraphColour = newColourPanel(Panel1, "pGraphColour", 76);
-    sbGraphColour = new QToolButton(Panel1);
-    sbGraphColour->setObjectName("sbGraphColour");
-    sbGraphColour->setDefaultAction(actGraphColour);
-    sbGraphColour->setGeometry(208, 76, 23, 22);
+    sbGraphColour = newColourButton(Panel1, "sbGraphColour", actGraphColour, 76);
 
     Label3 = newLabel(Panel1, "Label3", "Graph &Background", 12, 112);
     underlineMnemonic(Label3);
     pBackgroundColour = newColourPanel(Panel1, "pBackgroundColour", 108);
-    sbGraphBackground = new QToolButton(Panel1);
-    sbGraphBackground->setObjectName("sbGraphBackground");
-    sbGraphBackground->setDefaultAction(actGraphBackground);
-    sbGraphBackground->setGeometry(208, 108, 23, 22);
+    sbGraphBackground = newColourButton(Panel1, "sbGraphBackground", actGraphBackground, 108);
 
     Label4 = newLabel(Panel1, "Label4", "&Transparency", 12, 144);
     tbTransparency = new QSlider(Qt::Horizontal, Panel1);
