@@ -23,6 +23,8 @@ inline constexpr int quantumsPerDay = 24;
 inline constexpr unsigned char LAN_CONNECTION = 0;
 inline constexpr unsigned char RAS_CONNECTION = 1;
 
+// The monitor's single-instance object, one per session.
+inline constexpr const char* MONITOR_INSTANCE_NAME = "Local\\Linktally1.3.1";
 // Guards the connection log and the shared statistics table across programs.
 inline constexpr const char* STATISTICS_MUTEX_NAME = "Global\\LINKTALLY_1.3.1_STATISTICS_MUTEX";
 

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPalette>
 
+#include <iostream>
+
 namespace {
 
 constexpr std::uint32_t SYSTEM_COLOUR = 0x80000000;
@@ -69,11 +71,32 @@ std::uint32_t valueFromColor(const QColor& color)
 
 void MessageBox::showError(QWidget* parent, const QString& message)
 {
-    if (redirected) {
-        redirected(message);
+    if (showing) {
+        std::cerr << "ltmonitor: " << message.toStdString() << "\n";
         return;
     }
-    QMessageBox::critical(parent, QString::fromUtf8(APPLICATION_TITLE), message);
+    showing = true;
+    try {
+        if (redirected)
+            redirected(message);
+        else
+            QMessageBox::critical(parent, QString::fromUtf8(APPLICATION_TITLE), message);
+    } catch (...) {
+        showing = false;
+        throw;
+    }
+    showing = false;
+}
+
+void showException(std::exception_ptr thrown)
+{
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const std::exception& e) {
+        MessageBox::showError(nullptr, QString::fromUtf8(e.what()));
+    } catch (...) {
+        MessageBox::showError(nullptr, QString());
+    }
 }
 
 MessageBox::Redirect::Redirect(Handler handler) : previous(std::move(redirected))

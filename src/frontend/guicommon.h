@@ -5,8 +5,11 @@
 #include <QColor>
 #include <QString>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 class QWidget;
 
@@ -21,6 +24,9 @@ std::uint32_t valueFromColor(const QColor& color);
 class MessageBox {
 public:
     using Handler = std::function<void(const QString& message)>;
+    // Timers go on while a box is open, so a lasting fault would stack a
+    // box a second: while one is open, further messages go to standard
+    // error instead.
     static void showError(QWidget* parent, const QString& message);
     static void showError(QWidget* parent, const std::string& message) { showError(parent, QString::fromStdString(message)); }
     // Replaces the box by handler until the returned value is destroyed.
@@ -34,5 +40,31 @@ public:
         Handler previous;
     };
 private:
-    static inline Handler redirected; // set only through Redirect
+    // Both belong to the one user-interface thread; redirected is set by
+    // tests only, through Redirect.
+    static inline Handler redirected;
+    static inline bool showing = false;
 };
+
+// Shows what a handler threw, as the toolkit's default handler does: an
+// exception's message, an empty message for anything else thrown.
+void showException(std::exception_ptr thrown);
+
+// Wraps a handler so that nothing it throws unwinds through the toolkit's
+// frames (built without exception support): the error is shown and the
+// program goes on.
+template <class Handler> auto guarded(Handler handler)
+{
+    // Qt offers a slot all of a signal's arguments; a handler that takes
+    // none is called without them.
+    return [handler](auto&&... args) {
+        try {
+            if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>)
+                handler(std::forward<decltype(args)>(args)...);
+            else
+                handler();
+        } catch (...) {
+            showException(std::current_exception());
+        }
+    };
+}

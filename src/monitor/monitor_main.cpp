@@ -30,6 +30,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iostream>
@@ -65,16 +66,14 @@ QAction* newAction(QObject* list, const char* name, const char* caption, const c
     return action;
 }
 
-// One column segment of the chart from (x, from) towards (x, to), painted
-// as a line is on the original desktop: the end point itself stays
-// untouched, so a segment of length 0 paints nothing.
-void lineSegment(QPainter& canvas, int x, int from, int to, const QColor& colour)
-{
-    if (to > from)
-        canvas.fillRect(x, from, 1, to - from, colour);
-    else if (to < from)
-        canvas.fillRect(x, to + 1, 1, from - to, colour);
-}
+// The first row of a chart column that the foreground colour paints, for
+// a column of height y on a canvas of height H. The column is drawn as two
+// lines, as on the original desktop: from the top to (H - y - 1) in the
+// background colour, then on to the bottom row in the foreground colour,
+// and a line never paints its end point. So the bottom row stays as it
+// was, a column of height 0 paints no foreground, and one of height H
+// paints foreground from the top row on.
+int foregroundStart(int y, int H) { return std::max(0, H - y - 1); }
 
 } // namespace
 
@@ -82,14 +81,12 @@ MonitorApplication::MonitorApplication(int& argc, char** argv) : QApplication(ar
 
 bool MonitorApplication::notify(QObject* receiver, QEvent* event)
 {
+    // The last resort: handlers of our own are guarded where they are
+    // connected, so nothing should arrive here.
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-        MessageBox::showError(nullptr, QString::fromUtf8(e.what()));
     } catch (...) {
-        // Anything else thrown becomes an empty message, as the toolkit's
-        // own handler shows it.
-        MessageBox::showError(nullptr, QString());
+        showException(std::current_exception());
     }
     return false;
 }
@@ -115,18 +112,30 @@ TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelSpec> specs) 
         panel->setObjectName(QString("Panel%1").arg(panels.size()));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setAlignment(spec.alignment | Qt::AlignVCenter);
-        panel->setIndent(2);
+        panel->setIndent(1);
         panel->setGeometry(left, 0, spec.width, BOTTOM_HEIGHT);
         left += spec.width;
         panels.push_back(panel);
     }
 }
 
+void TStatusBar::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    // As on the original desktop, the last panel ends at the bar's edge,
+    // so that its right-justified text is never cut off there.
+    if (QLabel* last = panels.empty() ? nullptr : panels.back())
+        last->setGeometry(last->x(), 0, std::max(0, width() - last->x()), BOTTOM_HEIGHT);
+}
+
 QString TStatusBar::panelText(int index) const { return panels.at(static_cast<std::size_t>(index))->text(); }
 
 void TStatusBar::setPanelText(int index, const QString& value)
 {
-    panels.at(static_cast<std::size_t>(index))->setText(value);
+    QLabel* panel = panels.at(static_cast<std::size_t>(index));
+    panel->setText(value);
+    // Large counts may not fit a panel: the whole text is a hover away.
+    panel->setToolTip(value);
 }
 
 TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
@@ -134,14 +143,15 @@ TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
       dbgLogger(dbgLogger)
 {
     setObjectName("MainForm");
+    isTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     createComponents();
     createActions();
 
     ltMonitorState = ltmsCreated;
     logFileName = monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME;
-    collectEntryNames(ras); // and the prices, read right after the names
-    if (entryNames->size() == 0)
-        entryNames->idOf("<DUMMY CONNECTION>");
+    // The names, the prices read right after them, and "<DUMMY CONNECTION>"
+    // when nothing names a connection.
+    collectEntryNames(ras);
     options = std::make_unique<LTOptions>(entryNames.get());
     filter = std::make_unique<RecordFilter_byConnectionName>(entryNames.get(), options->getConnectionId());
     todayTotals = std::make_unique<TodayTotals>(logFileName, prices.get(), entryNames.get(),
@@ -165,7 +175,8 @@ void TMainForm::createComponents()
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     setToolTipDuration(-1);
     QFont meterFont = font();
-    meterFont.setPointSize(8);
+    // Small enough that "S/R: 999.99/999.99 Mb" fits its panel of 115.
+    meterFont.setPointSize(7);
     setFont(meterFont);
 
     Image1 = new QLabel(this);
@@ -183,8 +194,18 @@ void TMainForm::createComponents()
     pbChart->setObjectName("pbChart");
     pbChart->setGeometry(1, 1, CLIENT_WIDTH - 2, CLIENT_HEIGHT - BOTTOM_HEIGHT - 2);
     pbChart->setContextMenuPolicy(Qt::CustomContextMenu);
-    pbChart->onPaint = [this](QPainter& canvas) { drawChart(canvas, pbChart->width(), pbChart->height()); };
-    pbChart->onDblClick = [this] { pbChartDblClick(); };
+    // The chart paints its own background, so the panel need not paint
+    // beneath it first; the pixels the chart leaves (the bottom row, the
+    // columns beyond chartWidth) show the panel's colour as they would.
+    pbChart->setAttribute(Qt::WA_OpaquePaintEvent);
+    pbChart->onPaint = [this](QPainter& canvas) {
+        const int W = pbChart->width(), H = pbChart->height();
+        const QBrush panel = panelChart->palette().window();
+        canvas.fillRect(0, H - 1, W, 1, panel);
+        canvas.fillRect(chartWidth, 0, W - chartWidth, H, panel);
+        drawChart(canvas, W, H);
+    };
+    pbChart->onDblClick = guarded([this] { pbChartDblClick(); });
 
     pBottom = new QWidget(this);
     pBottom->setObjectName("pBottom");
@@ -203,25 +224,25 @@ void TMainForm::createComponents()
     sbConMenu->setIconSize(QSize(11, 11));
     sbConMenu->setAutoRaise(true);
     sbConMenu->setToolTip("Select Connection");
-    connect(sbConMenu, &QToolButton::clicked, this, &TMainForm::sbConMenuClick);
+    connect(sbConMenu, &QToolButton::clicked, this, guarded([this] { sbConMenuClick(); }));
 
     Timer = new QTimer(this);
     Timer->setObjectName("Timer");
     Timer->setInterval(1000);
-    connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+    connect(Timer, &QTimer::timeout, this, guarded([this] { TimerTimer(); }));
     HideTimer = new QTimer(this);
     HideTimer->setObjectName("HideTimer");
     HideTimer->setInterval(200);
-    connect(HideTimer, &QTimer::timeout, this, &TMainForm::HideTimerTimer);
+    connect(HideTimer, &QTimer::timeout, this, guarded([this] { HideTimerTimer(); }));
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     connect(pbChart, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(pbChart->mapToGlobal(at)); });
+            guarded([this](const QPoint& at) { PopupMenu1->popup(pbChart->mapToGlobal(at)); }));
 
     pmConMenu = new QMenu(this);
     pmConMenu->setObjectName("pmConMenu");
-    connect(pmConMenu, &QMenu::triggered, this, &TMainForm::ConMenuItemClick);
+    connect(pmConMenu, &QMenu::triggered, this, guarded([this](QAction* item) { ConMenuItemClick(item); }));
 }
 
 void TMainForm::createActions()
@@ -244,14 +265,14 @@ void TMainForm::createActions()
     actPrices = newAction(ActionList, "actPrices", "Costs", "Costs");
     actAbout = newAction(ActionList, "actAbout", "About", "About");
 
-    connect(actHide, &QAction::triggered, this, &TMainForm::actHideExecute);
-    connect(actShow, &QAction::triggered, this, &TMainForm::actShowExecute);
-    connect(actShutdown, &QAction::triggered, this, &TMainForm::actShutdownExecute);
-    connect(actShowHide, &QAction::triggered, this, &TMainForm::actShowHideExecute);
-    connect(actTotals, &QAction::triggered, this, &TMainForm::actTotalsExecute);
-    connect(actOptions, &QAction::triggered, this, &TMainForm::actOptionsExecute);
-    connect(actPrices, &QAction::triggered, this, &TMainForm::actPricesExecute);
-    connect(actAbout, &QAction::triggered, this, &TMainForm::actAboutExecute);
+    connect(actHide, &QAction::triggered, this, guarded([this] { actHideExecute(); }));
+    connect(actShow, &QAction::triggered, this, guarded([this] { actShowExecute(); }));
+    connect(actShutdown, &QAction::triggered, this, guarded([this] { actShutdownExecute(); }));
+    connect(actShowHide, &QAction::triggered, this, guarded([this] { actShowHideExecute(); }));
+    connect(actTotals, &QAction::triggered, this, guarded([this] { actTotalsExecute(); }));
+    connect(actOptions, &QAction::triggered, this, guarded([this] { actOptionsExecute(); }));
+    connect(actPrices, &QAction::triggered, this, guarded([this] { actPricesExecute(); }));
+    connect(actAbout, &QAction::triggered, this, guarded([this] { actAboutExecute(); }));
 
     PopupMenu1->addAction(actTotals);
     PopupMenu1->addAction(actPrices);
@@ -261,6 +282,7 @@ void TMainForm::createActions()
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actShowHide);
     PopupMenu1->addAction(actShutdown);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { actShowHide->setEnabled(!isVisible() || canHide()); });
 }
 
 void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
@@ -306,13 +328,14 @@ void TMainForm::startMonitor()
     updateStatus();
     HideTimer->start();
     Timer->start();
-    if (!notifyTrayIcon(NIM_ADD) || !notifyTrayIcon(NIM_MODIFY)) {
+    notifyTrayIcon(NIM_ADD);
+    if (!notifyTrayIcon(NIM_MODIFY)) {
         notifyTrayIcon(NIM_ADD);
         notifyTrayIcon(NIM_MODIFY);
     }
     trace("TMainForm::startMonitor() - tray icon added\n");
     // Without a tray the meter is the only way in: it stays on screen.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!canHide())
         actShowExecute();
     if (!notices.isEmpty())
         QTimer::singleShot(0, this, [this] { MessageBox::showError(this, notices.join("\n\n")); });
@@ -370,18 +393,32 @@ void TMainForm::drawChart(QPainter& canvas, int W, int H)
         return;
     }
     const QColor foreground = colorFromValue(options->getChartFG());
-    for (int i = 0; i < ct->getVisibleTrackLength(); ++i) {
+    const int columns = ct->getVisibleTrackLength(); // chartWidth, whatever W is
+    const int rows = H - 1;                          // the bottom row is never painted
+    if (columns <= 0 || rows <= 0)
+        return;
+    chartStarts.resize(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i) {
         const std::uint32_t traffic = ct->getTraffic(i);
-        if (traffic == 0) {
-            lineSegment(canvas, i, 0, H - 1, background);
-            continue;
+        int y = 0;
+        if (traffic != 0) {
+            LT_ASSERT_TEXT(traffic <= ct->getMaxTraffic(), "traffic <= ct->getMaxTraffic()");
+            LT_ASSERT_TEXT(ct->getMaxTraffic() > 0, "ct->getMaxTraffic() > 0");
+            y = static_cast<int>(std::floor(double(traffic) / double(ct->getMaxTraffic()) * H));
         }
-        LT_ASSERT_TEXT(traffic <= ct->getMaxTraffic(), "traffic <= ct->getMaxTraffic()");
-        LT_ASSERT_TEXT(ct->getMaxTraffic() > 0, "ct->getMaxTraffic() > 0");
-        const int y = static_cast<int>(std::floor(double(traffic) / double(ct->getMaxTraffic()) * H));
-        lineSegment(canvas, i, 0, H - y - 1, background);
-        lineSegment(canvas, i, H - y - 1, H - 1, foreground);
+        chartStarts[static_cast<std::size_t>(i)] = traffic == 0 ? rows : foregroundStart(y, H);
     }
+    // Composed in an image and drawn at once: one rectangle per column
+    // would cost the painter ten times as much every second.
+    if (chartImage.width() != columns || chartImage.height() != rows)
+        chartImage = QImage(columns, rows, QImage::Format_RGB32);
+    const QRgb bg = background.rgb(), fg = foreground.rgb();
+    for (int row = 0; row < rows; ++row) {
+        auto* line = reinterpret_cast<QRgb*>(chartImage.scanLine(row));
+        for (int i = 0; i < columns; ++i)
+            line[i] = row < chartStarts[static_cast<std::size_t>(i)] ? bg : fg;
+    }
+    canvas.drawImage(0, 0, chartImage);
 }
 
 void TMainForm::selectConnection(int newConnectionId)
@@ -424,14 +461,14 @@ bool TMainForm::notifyTrayIcon(int message)
         if (!trayIcon) {
             trayIcon = new QSystemTrayIcon(this);
             trayIcon->setObjectName("TrayIcon");
-            connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            connect(trayIcon, &QSystemTrayIcon::activated, this, guarded([this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger) {
                     actShowHide->trigger();
                 } else if (reason == QSystemTrayIcon::Context) {
                     activateWindow();
                     PopupMenu1->popup(QCursor::pos());
                 }
-            });
+            }));
         }
         return true;
     case NIM_MODIFY:
@@ -460,8 +497,7 @@ void TMainForm::TimerTimer()
 
 void TMainForm::HideTimerTimer()
 {
-    // Without a tray nothing could bring the meter back.
-    if (isVisible() && QSystemTrayIcon::isSystemTrayAvailable())
+    if (isVisible() && canHide())
         hide();
     HideTimer->stop();
 }
@@ -489,8 +525,6 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (event->spontaneous())
-        return; // the window manager iconified it: it is still the user's
     copyShowHideFrom(actShow);
     options->setScreenPos(x(), y());
     trace("TMainForm::FormHide() - hidden\n");
@@ -510,7 +544,17 @@ void TMainForm::actShowExecute()
     raise();
 }
 
-void TMainForm::actHideExecute() { hide(); }
+bool TMainForm::canHide() const
+{
+    // Without a tray nothing could bring a hidden meter back.
+    return isTrayAvailable();
+}
+
+void TMainForm::actHideExecute()
+{
+    if (canHide())
+        hide();
+}
 
 void TMainForm::actShowHideExecute()
 {
@@ -598,11 +642,11 @@ struct Arguments {
     std::string unknown;
 };
 
-Arguments parseArguments(int argc, char** argv)
+Arguments parseArguments(const QStringList& arguments)
 {
     Arguments args;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const std::string arg = arguments[i].toStdString();
         if (arg == "--debug-log")
             args.debugLog = true;
         else if (arg == "--help" || arg == "-h")
@@ -637,7 +681,7 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes;
     initNullDaclSecurity(descriptor, attributes);
-    platform::InstanceLock instance("Local\\Linktally1.3.1", &attributes);
+    platform::InstanceLock instance(MONITOR_INSTANCE_NAME, &attributes);
     if (instance.alreadyExists())
         throw LTException(std::string(APPLICATION_TITLE) + " is already running!");
     if (!instance.isHeld())
@@ -657,6 +701,8 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
 
     splashFrm.loadSplash();
     splashFrm.show();
+    // The window is mapped by the event loop: let it be, then paint.
+    QCoreApplication::processEvents();
     splashFrm.repaint();
     splashFrm.HideTimer->setInterval(1500);
     mainForm.startMonitor();
@@ -667,20 +713,23 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
 
 int monitorMain(int argc, char** argv)
 {
-    const Arguments args = parseArguments(argc, argv);
-    if (args.help) {
+    // Help needs no display; everything else is read once Qt has taken its
+    // own options (-display, -platform, a session manager's -session).
+    const Arguments early = parseArguments(QStringList(argv, argv + argc));
+    if (early.help) {
         std::cout << USAGE;
         return 0;
-    }
-    if (!args.unknown.empty()) {
-        std::cerr << "ltmonitor: unknown option '" << args.unknown << "'\n" << USAGE;
-        return 2;
     }
     if (!chooseDisplay()) {
         std::cerr << "ltmonitor: no display to show the meter on (DISPLAY and WAYLAND_DISPLAY are not set)\n";
         return 1;
     }
     MonitorApplication app(argc, argv);
+    const Arguments args = parseArguments(QCoreApplication::arguments());
+    if (!args.unknown.empty()) {
+        std::cerr << "ltmonitor: unknown option '" << args.unknown << "'\n" << USAGE;
+        return 2;
+    }
     app.setApplicationName(QString::fromUtf8(APPLICATION_TITLE));
     app.setWindowIcon(QIcon(":/icons/linktally-64.png"));
     // Dialogs closing while the meter is hidden must not end the program;

@@ -5,12 +5,14 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QImage>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ConnectionsTracer;
 class DataList;
@@ -64,6 +66,9 @@ public:
     TStatusBar(QWidget* parent, std::initializer_list<PanelSpec> panels);
     QString panelText(int index) const;
     void setPanelText(int index, const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     std::vector<QLabel*> panels;
@@ -120,6 +125,8 @@ public:
     QAction* actPrices;
     QAction* actAbout;
     QSystemTrayIcon* trayIcon = nullptr;
+    // Whether the desktop has a tray now (QSystemTrayIcon's answer).
+    std::function<bool()> isTrayAvailable;
 
     // Models (owned), in the order they are made.
     std::unique_ptr<SharedStatisticsReader> sharedStat;
@@ -159,11 +166,15 @@ private:
     void collectEntryNames(RasProvider& ras);
     void copyShowHideFrom(const QAction* action);
     void trace(const std::string& message);
+    bool canHide() const;
 
     DbgLogger* dbgLogger;
     TMainForm2* MainForm2 = nullptr;
     TSplashFrm* SplashFrm = nullptr;
     QStringList notices;
+    // The chart's pixels, kept between paints to save an allocation a tick.
+    QImage chartImage;
+    std::vector<int> chartStarts;
 };
 
 // The whole program: single instance, windows, splash, meter, message loop.

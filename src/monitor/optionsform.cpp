@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QToolButton>
 
@@ -30,6 +31,20 @@ QLabel* newLabel(QWidget* parent, const char* name, const char* caption, int lef
     return label;
 }
 
+// A label without a buddy would show its '&' as it is; this one shows the
+// letter after it underlined, as a label with a focus control does, and
+// keeps its caption in accessibleName.
+void underlineMnemonic(QLabel* label)
+{
+    const QString caption = label->text();
+    const qsizetype at = caption.indexOf('&');
+    label->setAccessibleName(caption);
+    label->setTextFormat(Qt::RichText);
+    label->setText(caption.left(at).toHtmlEscaped() + "<u>" + caption.mid(at + 1, 1).toHtmlEscaped() + "</u>" +
+                   caption.mid(at + 2).toHtmlEscaped());
+    label->adjustSize();
+}
+
 QFrame* newColourPanel(QWidget* parent, const char* name, int top)
 {
     auto* panel = new QFrame(parent);
@@ -38,6 +53,15 @@ QFrame* newColourPanel(QWidget* parent, const char* name, int top)
     panel->setGeometry(124, top, 73, 22);
     panel->setAutoFillBackground(true);
     return panel;
+}
+
+QToolButton* newColourButton(QWidget* parent, const char* name, QAction* action, int top)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setDefaultAction(action);
+    button->setGeometry(208, top, 23, 22);
+    return button;
 }
 
 void paintPanel(QFrame* panel, std::uint32_t value)
@@ -72,12 +96,12 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     actGraphColour->setObjectName("actGraphColour");
     actGraphColour->setToolTip("Graph Colour");
     actGraphColour->setShortcut(QKeySequence(Qt::ALT | Qt::Key_G));
-    connect(actGraphColour, &QAction::triggered, this, &TOptionsFrm::actGraphColourExecute);
+    connect(actGraphColour, &QAction::triggered, this, guarded([this] { actGraphColourExecute(); }));
     actGraphBackground = new QAction("...", this);
     actGraphBackground->setObjectName("actGraphBackground");
     actGraphBackground->setToolTip("Graph Background Colour");
     actGraphBackground->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
-    connect(actGraphBackground, &QAction::triggered, this, &TOptionsFrm::actGraphBackgroundExecute);
+    connect(actGraphBackground, &QAction::triggered, this, guarded([this] { actGraphBackgroundExecute(); }));
     addAction(actGraphColour);
     addAction(actGraphBackground);
 
@@ -96,20 +120,16 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     cbAutoStart->setMinimumWidth(cbAutoStart->sizeHint().width());
 
     // Alt+G and Alt+B belong to the colour actions, so these two labels
-    // carry no buddy of their own.
+    // carry no buddy of their own: they only show their letter underlined.
     Label2 = newLabel(Panel1, "Label2", "&Graph Colour", 12, 80);
+    underlineMnemonic(Label2);
     pGraphColour = newColourPanel(Panel1, "pGraphColour", 76);
-    sbGraphColour = new QToolButton(Panel1);
-    sbGraphColour->setObjectName("sbGraphColour");
-    sbGraphColour->setDefaultAction(actGraphColour);
-    sbGraphColour->setGeometry(208, 76, 23, 22);
+    sbGraphColour = newColourButton(Panel1, "sbGraphColour", actGraphColour, 76);
 
     Label3 = newLabel(Panel1, "Label3", "Graph &Background", 12, 112);
+    underlineMnemonic(Label3);
     pBackgroundColour = newColourPanel(Panel1, "pBackgroundColour", 108);
-    sbGraphBackground = new QToolButton(Panel1);
-    sbGraphBackground->setObjectName("sbGraphBackground");
-    sbGraphBackground->setDefaultAction(actGraphBackground);
-    sbGraphBackground->setGeometry(208, 108, 23, 22);
+    sbGraphBackground = newColourButton(Panel1, "sbGraphBackground", actGraphBackground, 108);
 
     Label4 = newLabel(Panel1, "Label4", "&Transparency", 12, 144);
     tbTransparency = new QSlider(Qt::Horizontal, Panel1);
@@ -128,7 +148,8 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     btnOk->setObjectName("btnOk");
     btnOk->setGeometry(212, 224, 75, 25);
     btnOk->setDefault(true);
-    connect(btnOk, &QPushButton::clicked, this, &TOptionsFrm::btnOkClick);
+    // An auto-start entry that cannot be written is shown; the dialog stays.
+    connect(btnOk, &QPushButton::clicked, this, guarded([this] { btnOkClick(); }));
     BitBtn1 = new QPushButton("Cancel", this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(308, 224, 75, 25);
@@ -147,6 +168,9 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
 void TOptionsFrm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Centred on the screen, not over the meter in its corner.
+    if (const QScreen* on = screen())
+        move(on->geometry().center() - rect().center());
     FormShow();
 }
 

@@ -1,5 +1,7 @@
 #include "monitor/splash.h"
 
+#include <iostream>
+
 #include "common/ltassert.h"
 #include "errors/ltexception.h"
 #include "monitor/jpegimage.h"
@@ -49,8 +51,12 @@ TSplashFrm::TSplashFrm(QWidget* parent)
 void TSplashFrm::loadSplash()
 {
     platform::DynamicLibrary library;
-    if (!library.load("splash.dll"))
+    if (!library.load("splash.dll")) {
+        // The message stays the program's own; the loader says which file
+        // and why, for whoever reads the terminal.
+        std::cerr << "ltmonitor: " << library.errorText() << "\n";
         throw LTException("Can't load splash.dll.", library.lastError());
+    }
     std::vector<UrlSpot> spots = readSpots(library);
     loadSplashImage(library);
     urlSpots = std::move(spots);
@@ -163,4 +169,13 @@ bool TSplashFrm::eventFilter(QObject* watched, QEvent* event)
             ImageClick();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TSplashFrm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // About may show the window again under a resting mouse: no spot
+    // stays active from before.
+    if (currentSpot != -1)
+        setActiveSpot(-1);
 }

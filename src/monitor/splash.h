@@ -52,6 +52,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     static std::vector<UrlSpot> readSpots(platform::DynamicLibrary& library);

@@ -48,9 +48,10 @@ protected:
         LTOptions options(&names);
         change(options);
     }
-    TMainForm& start()
+    TMainForm& start(bool withTray = false)
     {
         form = std::make_unique<TMainForm>(noPhoneBook);
+        form->isTrayAvailable = [withTray] { return withTray; };
         form->startMonitor();
         return *form;
     }
@@ -222,10 +223,13 @@ TEST_F(Meter, lists_every_connection_in_its_menu_and_changes_nothing_when_the_se
     meter.pmConMenu->hide();
 }
 
-TEST_F(Meter, offers_hide_while_shown_and_show_while_hidden_and_stores_its_place_on_every_hide)
+TEST_F(Meter, with_a_tray_starts_hidden_offers_the_opposite_of_its_state_and_stores_its_place_on_every_hide)
 {
-    // Without a tray (as here) the meter stays on screen from the start.
-    TMainForm& meter = start();
+    TMainForm& meter = start(true);
+    meter.HideTimerTimer();
+    EXPECT_FALSE(meter.isVisible());
+    EXPECT_EQ(meter.actShowHide->text(), "Show Monitor");
+    meter.actShowHide->trigger();
     EXPECT_TRUE(meter.isVisible());
     EXPECT_EQ(meter.actShowHide->text(), "Hide Monitor");
     EXPECT_EQ(meter.actShowHide->toolTip(), "Hide Linktally Monitor");
@@ -237,8 +241,18 @@ TEST_F(Meter, offers_hide_while_shown_and_show_while_hidden_and_stores_its_place
     int x = 0, y = 0;
     meter.options->getScreenPos(x, y);
     EXPECT_EQ(QPoint(x, y), QPoint(150, 250));
-    meter.actShowHide->trigger();
+}
+
+TEST_F(Meter, without_a_tray_stays_on_screen_because_nothing_could_bring_it_back)
+{
+    TMainForm& meter = start(false);
+    meter.HideTimerTimer();
     EXPECT_TRUE(meter.isVisible());
+    meter.actShowHide->trigger();
+    meter.actHide->trigger();
+    EXPECT_TRUE(meter.isVisible());
+    emit meter.PopupMenu1->aboutToShow();
+    EXPECT_FALSE(meter.actShowHide->isEnabled());
 }
 
 TEST_F(Meter, has_its_menu_in_order_with_the_captions_and_images)
@@ -255,14 +269,18 @@ TEST_F(Meter, has_its_menu_in_order_with_the_captions_and_images)
     EXPECT_EQ(meter.HideTimer->interval(), 200);
 }
 
-TEST(MonitorApplication, shows_an_error_escaping_an_event_handler_and_goes_on)
+TEST(MonitorApplication, shows_an_error_escaping_a_handler_and_goes_on)
 {
     QStringList errors;
     MessageBox::Redirect boxes([&](const QString& message) { errors << message; });
-    QTimer::singleShot(0, [] { throw LTException("Can't open FileMapping. Access denied!"); });
-    QTimer::singleShot(0, [] { throw 42; });
+    QMenu menu;
+    QAction* item = menu.addAction("Totals");
+    QObject::connect(item, &QAction::triggered, guarded([] { throw LTException("Can't open FileMapping. Access denied!"); }));
+    item->trigger();
+    QTimer::singleShot(0, guarded([] { throw 42; }));
+    QTimer::singleShot(0, [] { throw LTException("unguarded"); }); // the application's last resort
     QCoreApplication::processEvents();
-    EXPECT_EQ(errors, QStringList({"Can't open FileMapping. Access denied!", ""}));
+    EXPECT_EQ(errors, QStringList({"Can't open FileMapping. Access denied!", "", "unguarded"}));
 }
 
 TEST(InstanceLock, lets_one_monitor_of_a_session_run)

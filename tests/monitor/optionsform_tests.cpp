@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <gtest/gtest.h>
@@ -43,6 +44,10 @@ TEST_F(OptionsDialog, shows_the_stored_settings_in_its_controls)
     EXPECT_EQ(form.tbTransparency->tickInterval(), 10);
     EXPECT_EQ(form.cbAutoStart->text(), "&Load with Windows");
     EXPECT_EQ(form.pGraphColour->palette().color(QPalette::Window), QColor(0, 128, 0));
+    EXPECT_EQ(form.Label2->accessibleName(), "&Graph Colour");
+    EXPECT_EQ(form.Label2->text(), "<u>G</u>raph Colour"); // no '&' drawn as it is
+    EXPECT_EQ(form.Label3->text(), "Graph <u>B</u>ackground");
+    EXPECT_EQ(form.pos(), QPoint(203, 271)); // centred on the 800 x 800 screen
 }
 
 TEST_F(OptionsDialog, stores_every_setting_on_ok_with_system_colours_kept_as_they_were)
