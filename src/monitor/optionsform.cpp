@@ -60,6 +60,9 @@ QToolButton* newColourButton(QWidget* parent, const char* name, QAction* action,
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
     button->setDefaultAction(action);
+    // The caption "..." itself: a tool button's text would drop it.
+    action->setIconText(action->text());
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setGeometry(208, top, 23, 22);
     return button;
 }
@@ -86,6 +89,11 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     setObjectName("OptionsFrm");
     setWindowTitle("Options");
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    // The captions were placed for a small dialog font: "Graph Background"
+    // must end before the colour panels at 124.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");

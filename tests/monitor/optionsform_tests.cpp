@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QToolButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -44,6 +45,7 @@ TEST_F(OptionsDialog, shows_the_stored_settings_in_its_controls)
     EXPECT_EQ(form.tbTransparency->tickInterval(), 10);
     EXPECT_EQ(form.cbAutoStart->text(), "&Load with Windows");
     EXPECT_EQ(form.pGraphColour->palette().color(QPalette::Window), QColor(0, 128, 0));
+    EXPECT_EQ(form.sbGraphColour->text(), "...");
     EXPECT_EQ(form.Label2->accessibleName(), "&Graph Colour");
     EXPECT_EQ(form.Label2->text(), "<u>G</u>raph Colour"); // no '&' drawn as it is
     EXPECT_EQ(form.Label3->text(), "Graph <u>B</u>ackground");
