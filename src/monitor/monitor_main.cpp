@@ -133,6 +133,9 @@ QString TStatusBar::panelText(int index) const { return panels.at(static_cast<st
 void TStatusBar::setPanelText(int index, const QString& value)
 {
     QLabel* panel = panels.at(static_cast<std::size_t>(index));
+    // Laying out and painting a text costs more than the rest of a tick.
+    if (panel->text() == value)
+        return;
     panel->setText(value);
     // Large counts may not fit a panel: the whole text is a hover away.
     panel->setToolTip(value);
