@@ -74,11 +74,13 @@ void paintPanel(QFrame* panel, std::uint32_t value)
     panel->setPalette(palette);
 }
 
-// A label centred under the track bar's mark at x.
+// A label centred under the track bar's mark near x: the marks sit 4
+// pixels right of the positions the dialog was laid out with.
 QLabel* newScaleLabel(QWidget* parent, const char* name, const char* caption, int x)
 {
+    constexpr int markOffset = 4;
     QLabel* label = newLabel(parent, name, caption, x, 172);
-    label->move(x - label->width() / 2 + 4, 172);
+    label->move(x + markOffset - label->width() / 2, 172);
     return label;
 }
 
