@@ -48,7 +48,7 @@ cleanup() {
         # What the user's programs left outside its home: the monitor's
         # instance lock in /dev/shm, Qt's runtime folder in /tmp.
         find /dev/shm /tmp -maxdepth 1 -user "$user" -exec rm -rf {} + 2>/dev/null || true
-        userdel -r "$user" 2>/dev/null || true
+        userdel -f -r "$user" 2>/dev/null || true
     fi
     rm -rf "$stage"
 }

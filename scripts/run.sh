@@ -36,7 +36,9 @@ table="${LINKTALLY_IPC_DIR:-/dev/shm}/LINKTALLY_1.3.1_STATISTICS"
 service_running() {
     [ -e "$table" ] || return 1
     local status=0
-    flock -n -s -E 75 "$table" true 2>/dev/null || status=$?
+    # Through a read-only descriptor: opening another account's file in a
+    # sticky folder for writing may be refused.
+    flock -n -s -E 75 3 3<"$table" 2>/dev/null || status=$?
     [ "$status" -eq 75 ]
 }
 
@@ -62,26 +64,38 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exec "$bin/ltsrvc" "$@"
 fi
 
+# Background programs of a script ignore Ctrl-C: the script passes it on,
+# set up before anything starts so that nothing is left running.
 service_pid=""
+monitor_pid=""
+interrupted=""
+on_signal() {
+    interrupted=$1
+    if [ -n "$monitor_pid" ]; then
+        kill -TERM "$monitor_pid" 2>/dev/null || true
+    elif [ -n "$service_pid" ]; then
+        kill -TERM "$service_pid" 2>/dev/null || true
+    fi
+}
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
+trap 'on_signal 129' HUP
+
 if [ "$own_service" -eq 1 ]; then
     "$bin/ltsrvc" "$@" &
     service_pid=$!
 else
     echo "A Linktally service already runs: starting only the monitor, on the system's data."
 fi
+if [ -n "$interrupted" ]; then
+    if [ -n "$service_pid" ]; then
+        wait "$service_pid" 2>/dev/null || true
+    fi
+    exit "$interrupted"
+fi
 # With DISPLAY set the monitor uses X (XWayland under Wayland) by itself.
 "$bin/ltmonitor" &
 monitor_pid=$!
-
-# Background programs of a script ignore Ctrl-C: the script passes it on.
-interrupted=""
-on_signal() {
-    interrupted=$1
-    kill -TERM "$monitor_pid" 2>/dev/null || true
-}
-trap 'on_signal 130' INT
-trap 'on_signal 143' TERM
-trap 'on_signal 129' HUP
 
 monitor_status=0
 wait "$monitor_pid" || monitor_status=$?

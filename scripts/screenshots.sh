@@ -7,7 +7,10 @@
 # menu, options dialog, meter offline (after the link is deleted).
 #   scripts/screenshots.sh [OUT_DIR]   default: build/screenshots
 set -euo pipefail
-cd "$(dirname "$0")/.."
+self="$(realpath "$0")"
+# A relative OUT_DIR is the caller's.
+[ -n "${1:-}" ] && [ "${1#-}" = "$1" ] && set -- "$(realpath -m "$1")"
+cd "$(dirname "$self")/.."
 
 case "${1:-}" in
     -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
@@ -23,7 +26,7 @@ if [ "${LT_SCREENSHOTS_INSIDE:-}" != 1 ]; then
     cmake --preset dev >/dev/null
     cmake --build --preset dev --target ltsrvc ltmonitor xshot xtraywait
     # A network of its own, and a sysfs that shows it.
-    LT_SCREENSHOTS_INSIDE=1 exec unshare --net --mount bash "$0" "$(cd "$out" && pwd)"
+    LT_SCREENSHOTS_INSIDE=1 exec unshare --net --mount bash "$self" "$(cd "$out" && pwd)"
 fi
 
 out="$1"

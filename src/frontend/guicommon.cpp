@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPalette>
 
+#include <cstdio>
 #include <iostream>
 
 namespace {
@@ -90,12 +91,22 @@ void MessageBox::showError(QWidget* parent, const QString& message)
 
 void showException(std::exception_ptr thrown)
 {
+    // Called where nothing may be thrown on: a box that cannot be shown
+    // leaves its message on standard error.
     try {
-        std::rethrow_exception(thrown);
+        try {
+            std::rethrow_exception(thrown);
+        } catch (const std::exception& e) {
+            MessageBox::showError(nullptr, QString::fromUtf8(e.what()));
+        } catch (...) {
+            MessageBox::showError(nullptr, QString());
+        }
     } catch (const std::exception& e) {
-        MessageBox::showError(nullptr, QString::fromUtf8(e.what()));
+        std::fputs("ltmonitor: an error could not be shown: ", stderr);
+        std::fputs(e.what(), stderr);
+        std::fputs("\n", stderr);
     } catch (...) {
-        MessageBox::showError(nullptr, QString());
+        std::fputs("ltmonitor: an error could not be shown\n", stderr);
     }
 }
 

@@ -198,8 +198,9 @@ void TMainForm::createComponents()
     pbChart->setGeometry(1, 1, CLIENT_WIDTH - 2, CLIENT_HEIGHT - BOTTOM_HEIGHT - 2);
     pbChart->setContextMenuPolicy(Qt::CustomContextMenu);
     // The chart paints its own background, so the panel need not paint
-    // beneath it first; the pixels the chart leaves (the bottom row, the
-    // columns beyond chartWidth) show the panel's colour as they would.
+    // beneath it first. The pixels a trace's columns leave (the bottom row,
+    // the columns beyond chartWidth) show the panel's colour as they would;
+    // without a trace the chart fills the whole box.
     pbChart->setAttribute(Qt::WA_OpaquePaintEvent);
     pbChart->onPaint = [this](QPainter& canvas) {
         const int W = pbChart->width(), H = pbChart->height();
@@ -285,7 +286,8 @@ void TMainForm::createActions()
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actShowHide);
     PopupMenu1->addAction(actShutdown);
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { actShowHide->setEnabled(!isVisible() || canHide()); });
+    connect(PopupMenu1, &QMenu::aboutToShow, this,
+            guarded([this] { actShowHide->setEnabled(!isVisible() || canHide()); }));
 }
 
 void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
@@ -341,7 +343,7 @@ void TMainForm::startMonitor()
     if (!canHide())
         actShowExecute();
     if (!notices.isEmpty())
-        QTimer::singleShot(0, this, [this] { MessageBox::showError(this, notices.join("\n\n")); });
+        QTimer::singleShot(0, this, guarded([this] { MessageBox::showError(this, notices.join("\n\n")); }));
 }
 
 void TMainForm::updateModel()
@@ -466,7 +468,7 @@ bool TMainForm::notifyTrayIcon(int message)
             trayIcon->setObjectName("TrayIcon");
             connect(trayIcon, &QSystemTrayIcon::activated, this, guarded([this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger) {
-                    actShowHide->trigger();
+                    actShowHideExecute(); // also while the menu has greyed it
                 } else if (reason == QSystemTrayIcon::Context) {
                     activateWindow();
                     PopupMenu1->popup(QCursor::pos());
@@ -496,6 +498,9 @@ void TMainForm::TimerTimer()
     LT_ASSERT_TEXT(ltMonitorState == ltmsRunning, "ltMonitorState == ltmsRunning");
     updateModel();
     updateStatus();
+    // A tray that went away would leave a hidden meter out of reach.
+    if (!isVisible() && !canHide())
+        actShowExecute();
 }
 
 void TMainForm::HideTimerTimer()
@@ -662,9 +667,9 @@ Arguments parseArguments(const QStringList& arguments)
 
 // A Wayland client can neither place itself nor stay on top: where X is
 // there too (XWayland), the meter runs on it.
-bool chooseDisplay()
+bool chooseDisplay(const QStringList& arguments)
 {
-    if (platform::variable("QT_QPA_PLATFORM"))
+    if (platform::variable("QT_QPA_PLATFORM") || arguments.contains("-platform") || arguments.contains("-display"))
         return true;
     if (!platform::variableOr("DISPLAY", "").empty()) {
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -718,12 +723,12 @@ int monitorMain(int argc, char** argv)
 {
     // Help needs no display; everything else is read once Qt has taken its
     // own options (-display, -platform, a session manager's -session).
-    const Arguments early = parseArguments(QStringList(argv, argv + argc));
-    if (early.help) {
+    const QStringList given(argv, argv + argc);
+    if (parseArguments(given).help) {
         std::cout << USAGE;
         return 0;
     }
-    if (!chooseDisplay()) {
+    if (!chooseDisplay(given)) {
         std::cerr << "ltmonitor: no display to show the meter on (DISPLAY and WAYLAND_DISPLAY are not set)\n";
         return 1;
     }

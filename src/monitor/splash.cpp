@@ -1,5 +1,7 @@
 #include "monitor/splash.h"
 
+#include "frontend/guicommon.h"
+
 #include <iostream>
 
 #include "common/ltassert.h"
@@ -33,7 +35,7 @@ TSplashFrm::TSplashFrm(QWidget* parent)
     HideTimer->setObjectName("HideTimer");
     HideTimer->setInterval(2500);
     HideTimer->setSingleShot(true);
-    connect(HideTimer, &QTimer::timeout, this, &TSplashFrm::HideTimerTimer);
+    connect(HideTimer, &QTimer::timeout, this, guarded([this] { HideTimerTimer(); }));
 
     ActionList = new QObject(this);
     ActionList->setObjectName("ActionList");
@@ -42,7 +44,7 @@ TSplashFrm::TSplashFrm(QWidget* parent)
     BrowseURL->setToolTip("Browse URL");
     BrowseURL->setStatusTip("Browse URL");
     BrowseURL->setProperty("category", "Internet");
-    connect(BrowseURL, &QAction::triggered, this, [this] { openUrl(BrowseURL->data().toUrl()); });
+    connect(BrowseURL, &QAction::triggered, this, guarded([this] { openUrl(BrowseURL->data().toUrl()); }));
 
     resize(243, 188);
     centreOnScreen();

@@ -241,6 +241,10 @@ TEST_F(Meter, with_a_tray_starts_hidden_offers_the_opposite_of_its_state_and_sto
     int x = 0, y = 0;
     meter.options->getScreenPos(x, y);
     EXPECT_EQ(QPoint(x, y), QPoint(150, 250));
+
+    meter.isTrayAvailable = [] { return false; }; // the tray went away
+    meter.TimerTimer();
+    EXPECT_TRUE(meter.isVisible());
 }
 
 TEST_F(Meter, without_a_tray_stays_on_screen_because_nothing_could_bring_it_back)
