@@ -1,0 +1,35 @@
+// The totals table: sent, received and both directions' traffic and costs
+// of one period under a title, in a small group box.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+struct Total4Period;
+class QFrame;
+class QGroupBox;
+class QLabel;
+
+class TtotalsTableFrame : public QWidget {
+    Q_OBJECT
+public:
+    explicit TtotalsTableFrame(QWidget* parent = nullptr);
+
+    void showTotals(const Total4Period& totals, const std::string& title);
+
+    QFrame* pTotals;
+    QGroupBox* GroupBox;
+    QLabel* Label5;
+    QLabel* Label6;
+    QFrame* Bevel1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QFrame* Bevel2;
+    QLabel* Label4;
+    QLabel* lbTrafficU;
+    QLabel* lbTrafficD;
+    QLabel* lbTrafficT;
+    QLabel* lbCostsU;
+    QLabel* lbCostsD;
+    QLabel* lbCostsT;
+};

@@ -1,0 +1,39 @@
+// The totals table's texts from one period's totals.
+#include "frontend/datamodel.h"
+#include "frontend/totalsFrame.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+TEST(TotalsTable, truncates_megabytes_to_one_decimal_and_sums_the_truncated_values)
+{
+    TtotalsTableFrame table;
+    Total4Period t;
+    t.sent = 1048575;
+    t.received = 1048576;
+    t.uploadCost = 0.125;
+    t.downloadCost = 2;
+    table.showTotals(t, "today");
+    EXPECT_EQ(table.lbTrafficU->text(), "0.9 Mb");
+    EXPECT_EQ(table.lbTrafficD->text(), "1.0 Mb");
+    EXPECT_EQ(table.lbTrafficT->text(), "1.9 Mb");
+    EXPECT_EQ(table.lbCostsU->text(), "0.12");
+    EXPECT_EQ(table.lbCostsD->text(), "2.00");
+    EXPECT_EQ(table.lbCostsT->text(), "2.12");
+    EXPECT_EQ(table.GroupBox->title(), " Totals: today ");
+}
+
+TEST(TotalsTable, shows_unknown_costs_in_all_three_cost_labels_and_still_the_traffic)
+{
+    TtotalsTableFrame table;
+    Total4Period t;
+    t.sent = 5 * 1048576;
+    t.uploadCost = 1;
+    t.costsUnknown = true;
+    table.showTotals(t, "December, 2026");
+    EXPECT_EQ(table.lbTrafficU->text(), "5.0 Mb");
+    EXPECT_EQ(table.lbCostsU->text(), "?");
+    EXPECT_EQ(table.lbCostsD->text(), "?");
+    EXPECT_EQ(table.lbCostsT->text(), "?");
+}
