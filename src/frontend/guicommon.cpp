@@ -3,6 +3,7 @@
 #include "common/common.h"
 
 #include <QApplication>
+#include <QBrush>
 #include <QMessageBox>
 #include <QPalette>
 
@@ -68,6 +69,14 @@ std::uint32_t valueFromColor(const QColor& color)
     const QColor rgb = color.toRgb();
     return static_cast<std::uint32_t>(rgb.red()) | static_cast<std::uint32_t>(rgb.green()) << 8 |
            static_cast<std::uint32_t>(rgb.blue()) << 16;
+}
+
+QVariant highlightOddRow(int row)
+{
+    constexpr std::uint32_t ODD_ROW_COLOUR = 0xFFE3E4;
+    if (row % 2 == 0)
+        return {};
+    return QBrush(colorFromValue(ODD_ROW_COLOUR));
 }
 
 void MessageBox::showError(QWidget* parent, const QString& message)

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -18,6 +19,11 @@ class QWidget;
 QColor colorFromValue(std::uint32_t value);
 // The model's value of a colour the user chose: always a plain 0x00BBGGRR.
 std::uint32_t valueFromColor(const QColor& color);
+
+// The background of a list's row, for a model's BackgroundRole: odd rows
+// (1, 3, 5, ...) are painted light blue, 0xFFE3E4; even rows keep the
+// list's own colour (an empty value).
+QVariant highlightOddRow(int row);
 
 // Error boxes. Tests answer them instead of a user: with a handler set,
 // the message goes to it and no window opens.

@@ -1,7 +1,9 @@
 // The totals table's texts from one period's totals.
 #include "frontend/datamodel.h"
+#include "frontend/guicommon.h"
 #include "frontend/totalsFrame.h"
 
+#include <QBrush>
 #include <QGroupBox>
 #include <QLabel>
 #include <gtest/gtest.h>
@@ -36,4 +38,12 @@ TEST(TotalsTable, shows_unknown_costs_in_all_three_cost_labels_and_still_the_tra
     EXPECT_EQ(table.lbCostsU->text(), "?");
     EXPECT_EQ(table.lbCostsD->text(), "?");
     EXPECT_EQ(table.lbCostsT->text(), "?");
+}
+
+TEST(ListRows, paint_odd_rows_light_blue_and_leave_even_rows_to_the_list)
+{
+    EXPECT_FALSE(highlightOddRow(0).isValid());
+    EXPECT_EQ(highlightOddRow(1).value<QBrush>().color(), QColor(0xE4, 0xE3, 0xFF));
+    EXPECT_FALSE(highlightOddRow(2).isValid());
+    EXPECT_EQ(highlightOddRow(23).value<QBrush>().color(), QColor(0xE4, 0xE3, 0xFF));
 }
