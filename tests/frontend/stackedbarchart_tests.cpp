@@ -58,7 +58,7 @@ protected:
     }
 };
 
-TEST_F(StackedBarChart, TheValueAxisEndsOnARoundStepAboveTheLargestTotal)
+TEST_F(StackedBarChart, the_value_axis_ends_on_a_round_step_above_the_largest_total)
 {
     EXPECT_DOUBLE_EQ(TStackedBarChart::scaleFor(0).maximum, 1);
     EXPECT_DOUBLE_EQ(TStackedBarChart::scaleFor(0).step, 0.2);
@@ -72,7 +72,7 @@ TEST_F(StackedBarChart, TheValueAxisEndsOnARoundStepAboveTheLargestTotal)
     EXPECT_DOUBLE_EQ(TStackedBarChart::scaleFor(0.03).step, 0.01);
 }
 
-TEST_F(StackedBarChart, RowsReplacedWithLargerValuesRescaleTheAxis)
+TEST_F(StackedBarChart, rows_replaced_with_larger_values_rescale_the_axis)
 {
     EXPECT_DOUBLE_EQ(chart.valueAxisMaximum(), 5);
     EXPECT_DOUBLE_EQ(chart.tickStep(), 1);
@@ -83,13 +83,13 @@ TEST_F(StackedBarChart, RowsReplacedWithLargerValuesRescaleTheAxis)
     EXPECT_DOUBLE_EQ(chart.valueAxisMaximum(), 1);
 }
 
-TEST_F(StackedBarChart, TheFirstRowIsAtTheTop)
+TEST_F(StackedBarChart, the_first_row_is_at_the_top)
 {
     EXPECT_LT(chart.barRect(0, 0).top(), chart.barRect(1, 0).top());
     EXPECT_LT(chart.barRect(1, 0).top(), chart.barRect(2, 0).top());
 }
 
-TEST_F(StackedBarChart, TheSecondSeriesStartsWhereTheFirstEnds)
+TEST_F(StackedBarChart, the_second_series_starts_where_the_first_ends)
 {
     const QRectF first = chart.barRect(0, 0);
     const QRectF second = chart.barRect(0, 1);
@@ -99,34 +99,34 @@ TEST_F(StackedBarChart, TheSecondSeriesStartsWhereTheFirstEnds)
     EXPECT_NEAR(second.right() - first.left(), chart.plotRect().width() * 4 / 5, 0.001);
 }
 
-TEST_F(StackedBarChart, BarsAreEightyFivePercentOfTheRowHeight)
+TEST_F(StackedBarChart, bars_are_eighty_five_percent_of_the_row_height)
 {
     EXPECT_NEAR(chart.barRect(1, 0).height(), 0.85 * chart.plotRect().height() / 3, 1);
     EXPECT_NEAR(chart.barRect(1, 1).height(), 0.85 * chart.rowHeight(), 1);
 }
 
-TEST_F(StackedBarChart, RotatedHourLabelsAreWholeAndApart)
+TEST_F(StackedBarChart, rotated_hour_labels_are_whole_and_apart)
 {
     chart.setRows(hourRows());
     chart.setLabelsRotated(true);
     expectLabelsWholeAndApart(true);
 }
 
-TEST_F(StackedBarChart, RotatedDayLabelsAreWholeAndApart)
+TEST_F(StackedBarChart, rotated_day_labels_are_whole_and_apart)
 {
     chart.setRows(dayRows());
     chart.setLabelsRotated(true);
     expectLabelsWholeAndApart(true);
 }
 
-TEST_F(StackedBarChart, LevelDayLabelsAreWholeAndApart)
+TEST_F(StackedBarChart, level_day_labels_are_whole_and_apart)
 {
     chart.setRows(dayRows());
     expectLabelsWholeAndApart(false);
     EXPECT_LT(chart.labelRect(0).right(), chart.plotRect().left());
 }
 
-TEST_F(StackedBarChart, TheLegendCoversNoBar)
+TEST_F(StackedBarChart, the_legend_covers_no_bar)
 {
     chart.setRows(hourRows());
     for (int row = 0; row < 24; ++row) {
@@ -136,7 +136,7 @@ TEST_F(StackedBarChart, TheLegendCoversNoBar)
     EXPECT_FALSE(chart.legendRect().isEmpty());
 }
 
-TEST_F(StackedBarChart, ABarsMiddleIsPaintedInItsSeriesColour)
+TEST_F(StackedBarChart, a_bars_middle_is_painted_in_its_series_colour)
 {
     chart.setSeriesColors(QColor(0, 0, 200), QColor(200, 0, 0));
     chart.setOutlineStyle(Qt::DashDotDotLine);
