@@ -1,5 +1,8 @@
 #include "testenv.h"
 
+#include <chrono>
+#include <thread>
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -67,6 +70,17 @@ ScopedEnv::~ScopedEnv()
         ::setenv(name.c_str(), oldValue.c_str(), 1);
     else
         ::unsetenv(name.c_str());
+}
+
+bool eventually(const std::function<bool()>& condition, double seconds, int pollMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+    }
+    return condition();
 }
 
 } // namespace testenv

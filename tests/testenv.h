@@ -2,6 +2,7 @@
 // data, configuration, runtime and IPC folders (set up in test_main).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ std::string readFile(const std::string& path);
 std::vector<unsigned char> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 void appendBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// Waits up to seconds (real time) for a condition, asking it again every
+// pollMs milliseconds; its last answer.
+bool eventually(const std::function<bool()>& condition, double seconds = 10, int pollMs = 10);
 
 // Sets (or with nullptr unsets) an environment variable for one scope.
 class ScopedEnv {

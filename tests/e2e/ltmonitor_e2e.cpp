@@ -30,16 +30,7 @@ namespace {
 const std::string meterTitle = "Linktally Monitor 1.3.1";
 const std::string dataFolderSuffix = "/Tarnwick Software/Linktally/1.3.1";
 
-bool eventually(const std::function<bool()>& condition, double seconds = 10)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
+using testenv::eventually;
 
 bool onPath(const std::string& program)
 {

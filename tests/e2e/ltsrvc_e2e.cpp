@@ -40,17 +40,7 @@ const char* libfaketime()
     return nullptr;
 }
 
-// Waits up to seconds (real time) for a condition.
-bool eventually(const std::function<bool()>& condition, double seconds = 10)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
+using testenv::eventually;
 
 // One run of the real program, its output kept in files.
 class Service {
