@@ -1,6 +1,8 @@
 #include "testenv.h"
 
 #include <chrono>
+#include <fcntl.h>
+#include <unistd.h>
 #include <thread>
 
 #include <atomic>
@@ -81,6 +83,12 @@ bool eventually(const std::function<bool()>& condition, double seconds, int poll
         std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
     }
     return condition();
+}
+
+void redirectOutput(const std::string& out, const std::string& err)
+{
+    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
 }
 
 } // namespace testenv

@@ -18,6 +18,9 @@ std::vector<unsigned char> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 void appendBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
+// In a forked child: standard output and error go to these files.
+void redirectOutput(const std::string& out, const std::string& err);
+
 // Waits up to seconds (real time) for a condition, asking it again every
 // pollMs milliseconds; its last answer.
 bool eventually(const std::function<bool()>& condition, double seconds = 10, int pollMs = 10);

@@ -104,17 +104,17 @@ void TPaintBox::mouseDoubleClickEvent(QMouseEvent*)
         onDblClick();
 }
 
-TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelSpec> specs) : QFrame(parent)
+TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelLayout> layouts) : QFrame(parent)
 {
     int left = 0;
-    for (const PanelSpec& spec : specs) {
-        auto* panel = new QLabel(QString::fromUtf8(spec.text), this);
+    for (const PanelLayout& layout : layouts) {
+        auto* panel = new QLabel(QString::fromUtf8(layout.text), this);
         panel->setObjectName(QString("Panel%1").arg(panels.size()));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setAlignment(spec.alignment | Qt::AlignVCenter);
+        panel->setAlignment(layout.alignment | Qt::AlignVCenter);
         panel->setIndent(1);
-        panel->setGeometry(left, 0, spec.width, BOTTOM_HEIGHT);
-        left += spec.width;
+        panel->setGeometry(left, 0, layout.width, BOTTOM_HEIGHT);
+        left += layout.width;
         panels.push_back(panel);
     }
 }

@@ -58,12 +58,12 @@ protected:
 class TStatusBar : public QFrame {
     Q_OBJECT
 public:
-    struct PanelSpec {
+    struct PanelLayout {
         const char* text;
         int width;
         Qt::Alignment alignment;
     };
-    TStatusBar(QWidget* parent, std::initializer_list<PanelSpec> panels);
+    TStatusBar(QWidget* parent, std::initializer_list<PanelLayout> panels);
     QString panelText(int index) const;
     void setPanelText(int index, const QString& text);
 

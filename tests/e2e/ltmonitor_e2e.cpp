@@ -49,10 +49,7 @@ public:
         pid = ::fork();
         if (pid != 0)
             return;
-        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(o, 1);
-        ::dup2(e, 2);
+        testenv::redirectOutput(out, err);
         std::vector<char*> args;
         for (std::string& a : argv)
             args.push_back(a.data());

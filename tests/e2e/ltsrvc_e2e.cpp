@@ -50,10 +50,7 @@ public:
         pid = ::fork();
         if (pid != 0)
             return;
-        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(o, 1);
-        ::dup2(e, 2);
+        testenv::redirectOutput(out, err);
         if (fakeStart) {
             ::setenv("LD_PRELOAD", libfaketime(), 1);
             ::setenv("FAKETIME", fakeStart, 1);
