@@ -4,6 +4,10 @@
 
 #include <QApplication>
 #include <QBrush>
+#include <QFont>
+#include <QHeaderView>
+#include <QTableView>
+#include <QWidget>
 #include <QMessageBox>
 #include <QPalette>
 
@@ -69,6 +73,26 @@ std::uint32_t valueFromColor(const QColor& color)
     const QColor rgb = color.toRgb();
     return static_cast<std::uint32_t>(rgb.red()) | static_cast<std::uint32_t>(rgb.green()) << 8 |
            static_cast<std::uint32_t>(rgb.blue()) << 16;
+}
+
+void useDialogFont(QWidget* window)
+{
+    QFont small = window->font();
+    small.setPointSize(8);
+    window->setFont(small);
+}
+
+void setUpReportView(QTableView* view)
+{
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setHighlightSections(false);
 }
 
 QVariant highlightOddRow(int row)

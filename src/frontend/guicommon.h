@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <utility>
 
+class QTableView;
 class QWidget;
 
 // A colour value of the model (0x00BBGGRR, or 0x80000000 | n for the
@@ -19,6 +20,13 @@ class QWidget;
 QColor colorFromValue(std::uint32_t value);
 // The model's value of a colour the user chose: always a plain 0x00BBGGRR.
 std::uint32_t valueFromColor(const QColor& color);
+
+// The windows' controls were placed for a small font: 8 points.
+void useDialogFont(QWidget* window);
+
+// A read-only list in report style: whole rows selected one at a time,
+// no row numbers, no grid, rows as high as a line of text.
+void setUpReportView(QTableView* view);
 
 // The background of a list's row, for a model's BackgroundRole: odd rows
 // (1, 3, 5, ...) are painted light blue, 0xFFE3E4; even rows keep the

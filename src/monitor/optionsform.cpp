@@ -91,11 +91,8 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
     setObjectName("OptionsFrm");
     setWindowTitle("Options");
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
-    // The captions were placed for a small dialog font: "Graph Background"
-    // must end before the colour panels at 124.
-    QFont dialogFont = font();
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
+    // "Graph Background" must end before the colour panels at 124.
+    useDialogFont(this);
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");

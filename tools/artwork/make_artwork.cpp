@@ -100,6 +100,20 @@ void drawTotals(QPainter& p)
     p.drawRect(QRectF(1, 14, 14, 1.25));
 }
 
+// The paging arrows of the totals window's toolbars, 12 units: a triangle
+// pointing left or right, with a bar before it for the first and last page.
+void drawArrow(QPainter& p, bool right, bool toEnd)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x1a, 0x5f, 0xb4));
+    const double tip = right ? 9.5 : 2.5;
+    const double base = right ? 4 : 8;
+    const double shift = toEnd ? (right ? -1.5 : 1.5) : 0;
+    p.drawPolygon(QPolygonF({QPointF(base + shift, 1.5), QPointF(tip + shift, 6), QPointF(base + shift, 10.5)}));
+    if (toEnd)
+        p.drawRect(QRectF(right ? 9 : 1.5, 1.5, 1.5, 9));
+}
+
 QFont font(int pixelSize, bool bold = false)
 {
     QFont f("DejaVu Sans");
@@ -211,6 +225,15 @@ int main(int argc, char** argv)
     ok = save(drawn(32, 16, drawExit), icons + "exit@2x.png", "PNG") && ok;
     ok = save(drawn(16, 16, drawTotals), icons + "totals.png", "PNG") && ok;
     ok = save(drawn(32, 16, drawTotals), icons + "totals@2x.png", "PNG") && ok;
+    const struct {
+        const char* name;
+        bool right, toEnd;
+    } arrows[] = {{"first", false, true}, {"prev", false, false}, {"next", true, false}, {"last", true, true}};
+    for (const auto& arrow : arrows) {
+        const Drawing draw = [&arrow](QPainter& p) { drawArrow(p, arrow.right, arrow.toEnd); };
+        ok = save(drawn(12, 12, draw), icons + arrow.name + ".png", "PNG") && ok;
+        ok = save(drawn(24, 12, draw), icons + arrow.name + "@2x.png", "PNG") && ok;
+    }
 
     QImage splash(splashlayout::pictureWidth, splashlayout::pictureHeight, QImage::Format_RGB32);
     ok = drawSplash(splash) && save(splash, root + "/lib/splash/splash.jpg", "JPG", 92) && ok;

@@ -1,0 +1,3 @@
+#include "frontend/LogFrame.h"
+
+TLogRecordsFrame::TLogRecordsFrame(QWidget* parent) : TBasicFrame(parent) {}

@@ -1,0 +1,2 @@
+// The record dialog of the price editor ("Costs").
+#pragma once

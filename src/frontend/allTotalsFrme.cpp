@@ -1,0 +1,3 @@
+#include "frontend/allTotalsFrme.h"
+
+TAllTotalsFrame::TAllTotalsFrame(QWidget* parent) : TBasicFrame(parent) {}

@@ -1,0 +1,3 @@
+#include "frontend/hourCosts.h"
+
+THourCostsFrame::THourCostsFrame(QWidget* parent) : TBasicFrame(parent) {}

@@ -1,0 +1,3 @@
+#include "frontend/monthCostsFrme.h"
+
+TmonthCostsFrame::TmonthCostsFrame(QWidget* parent) : TBasicFrame(parent) {}

@@ -1,0 +1,3 @@
+#include "frontend/weekCostsFrme.h"
+
+TWeekCostsFrame::TWeekCostsFrame(QWidget* parent) : TBasicFrame(parent) {}

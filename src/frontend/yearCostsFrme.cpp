@@ -1,0 +1,3 @@
+#include "frontend/yearCostsFrme.h"
+
+TYearCostsFrame::TYearCostsFrame(QWidget* parent) : TBasicFrame(parent) {}
