@@ -75,6 +75,15 @@ std::uint32_t valueFromColor(const QColor& color)
            static_cast<std::uint32_t>(rgb.blue()) << 16;
 }
 
+QDate qDateFromDate(TDateTime date)
+{
+    int year, month, day;
+    DecodeDate(date, year, month, day);
+    return QDate(year, month, day);
+}
+
+TDateTime dateFromQDate(const QDate& date) { return EncodeDate(date.year(), date.month(), date.day()); }
+
 void useDialogFont(QWidget* window)
 {
     QFont small = window->font();

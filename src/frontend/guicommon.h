@@ -2,7 +2,10 @@
 // values as Qt colours and back, and the one way an error reaches the user.
 #pragma once
 
+#include "common/datetime.h"
+
 #include <QColor>
+#include <QDate>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -20,6 +23,10 @@ class QWidget;
 QColor colorFromValue(std::uint32_t value);
 // The model's value of a colour the user chose: always a plain 0x00BBGGRR.
 std::uint32_t valueFromColor(const QColor& color);
+
+// The model's days as the date pickers' dates and back.
+QDate qDateFromDate(TDateTime date);
+TDateTime dateFromQDate(const QDate& date);
 
 // The windows' controls were placed for a small font: 8 points.
 void useDialogFont(QWidget* window);

@@ -47,3 +47,9 @@ TEST(ListRows, paint_odd_rows_light_blue_and_leave_even_rows_to_the_list)
     EXPECT_FALSE(highlightOddRow(2).isValid());
     EXPECT_EQ(highlightOddRow(23).value<QBrush>().color(), QColor(0xE4, 0xE3, 0xFF));
 }
+
+TEST(DatePickers, take_the_models_days_and_give_them_back_at_midnight)
+{
+    EXPECT_EQ(qDateFromDate(EncodeDate(2028, 2, 29) + 0.75), QDate(2028, 2, 29));
+    EXPECT_EQ(dateFromQDate(QDate(2026, 12, 31)), EncodeDate(2026, 12, 31));
+}
