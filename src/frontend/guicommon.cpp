@@ -1,6 +1,7 @@
 #include "frontend/guicommon.h"
 
 #include "common/common.h"
+#include "errors/ltexception.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -129,6 +130,22 @@ void MessageBox::showError(QWidget* parent, const QString& message)
         throw;
     }
     showing = false;
+}
+
+void DamageNotices::add(const LTDataCorruptedException& damage)
+{
+    if (shown.size() < MAX_SHOWN)
+        shown << QString::fromStdString(damage.what());
+    else
+        ++more;
+}
+
+QStringList DamageNotices::lines() const
+{
+    QStringList all = shown;
+    if (more > 0)
+        all << QString("... and %1 more damaged regions (ltreport check lists them).").arg(more);
+    return all;
 }
 
 void showException(std::exception_ptr thrown)

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QDate>
+#include <QStringList>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <type_traits>
 #include <utility>
 
+class LTDataCorruptedException;
 class QTableView;
 class QWidget;
 
@@ -65,6 +67,20 @@ private:
     // tests only, through Redirect.
     static inline Handler redirected;
     static inline bool showing = false;
+};
+
+// The damaged regions one read of the log met, told in one message: the
+// first few in full, the rest counted.
+class DamageNotices {
+public:
+    void add(const LTDataCorruptedException& damage);
+    bool empty() const { return shown.isEmpty(); }
+    QStringList lines() const;
+
+private:
+    static constexpr int MAX_SHOWN = 5;
+    QStringList shown;
+    int more = 0;
 };
 
 // Shows what a handler threw, as the toolkit's default handler does: an

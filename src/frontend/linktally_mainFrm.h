@@ -1,23 +1,79 @@
-// The totals window. Until its frames exist it is an empty window that
-// takes the meter's calls.
+// The totals window: the selected connection's history on six tabs. It is
+// created once and only hidden; its records live from prepare to the next
+// hide, so every opening reads the whole log again.
 #pragma once
 
 #include <QWidget>
 
+#include <memory>
+#include <vector>
+
+class DamageNotices;
 class DataList;
+class LogReader;
+class LogRecords;
 class Prices;
-class RecordFilter_byConnectionName;
+class QFrame;
+class QTabWidget;
+class RecordFilter;
 class SharedStatisticsReader;
+class TAllTotalsFrame;
+class TBasicFrame;
+class THourCostsFrame;
+class TLogRecordsFrame;
+class TWeekCostsFrame;
+class TYearCostsFrame;
+class TmonthCostsFrame;
 class TodayTotals;
 
 class TMainForm2 : public QWidget {
     Q_OBJECT
 public:
     explicit TMainForm2(QWidget* parent = nullptr);
+    ~TMainForm2() override;
 
-    void prepare(Prices* prices, DataList* entryNames, RecordFilter_byConnectionName* filter,
-                 TodayTotals* todayTotals, SharedStatisticsReader* sharedStat);
+    // Reads the log into new records and hands them to every tab.
+    void prepare(Prices* prices, DataList* entryNames, RecordFilter* filter, TodayTotals* todayTotals,
+                 SharedStatisticsReader* sharedStat);
+    // The three forwards of the meter; ignored while the window is hidden.
     void filterChanged();
     void pricesChanged();
     void refreshTotals(bool changed);
+
+    QFrame* mainPanel;
+    QTabWidget* PageControl;
+    QWidget* tsTotals;
+    QFrame* Panel1;
+    TAllTotalsFrame* allTotalsFrame;
+    QWidget* tsDay;
+    THourCostsFrame* hourCostsFrame;
+    QWidget* tsWeek;
+    TWeekCostsFrame* weekCostsFrame;
+    QWidget* tsMonth;
+    TmonthCostsFrame* monthCostsFrame;
+    QWidget* tsYear;
+    TYearCostsFrame* yearCostsFrame;
+    QWidget* TabSheet3;
+    TLogRecordsFrame* logRecordsFrame;
+
+    const LogRecords* getRecords() const { return records.get(); }
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormHide();
+    // Appends what the log holds beyond the last read, reading past damage;
+    // the damage is told once the tabs show what was read.
+    DamageNotices readLog();
+    void tellDamage(const DamageNotices& damage);
+
+    std::unique_ptr<LogRecords> records;
+    Prices* prices = nullptr;
+    std::unique_ptr<LogReader> logReader;
+    RecordFilter* filter = nullptr;
+    TodayTotals* todayTotals = nullptr;
+    SharedStatisticsReader* sharedStat = nullptr;
+    std::vector<TBasicFrame*> frames;
 };

@@ -14,33 +14,47 @@ std::string printf2(const char* format, double value)
 
 } // namespace
 
-PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& records, const RecordFilter& filter)
+TDateTime periodStartOf(PeriodView view, TDateTime date)
 {
-    PeriodRows rows;
     const TDateTime day = std::floor(date);
     int year, month, dayOfMonth;
     DecodeDate(day, year, month, dayOfMonth);
     switch (view) {
     case PeriodView::Day:
-        rows.start = day;
-        rows.title = FormatDateTime("dd/mm/yyyy", day);
+        return day;
+    case PeriodView::Week:
+        return day - DayOfWeek(day) + 1;
+    case PeriodView::Month:
+        return EncodeDate(year, month, 1);
+    case PeriodView::Year:
+        return EncodeDate(year, 1, 1);
+    }
+    return day;
+}
+
+PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& records, const RecordFilter& filter)
+{
+    PeriodRows rows;
+    rows.start = periodStartOf(view, date);
+    int year, month, dayOfMonth;
+    DecodeDate(rows.start, year, month, dayOfMonth);
+    switch (view) {
+    case PeriodView::Day:
+        rows.title = FormatDateTime("dd/mm/yyyy", rows.start);
         rows.rowFormat = "hh.nn";
-        records.totalsFor(day, 1.0 / 24, 24, filter, rows.totals);
+        records.totalsFor(rows.start, 1.0 / 24, 24, filter, rows.totals);
         break;
     case PeriodView::Week:
-        rows.start = day - DayOfWeek(day) + 1;
         rows.title = FormatDateTime("dd/mm - ", rows.start) + FormatDateTime("dd/mm/yyyy", rows.start + 6);
         rows.rowFormat = "dd/mm, ddd";
         records.totalsFor(rows.start, 1, 7, filter, rows.totals);
         break;
     case PeriodView::Month:
-        rows.start = EncodeDate(year, month, 1);
         rows.title = FormatDateTime("mmmm, yyyy", rows.start);
         rows.rowFormat = "dd/mm, ddd";
         records.totalsFor(rows.start, 1, DaysInAMonth(year, month), filter, rows.totals);
         break;
     case PeriodView::Year:
-        rows.start = EncodeDate(year, 1, 1);
         rows.title = "Year " + FormatDateTime("yyyy", rows.start);
         rows.rowFormat = "mmmm";
         for (int m = 1; m <= 12; ++m) {

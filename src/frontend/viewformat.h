@@ -17,6 +17,10 @@ struct PeriodRows {
     listOfTotals totals;   // one per row
 };
 
+// The first day of the view's period that contains date: its midnight, the
+// Sunday starting its week, the first of its month or of its year.
+TDateTime periodStartOf(PeriodView view, TDateTime date);
+
 // The rows of the view that contains date.
 PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& records, const RecordFilter& filter);
 

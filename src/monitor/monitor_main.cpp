@@ -45,7 +45,6 @@ constexpr int NIM_MODIFY = 1;
 constexpr int NIM_DELETE = 2;
 constexpr int TRAY_TIP_LENGTH = 127;
 // Damage reports beyond these are summed up in one line.
-constexpr int MAX_NOTICES = 5;
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -304,16 +303,11 @@ void TMainForm::collectEntryNames(RasProvider& ras)
     // load registers its names too). An interface library that cannot be
     // loaded ends the start-up with its message.
     std::string priceError;
-    int damaged = 0;
+    DamageNotices damage;
     loadEntryNamesAndPrices(
         ras, *entryNames, *prices, logFileName, monitor::getDataFolder() + "/" + PRICE_FILE_NAME, true,
-        [&](const LTDataCorruptedException& e) {
-            if (++damaged <= MAX_NOTICES)
-                notices << e.what();
-        },
-        &priceError);
-    if (damaged > MAX_NOTICES)
-        notices << QString("... and %1 more damaged regions (ltreport check lists them).").arg(damaged - MAX_NOTICES);
+        [&damage](const LTDataCorruptedException& e) { damage.add(e); }, &priceError);
+    notices << damage.lines();
     if (!priceError.empty()) {
         // Start with no prices, as a missing file would; the user hears why
         // every cost reads "?", and the file is kept aside before any save.
