@@ -4,7 +4,9 @@
 # made-up traffic runs ltsrvc and ltmonitor on a virtual X server (Xvfb)
 # with a tray host (trayer), and saves PNGs, each cropped to the windows it
 # shows: splash, meter online (traffic in its chart), connection menu, tray
-# menu, options dialog, meter offline (after the link is deleted).
+# menu, options dialog, both price dialogs, every tab of the totals window
+# over a generated month of history, meter offline (after the link is
+# deleted).
 #   scripts/screenshots.sh [OUT_DIR]   default: build/screenshots
 set -euo pipefail
 self="$(realpath "$0")"
@@ -24,7 +26,7 @@ if [ "${LT_SCREENSHOTS_INSIDE:-}" != 1 ]; then
     . scripts/deps.sh
     ensure_packages "${BUILD_PACKAGES[@]}"
     cmake --preset dev >/dev/null
-    cmake --build --preset dev --target ltsrvc ltmonitor xshot xtraywait
+    cmake --build --preset dev --target ltsrvc ltmonitor xshot xtraywait makehistory
     # A network of its own, and a sysfs that shows it.
     LT_SCREENSHOTS_INSIDE=1 exec unshare --net --mount bash "$self" "$(cd "$out" && pwd)"
 fi
@@ -72,6 +74,9 @@ export DISPLAY=":$(head -1 "$work/display")"
 trayer --edge bottom --align right --widthtype pixel --width 100 --height 32 >"$work/trayer.log" 2>&1 &
 pids+=($!)
 "$bin/xtraywait" 10 || fail "trayer took no system tray: $(cat "$work/trayer.log")"
+
+# Five weeks of lm0's history and a price table, for the totals window.
+"$bin/makehistory" lm0 35 || fail "no history"
 
 "$bin/ltsrvc" >"$work/ltsrvc.log" 2>&1 &
 pids+=($!)
@@ -146,6 +151,58 @@ sleep 0.3
 shot options.png --window "$options"
 xdotool windowfocus "$options" 2>/dev/null || true
 xdotool key Escape
+sleep 0.3
+
+# The tray menu's entry n (1 = Totals, 2 = Costs, 3 = Options).
+tray_menu() {
+    local before keys=()
+    before=$(visible_count)
+    xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
+    popup_open "$before"
+    for ((k = 0; k < $1; k++)); do keys+=(Down); done
+    xdotool key "${keys[@]}" Return
+}
+# The visible window of that title that is not $2.
+other_window() {
+    local id
+    for _ in $(seq 50); do
+        id=$(xdotool search --maxdepth 1 --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "$2" | head -1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    fail "no second window '$1'"
+}
+
+tray_menu 2
+prices=$(window Costs)
+sleep 0.3
+xdotool windowfocus "$prices" 2>/dev/null || true
+xdotool key Down # the first price, for Edit
+sleep 0.2
+shot prices.png --window "$prices"
+xdotool key alt+e
+record=$(other_window Costs "$prices")
+sleep 0.3
+shot price-record.png --window "$record"
+xdotool windowfocus "$record" 2>/dev/null || true
+xdotool key Escape
+sleep 0.3
+xdotool windowfocus "$prices" 2>/dev/null || true
+xdotool key Escape
+sleep 0.3
+
+tray_menu 1
+totals=$(window "Linktally Totals 1.3.1")
+sleep 0.5
+shot totals-log.png --window "$totals"
+# Ctrl+Tab goes round the tabs, from the log to Totals, Day ... Year.
+for tab in totals day week month year; do
+    xdotool windowfocus "$totals" 2>/dev/null || true
+    xdotool key ctrl+Tab
+    sleep 0.4
+    shot "totals-$tab.png" --window "$totals"
+done
+xdotool windowunmap "$totals"
 sleep 0.3
 
 ip link del lm0
