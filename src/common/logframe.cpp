@@ -6,6 +6,7 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 int frameLength(const unsigned char* lengthBytes) { return lengthBytes[0] | (lengthBytes[1] << 8); }
@@ -18,12 +19,28 @@ void putFrameLength(unsigned char* lengthBytes, int length)
 
 unsigned char frameMask(std::int64_t recordOffset) { return static_cast<unsigned char>(recordOffset & 0xFF); }
 
+namespace {
+
+// The key repeated ten times: a record of usual length is scrambled in one
+// run without a modulo per byte, which the compiler can vectorise.
+constexpr std::array<unsigned char, 260> REPEATED_KEY = [] {
+    std::array<unsigned char, 260> key{};
+    for (std::size_t i = 0; i < key.size(); ++i)
+        key[i] = static_cast<unsigned char>(LOG_KEY[i % 26]);
+    return key;
+}();
+static_assert(REPEATED_KEY.size() % 26 == 0);
+
+} // namespace
+
 void scrambleRecord(unsigned char* bytes, int size, unsigned char mask)
 {
-    for (int i = 0, k = 0; i < size; ++i) {
-        bytes[i] ^= static_cast<unsigned char>(mask | static_cast<unsigned char>(LOG_KEY[k]));
-        if (++k == 26)
-            k = 0;
+    for (int done = 0; done < size;) {
+        const int run = std::min(size - done, static_cast<int>(REPEATED_KEY.size()));
+        unsigned char* chunk = bytes + done;
+        for (int i = 0; i < run; ++i)
+            chunk[i] ^= static_cast<unsigned char>(mask | REPEATED_KEY[static_cast<std::size_t>(i)]);
+        done += run;
     }
 }
 

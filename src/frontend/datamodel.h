@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +34,13 @@ public:
     int size() const;
 
 private:
-    std::map<std::string, int, std::less<>> str2id;
+    // Looked up once for each of a record's five texts: hashed, and by
+    // string_view without a temporary string.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, int, TextHash, std::equal_to<>> str2id;
     // Dense ids index the texts held as keys of str2id (map nodes never move).
     std::vector<const std::string*> id2str;
 };
