@@ -155,7 +155,7 @@ TEST_F(PeriodFrames, year_tab_names_its_twelve_rows_by_month)
     EXPECT_EQ(year.cell(11, 1), "-");
 }
 
-TEST_F(PeriodFrames, rows_show_dashes_without_traffic_and_a_question_mark_without_a_price)
+TEST_F(PeriodFrames, rows_show_dashes_without_traffic_and_a_question_mark_until_priced)
 {
     const int eth0 = model.history.entryNames.idOf("eth0");
     model.history.prices.setPrice(eth0, EncodeDate(2026, 3, 17), 2, 1);
@@ -173,6 +173,11 @@ TEST_F(PeriodFrames, rows_show_dashes_without_traffic_and_a_question_mark_withou
     EXPECT_EQ(week.frame.totalsTableFrame->lbCostsT->text(), "?");
     EXPECT_EQ(week.frame.totalsTableFrame->lbTrafficT->text(), "6.0 Mb");
 
+    model.history.prices.setPrice(eth0, EncodeDate(2026, 3, 16), 1, 1);
+    week.frame.pricesChanged();
+    EXPECT_EQ(week.cell(1, 3), "3.00");
+    EXPECT_EQ(week.frame.totalsTableFrame->lbCostsT->text(), "7.00");
+
     const QAbstractItemModel* rows = week.list->model();
     EXPECT_FALSE(rows->index(0, 0).data(Qt::BackgroundRole).isValid());
     EXPECT_EQ(rows->index(1, 3).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(0xE4, 0xE3, 0xFF));
@@ -182,7 +187,7 @@ TEST_F(PeriodFrames, rows_show_dashes_without_traffic_and_a_question_mark_withou
               Qt::AlignRight);
 }
 
-TEST_F(PeriodFrames, another_connection_recomputes_the_period_on_show)
+TEST_F(PeriodFrames, another_connection_recomputes_the_same_period_for_it)
 {
     model.add("eth0", wednesday - 1 + 0.25, wednesday - 1 + 0.3, Mb, Mb);
     model.add("ppp0", wednesday - 1 + 0.25, wednesday - 1 + 0.3, 3 * Mb, 0);
