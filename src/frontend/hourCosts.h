@@ -1,9 +1,9 @@
 // The Day tab: one day in hours.
 #pragma once
 
-#include "frontend/basicFrme.h"
+#include "frontend/periodCostsFrame.h"
 
-class THourCostsFrame : public TBasicFrame {
+class THourCostsFrame : public TPeriodCostsFrame {
     Q_OBJECT
 public:
     explicit THourCostsFrame(QWidget* parent = nullptr);

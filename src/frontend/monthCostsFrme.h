@@ -1,9 +1,9 @@
 // The Month tab: one month in days.
 #pragma once
 
-#include "frontend/basicFrme.h"
+#include "frontend/periodCostsFrame.h"
 
-class TmonthCostsFrame : public TBasicFrame {
+class TmonthCostsFrame : public TPeriodCostsFrame {
     Q_OBJECT
 public:
     explicit TmonthCostsFrame(QWidget* parent = nullptr);

@@ -1,9 +1,9 @@
 // The Week tab: one week, Sunday to Saturday, in days.
 #pragma once
 
-#include "frontend/basicFrme.h"
+#include "frontend/periodCostsFrame.h"
 
-class TWeekCostsFrame : public TBasicFrame {
+class TWeekCostsFrame : public TPeriodCostsFrame {
     Q_OBJECT
 public:
     explicit TWeekCostsFrame(QWidget* parent = nullptr);

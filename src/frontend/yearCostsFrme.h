@@ -1,9 +1,9 @@
 // The Year tab: one year in months.
 #pragma once
 
-#include "frontend/basicFrme.h"
+#include "frontend/periodCostsFrame.h"
 
-class TYearCostsFrame : public TBasicFrame {
+class TYearCostsFrame : public TPeriodCostsFrame {
     Q_OBJECT
 public:
     explicit TYearCostsFrame(QWidget* parent = nullptr);
