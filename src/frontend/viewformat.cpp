@@ -1,5 +1,7 @@
 #include "frontend/viewformat.h"
 
+#include "common/ltassert.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -84,6 +86,35 @@ std::string costsCell(const Total4Period& t)
         return "?";
     const double cost = t.uploadCost + t.downloadCost;
     return cost > 0 ? printf2("%.2f", cost) : "-";
+}
+
+std::string logRecordCell(const LogRecords& records, const LogRecord& record, int column)
+{
+    LT_ASSERT(column >= 0 && column < LOG_COLUMNS);
+    switch (column) {
+    case 0:
+        return FormatDateTime("dd/mm/yy", record.getStart());
+    case 1:
+        return FormatDateTime("hh.nn - ", record.getStart()) + FormatDateTime("hh.nn", record.getEnd());
+    case 2:
+        return records.getConnectionName(&record);
+    case 3:
+        return records.getPhone(&record);
+    case 4:
+        return groupDigits(record.getSent());
+    case 5:
+        return groupDigits(record.getReceived());
+    default: { // LOG_COSTS_COLUMN
+        double uploadCost = 0, downloadCost = 0, cost = 0;
+        const bool priced = records.costOf(record, uploadCost, downloadCost, cost);
+        return costText(cost, !priced);
+    }
+    }
+}
+
+std::string pageOfPages(int page, int pagesCount)
+{
+    return std::to_string(page) + " of " + std::to_string(pagesCount);
 }
 
 double truncatedMb(std::uint64_t bytes) { return std::floor(megabytesOf(bytes) * 10) * 0.1; }

@@ -1,10 +1,11 @@
 // How the history views word their figures: the period rows of the day,
-// week, month and year views, their cells, and the totals table's texts.
-// Shared by the monitor's frames and ltreport.
+// week, month and year views, their cells, the connection log's rows and
+// the totals table's texts. Shared by the monitor's frames and ltreport.
 #pragma once
 
 #include "frontend/datamodel.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -29,6 +30,22 @@ PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& reco
 std::string sentMbCell(const Total4Period& t);
 std::string receivedMbCell(const Total4Period& t);
 std::string costsCell(const Total4Period& t);
+
+// The connection log's list: one row a record, in these columns.
+inline constexpr int LOG_COLUMNS = 7;
+inline constexpr std::array<const char*, LOG_COLUMNS> LOG_COLUMN_CAPTIONS = {
+    "Date", "From - To", "Connection Name", "Phone", "Sent Bytes", "Rcved Bytes", "Costs"};
+// The counts and the costs, from this column on, stand right-aligned.
+inline constexpr int LOG_FIRST_RIGHT_ALIGNED = 4;
+inline constexpr int LOG_COSTS_COLUMN = 6;
+
+// One cell of a record's row: its start "dd/mm/yy"; "hh.nn - hh.nn" from
+// start to end; its connection name; its phone; sent and received bytes
+// by groupDigits; its costs at the prices in force at its start, "%.2f",
+// or "?" when none is.
+std::string logRecordCell(const LogRecords& records, const LogRecord& record, int column);
+// "N of M": the page shown among the pages.
+std::string pageOfPages(int page, int pagesCount);
 
 // Totals table: megabytes truncated to one decimal, "%.1f Mb"; costs
 // "%.2f" or "?".

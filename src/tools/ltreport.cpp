@@ -171,19 +171,17 @@ ReportTable log(Model& m, const Options& options)
     listOfRecords records;
     pager.getPage(page, records);
     ReportTable table;
-    table.heading = m.filter->getConnectionName() + ", page " + std::to_string(page) + " of " +
-                    std::to_string(pager.getPagesCount());
-    table.columns = {"Date", "From - To", "Connection Name", "Phone", "Sent Bytes", "Rcved Bytes", "Costs"};
-    table.leftAligned = 4;
+    const std::string pageText = pageOfPages(page, pager.getPagesCount());
+    table.heading = m.filter->getConnectionName() + ", page " + pageText;
+    table.columns.assign(LOG_COLUMN_CAPTIONS.begin(), LOG_COLUMN_CAPTIONS.end());
+    table.leftAligned = LOG_FIRST_RIGHT_ALIGNED;
     for (const LogRecord* r : records) {
-        double upload = 0, download = 0, cost = 0;
-        const bool priced = m.records.costOf(*r, upload, download, cost);
-        table.rows.push_back({FormatDateTime("dd/mm/yy", r->getStart()),
-                              FormatDateTime("hh.nn - ", r->getStart()) + FormatDateTime("hh.nn", r->getEnd()),
-                              m.records.getConnectionName(r), m.records.getPhone(r), groupDigits(r->getSent()),
-                              groupDigits(r->getReceived()), costText(cost, !priced)});
+        std::vector<std::string> row;
+        for (int column = 0; column < LOG_COLUMNS; ++column)
+            row.push_back(logRecordCell(m.records, *r, column));
+        table.rows.push_back(std::move(row));
     }
-    table.summary = {{"Page", std::to_string(page) + " of " + std::to_string(pager.getPagesCount())}};
+    table.summary = {{"Page", pageText}};
     return table;
 }
 
