@@ -34,29 +34,10 @@ constexpr int CONNECTION_NAME_COLUMN = 2;
 // Each column's width, which is also the least it may be made. The
 // connection name's is its least: it takes whatever width is left.
 constexpr std::array<int, LOG_COLUMNS> COLUMN_WIDTHS = {49, 76, 180, 75, 105, 105, 50};
-
-QAction* newAction(QObject* list, const char* name, const char* caption, const char* icon)
-{
-    auto* action = new QAction(QString::fromUtf8(caption), list);
-    action->setObjectName(name);
-    action->setToolTip(QString::fromUtf8(caption));
-    action->setStatusTip(QString::fromUtf8(caption));
-    if (*icon)
-        action->setIcon(QIcon(QString::fromUtf8(icon)));
-    return action;
-}
-
-QToolButton* newToolButton(QToolBar* bar, const char* name, QAction* action)
-{
-    auto* button = new QToolButton(bar);
-    button->setObjectName(name);
-    button->setDefaultAction(action);
-    button->setAutoRaise(true);
-    button->setIconSize(IMAGE_SIZE);
-    button->setFixedSize(BUTTON_SIZE);
-    bar->addWidget(button);
-    return button;
-}
+// The widest text of each column, so that a wider font than designed cuts
+// no date or count short.
+const std::array<const char*, LOG_COLUMNS> WIDEST_TEXTS = {"00/00/00", "00.00 - 00.00", "", "", "000 000 000 000",
+                                                          "000 000 000 000", "0000.00"};
 
 QLabel* newLabel(QToolBar* bar, const char* name, const char* text)
 {
@@ -96,10 +77,10 @@ void TLogRecordsFrame::createActions()
 {
     ActionList = new QObject(this);
     ActionList->setObjectName("ActionList");
-    actFirstPage = newAction(ActionList, "actFirstPage", "First Page", ":/icons/first.png");
-    actPrevPage = newAction(ActionList, "actPrevPage", "Previous Page", ":/icons/prev.png");
-    actNextPage = newAction(ActionList, "actNextPage", "Next Page", ":/icons/next.png");
-    actLastPage = newAction(ActionList, "actLastPage", "Last Page", ":/icons/last.png");
+    actFirstPage = newAction(ActionList, "actFirstPage", "First Page", "First Page", ":/icons/first.png");
+    actPrevPage = newAction(ActionList, "actPrevPage", "Previous Page", "Previous Page", ":/icons/prev.png");
+    actNextPage = newAction(ActionList, "actNextPage", "Next Page", "Next Page", ":/icons/next.png");
+    actLastPage = newAction(ActionList, "actLastPage", "Last Page", "Last Page", ":/icons/last.png");
     actGoTo = newAction(ActionList, "actGoTo", "", "");
     actGoTo->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     actGoTo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -131,8 +112,10 @@ void TLogRecordsFrame::createComponents()
     lvLog->setModel(logModel);
     QHeaderView* header = lvLog->horizontalHeader();
     header->setStretchLastSection(false);
-    for (int column = 0; column < LOG_COLUMNS; ++column)
-        header->resizeSection(column, COLUMN_WIDTHS[column]);
+    for (int column = 0; column < LOG_COLUMNS; ++column) {
+        columnWidths[column] = columnWidthFor(lvLog, COLUMN_WIDTHS[column], QString::fromUtf8(WIDEST_TEXTS[column]));
+        header->resizeSection(column, columnWidths[column]);
+    }
     header->setSectionResizeMode(CONNECTION_NAME_COLUMN, QHeaderView::Fixed);
     connect(header, &QHeaderView::sectionResized, this,
             guarded([this](int column, int, int width) { keepMinimumWidth(column, width); }));
@@ -145,8 +128,8 @@ void TLogRecordsFrame::createComponents()
     ToolBar1->setFixedHeight(TOOLBAR_HEIGHT);
     ToolBar1->setIconSize(IMAGE_SIZE);
     ToolBar1->setContentsMargins(TOOLBAR_BORDER, TOOLBAR_BORDER, TOOLBAR_BORDER, TOOLBAR_BORDER);
-    ToolButton4 = newToolButton(ToolBar1, "ToolButton4", actFirstPage);
-    ToolButton1 = newToolButton(ToolBar1, "ToolButton1", actPrevPage);
+    ToolButton4 = newToolButton(ToolBar1, "ToolButton4", actFirstPage, BUTTON_SIZE);
+    ToolButton1 = newToolButton(ToolBar1, "ToolButton1", actPrevPage, BUTTON_SIZE);
     Label3 = newLabel(ToolBar1, "Label3", "   Page ");
     edPageNum = new QLineEdit(ToolBar1);
     edPageNum->setObjectName("edPageNum");
@@ -154,8 +137,8 @@ void TLogRecordsFrame::createComponents()
     edPageNum->installEventFilter(this);
     ToolBar1->addWidget(edPageNum);
     Label1 = newLabel(ToolBar1, "Label1", "  ");
-    ToolButton2 = newToolButton(ToolBar1, "ToolButton2", actNextPage);
-    ToolButton5 = newToolButton(ToolBar1, "ToolButton5", actLastPage);
+    ToolButton2 = newToolButton(ToolBar1, "ToolButton2", actNextPage, BUTTON_SIZE);
+    ToolButton5 = newToolButton(ToolBar1, "ToolButton5", actLastPage, BUTTON_SIZE);
     inside->addWidget(ToolBar1);
 }
 
@@ -262,14 +245,14 @@ void TLogRecordsFrame::fitConnectionNameColumn()
     for (int column = 0; column < LOG_COLUMNS; ++column)
         if (column != CONNECTION_NAME_COLUMN)
             others += header->sectionSize(column);
-    const int width = std::max(COLUMN_WIDTHS[CONNECTION_NAME_COLUMN], lvLog->viewport()->width() - others);
+    const int width = std::max(columnWidths[CONNECTION_NAME_COLUMN], lvLog->viewport()->width() - others);
     lvLog->horizontalHeader()->resizeSection(CONNECTION_NAME_COLUMN, width);
 }
 
 void TLogRecordsFrame::keepMinimumWidth(int column, int width)
 {
-    if (width < COLUMN_WIDTHS[column])
-        lvLog->horizontalHeader()->resizeSection(column, COLUMN_WIDTHS[column]);
+    if (width < columnWidths[column])
+        lvLog->horizontalHeader()->resizeSection(column, columnWidths[column]);
     else if (column != CONNECTION_NAME_COLUMN)
         fitConnectionNameColumn();
 }

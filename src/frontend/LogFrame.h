@@ -4,7 +4,9 @@
 
 #include "frontend/basicFrme.h"
 #include "frontend/datamodel.h"
+#include "frontend/viewformat.h"
 
+#include <array>
 #include <memory>
 
 class LogRecordsModel;
@@ -75,4 +77,7 @@ private:
     void keepMinimumWidth(int column, int width);
 
     LogRecordsModel* logModel;
+    // Each column's width, also the least it may be made (the connection
+    // name's is its least: it takes whatever width is left).
+    std::array<int, LOG_COLUMNS> columnWidths{};
 };

@@ -6,12 +6,18 @@
 #include <QApplication>
 #include <QBrush>
 #include <QFont>
+#include <QAction>
 #include <QHeaderView>
+#include <QIcon>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTableView>
 #include <QWidget>
 #include <QMessageBox>
 #include <QPalette>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -90,6 +96,36 @@ void useDialogFont(QWidget* window)
     QFont small = window->font();
     small.setPointSize(8);
     window->setFont(small);
+}
+
+QAction* newAction(QObject* list, const char* name, const char* caption, const char* hint, const char* image)
+{
+    auto* action = new QAction(QString::fromUtf8(caption), list);
+    action->setObjectName(name);
+    action->setToolTip(QString::fromUtf8(hint));
+    action->setStatusTip(QString::fromUtf8(hint));
+    if (image)
+        action->setIcon(QIcon(QString::fromUtf8(image)));
+    return action;
+}
+
+QToolButton* newToolButton(QToolBar* bar, const char* name, QAction* action, QSize size)
+{
+    auto* button = new QToolButton(bar);
+    button->setObjectName(name);
+    button->setDefaultAction(action);
+    button->setAutoRaise(true);
+    button->setIconSize(QSize(12, 12));
+    button->setFixedSize(size);
+    bar->addWidget(button);
+    return button;
+}
+
+int columnWidthFor(const QTableView* view, int designed, const QString& widestText)
+{
+    // An item's text keeps the focus frame's margin and one pixel on both sides.
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    return std::max(designed, view->fontMetrics().horizontalAdvance(widestText) + 2 * margin + 2);
 }
 
 void setUpReportView(QTableView* view)

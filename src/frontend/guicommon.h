@@ -17,7 +17,10 @@
 #include <utility>
 
 class LTDataCorruptedException;
+class QAction;
 class QTableView;
+class QToolBar;
+class QToolButton;
 class QWidget;
 
 // A colour value of the model (0x00BBGGRR, or 0x80000000 | n for the
@@ -32,6 +35,18 @@ TDateTime dateFromQDate(const QDate& date);
 
 // The windows' controls were placed for a small font: 8 points.
 void useDialogFont(QWidget* window);
+
+// An action of a window's action list: its caption, its hint (tool tip and
+// status tip) and, from the resources, its image.
+QAction* newAction(QObject* list, const char* name, const char* caption, const char* hint,
+                   const char* image = nullptr);
+// A flat button at the end of the tool bar, driven by action, showing its
+// 12 x 12 image.
+QToolButton* newToolButton(QToolBar* bar, const char* name, QAction* action, QSize size);
+
+// A list column's width: the designed one, unless the font needs more for
+// the column's widest text, which is then shown whole.
+int columnWidthFor(const QTableView* view, int designed, const QString& widestText);
 
 // A read-only list in report style: whole rows selected one at a time,
 // no row numbers, no grid, rows as high as a line of text.

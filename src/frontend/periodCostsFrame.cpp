@@ -34,26 +34,6 @@ constexpr QSize BUTTON_SIZE(20, 18);
 constexpr QSize IMAGE_SIZE(12, 12);
 constexpr int DATE_WIDTH = 93;
 
-QAction* newAction(QObject* list, const char* name, const char* caption, const char* image)
-{
-    auto* action = new QAction(QIcon(image), QString::fromUtf8(caption), list);
-    action->setObjectName(name);
-    action->setToolTip(QString::fromUtf8(caption));
-    action->setStatusTip(QString::fromUtf8(caption));
-    return action;
-}
-
-QToolButton* newToolButton(QWidget* parent, const char* name, QAction* action)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setDefaultAction(action);
-    button->setAutoRaise(true);
-    button->setIconSize(IMAGE_SIZE);
-    button->setFixedSize(BUTTON_SIZE);
-    return button;
-}
-
 // A panel without a bevel whose children fill it inside border.
 template <class Layout> Layout* borderedLayout(QWidget* panel, int border)
 {
@@ -91,8 +71,8 @@ TPeriodCostsFrame::TPeriodCostsFrame(const PeriodVariant& variant, QWidget* pare
 
     ActionList = new QObject(this);
     ActionList->setObjectName("ActionList");
-    actPred = newAction(ActionList, "actPred", variant.predCaption, ":/icons/prev.png");
-    actNext = newAction(ActionList, "actNext", variant.nextCaption, ":/icons/next.png");
+    actPred = newAction(ActionList, "actPred", variant.predCaption, variant.predCaption, ":/icons/prev.png");
+    actNext = newAction(ActionList, "actNext", variant.nextCaption, variant.nextCaption, ":/icons/next.png");
     connect(actPred, &QAction::triggered, this, guarded([this] { actPredExecute(); }));
     connect(actNext, &QAction::triggered, this, guarded([this] { actNextExecute(); }));
 
@@ -143,10 +123,8 @@ void TPeriodCostsFrame::buildToolBar()
     Label1->setObjectName("Label1");
     ToolBar1->addWidget(Label1);
 
-    ToolButton1 = newToolButton(ToolBar1, "ToolButton1", actPred);
-    ToolBar1->addWidget(ToolButton1);
-    ToolButton2 = newToolButton(ToolBar1, "ToolButton2", actNext);
-    ToolBar1->addWidget(ToolButton2);
+    ToolButton1 = newToolButton(ToolBar1, "ToolButton1", actPred, BUTTON_SIZE);
+    ToolButton2 = newToolButton(ToolBar1, "ToolButton2", actNext, BUTTON_SIZE);
 }
 
 void TPeriodCostsFrame::buildChart()

@@ -56,15 +56,6 @@ QIcon trayImage()
     return icon;
 }
 
-QAction* newAction(QObject* list, const char* name, const char* caption, const char* hint)
-{
-    auto* action = new QAction(QString::fromUtf8(caption), list);
-    action->setObjectName(name);
-    action->setToolTip(QString::fromUtf8(hint));
-    action->setStatusTip(QString::fromUtf8(hint));
-    return action;
-}
-
 // The first row of a chart column that the foreground colour paints, for
 // a column of height y on a canvas of height H. The column is drawn as two
 // lines, as on the original desktop: from the top to (H - y - 1) in the
