@@ -67,6 +67,8 @@ public:
     // Removes the item keyed exactly date (a key from getItem).
     void removePrice(int entryId, TDateTime date);
     int size() const;
+    // The names the entry ids of the items stand for.
+    DataList* getEntryNames() const { return entryNames; }
     // Drops every item. A file whose load failed stays marked, so that the
     // next save still keeps a copy of it.
     void clear() { prices.clear(); }

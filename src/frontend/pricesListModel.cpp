@@ -1,1 +1,114 @@
 #include "frontend/pricesListModel.h"
+
+#include "errors/ltexception.h"
+#include "frontend/datamodel.h"
+#include "frontend/guicommon.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace {
+
+// The user's locale, read and written without group separators: "0,5"
+// is no number where the decimal separator is '.', nor "0.5" where it is ','.
+QLocale priceLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return locale;
+}
+
+constexpr const char* CAPTIONS[pricesListModel::ColumnCount] = {"Date", "Connection", "Upload Costs",
+                                                                "Download Costs"};
+
+} // namespace
+
+QString priceText(double price) { return priceLocale().toString(price, 'g', QLocale::FloatingPointShortest); }
+
+std::optional<double> tryParsePrice(const QString& text)
+{
+    bool ok = false;
+    const double price = priceLocale().toDouble(text.trimmed(), &ok);
+    // "inf" and "nan" convert too, but cost nothing sensible.
+    if (!ok || !std::isfinite(price))
+        return std::nullopt;
+    return price;
+}
+
+double parsePrice(const QString& text)
+{
+    const std::optional<double> price = tryParsePrice(text);
+    if (!price)
+        throw LTException("'" + text.toStdString() + "' is not a number. Input a number value, please.");
+    return *price;
+}
+
+pricesListModel::pricesListModel(Prices* prices, QObject* parent) : QAbstractTableModel(parent), prices(prices)
+{
+    rows = prices ? prices->size() : 0;
+}
+
+void pricesListModel::setPrices(Prices* newPrices)
+{
+    prices = newPrices;
+    reload();
+}
+
+void pricesListModel::reload()
+{
+    beginResetModel();
+    rows = prices ? prices->size() : 0;
+    endResetModel();
+}
+
+int pricesListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows; }
+
+int pricesListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QString pricesListModel::cellText(int row, int column) const
+{
+    int entryId = 0;
+    TDateTime date = 0;
+    double uploadPrice = 0;
+    double downloadPrice = 0;
+    prices->getItem(row, entryId, date, uploadPrice, downloadPrice);
+    switch (column) {
+    case DateColumn:
+        return QLocale().toString(qDateFromDate(date), QLocale::ShortFormat);
+    case ConnectionColumn:
+        return QString::fromStdString(prices->getEntryNames()->nameOf(entryId));
+    case UploadColumn:
+        return priceText(uploadPrice);
+    default:
+        return priceText(downloadPrice);
+    }
+}
+
+QVariant pricesListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        return headerData(index.column(), Qt::Horizontal, role);
+    case Qt::BackgroundRole:
+        return highlightOddRow(index.row());
+    default:
+        return {};
+    }
+}
+
+QVariant pricesListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return QString::fromUtf8(CAPTIONS[section]);
+    if (role == Qt::TextAlignmentRole) {
+        const Qt::Alignment horizontal = section >= UploadColumn ? Qt::AlignRight : Qt::AlignLeft;
+        return QVariant::fromValue(horizontal | Qt::AlignVCenter);
+    }
+    return {};
+}
