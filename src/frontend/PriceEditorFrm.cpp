@@ -32,14 +32,6 @@ struct ColumnLimits {
 constexpr ColumnLimits COLUMNS[pricesListModel::ColumnCount] = {
     {65, 65, INT_MAX}, {180, 180, INT_MAX}, {75, 75, 150}, {90, 90, 150}};
 
-QAction* newAction(QObject* parent, const char* name, const char* caption, const char* hint)
-{
-    auto* action = new QAction(QString::fromUtf8(caption), parent);
-    action->setObjectName(name);
-    action->setToolTip(QString::fromUtf8(hint));
-    return action;
-}
-
 // A push button that stands for an action: its caption, hint and state.
 QPushButton* newActionButton(QWidget* parent, const char* name, QAction* action, int top)
 {
