@@ -131,6 +131,8 @@ void TLogRecordsFrame::createComponents()
     ToolButton4 = newToolButton(ToolBar1, "ToolButton4", actFirstPage, BUTTON_SIZE);
     ToolButton1 = newToolButton(ToolBar1, "ToolButton1", actPrevPage, BUTTON_SIZE);
     Label3 = newLabel(ToolBar1, "Label3", "   Page ");
+    // As high as the page box, so that both texts share a middle.
+    Label3->setFixedHeight(EDIT_SIZE.height());
     edPageNum = new QLineEdit(ToolBar1);
     edPageNum->setObjectName("edPageNum");
     edPageNum->setFixedSize(EDIT_SIZE);

@@ -103,6 +103,11 @@ TPriceEditorForm::TPriceEditorForm(QWidget* parent) : QDialog(parent)
         const ColumnLimits& limits = COLUMNS[column];
         header->resizeSection(column, std::clamp(header->sectionSizeHint(column), limits.width, limits.maximum));
     }
+    // And the date column its widest date, whatever the month's name.
+    int dateWidth = header->sectionSize(pricesListModel::DateColumn);
+    for (int month = 1; month <= 12; ++month)
+        dateWidth = std::max(dateWidth, columnWidthFor(lvPrices, 0, shortDateText(EncodeDate(2000, month, 28))));
+    header->resizeSection(pricesListModel::DateColumn, dateWidth);
     header->setSectionResizeMode(pricesListModel::ConnectionColumn, QHeaderView::Stretch);
     connect(header, &QHeaderView::sectionResized, this,
             guarded([header](int column, int, int) { keepColumnLimits(header, column); }));

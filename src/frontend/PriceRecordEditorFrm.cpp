@@ -69,7 +69,7 @@ TPriceRecordEditorForm::TPriceRecordEditorForm(QWidget* parent) : QDialog(parent
     dtpDate = new QDateEdit(Panel1);
     dtpDate->setObjectName("dtpDate");
     dtpDate->setCalendarPopup(true);
-    dtpDate->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    dtpDate->setDisplayFormat(shortDateFormat());
     // 85 holds a short date with a two-digit year; a four-digit one needs
     // a few pixels more, and the row has room to the right.
     dtpDate->setGeometry(144, 12, std::max(85, dtpDate->sizeHint().width()), FIELD_HEIGHT);

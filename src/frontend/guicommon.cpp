@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QIcon>
+#include <QLocale>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -90,6 +91,16 @@ QDate qDateFromDate(TDateTime date)
 }
 
 TDateTime dateFromQDate(const QDate& date) { return EncodeDate(date.year(), date.month(), date.day()); }
+
+QString shortDateFormat()
+{
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return format;
+}
+
+QString shortDateText(TDateTime date) { return QLocale().toString(qDateFromDate(date), shortDateFormat()); }
 
 void useDialogFont(QWidget* window)
 {

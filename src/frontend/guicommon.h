@@ -33,6 +33,11 @@ std::uint32_t valueFromColor(const QColor& color);
 QDate qDateFromDate(TDateTime date);
 TDateTime dateFromQDate(const QDate& date);
 
+// The locale's short date, but always with a four-digit year: two digits
+// would not tell the century. The pickers' format and the lists' text.
+QString shortDateFormat();
+QString shortDateText(TDateTime date);
+
 // The windows' controls were placed for a small font: 8 points.
 void useDialogFont(QWidget* window);
 

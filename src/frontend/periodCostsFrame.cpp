@@ -12,7 +12,6 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
-#include <QLocale>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QToolBar>
@@ -49,16 +48,6 @@ QFrame* newPanel(QWidget* parent, const char* name)
     panel->setObjectName(name);
     panel->setFrameStyle(QFrame::NoFrame);
     return panel;
-}
-
-// The locale's short date, but a two-digit year would not tell the
-// century, so the year is always shown with four.
-QString shortDateFormat()
-{
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return format;
 }
 
 } // namespace

@@ -74,7 +74,7 @@ QString pricesListModel::cellText(int row, int column) const
     prices->getItem(row, entryId, date, uploadPrice, downloadPrice);
     switch (column) {
     case DateColumn:
-        return QLocale().toString(qDateFromDate(date), QLocale::ShortFormat);
+        return shortDateText(date);
     case ConnectionColumn:
         return QString::fromStdString(prices->getEntryNames()->nameOf(entryId));
     case UploadColumn:

@@ -211,13 +211,19 @@ void TStackedBarChart::layOutLabels(Layout& out) const
     for (std::size_t row = 0; row < rows_.size(); row += static_cast<std::size_t>(stride)) {
         const double middle = out.plot.top() + (static_cast<double>(row) + 0.5) * out.rowHeight;
         const int advance = metrics.horizontalAdvance(rows_[row].label);
-        if (rotated_) {
-            const int top = static_cast<int>(std::lround(middle - advance / 2.0));
-            out.labels[row] = QRect(right - metrics.height(), top, metrics.height(), advance);
-        } else {
-            const int top = static_cast<int>(std::lround(middle - metrics.height() / 2.0));
-            out.labels[row] = QRect(right - advance, top, advance, metrics.height());
-        }
+        const int height = rotated_ ? advance : metrics.height();
+        // Centred on its row, but never beyond the plot's top or the
+        // widget's bottom, where it would be cut.
+        const int lowest = out.content.bottom() + 1 - height;
+        const int top = std::max(static_cast<int>(out.plot.top()),
+                                 std::min(static_cast<int>(std::lround(middle - height / 2.0)), lowest));
+        const QRect place = rotated_ ? QRect(right - metrics.height(), top, metrics.height(), advance)
+                                     : QRect(right - advance, top, advance, metrics.height());
+        // One moved onto its neighbour is left out instead.
+        if (row >= static_cast<std::size_t>(stride) && place.intersects(out.labels[row - static_cast<std::size_t>(stride)]))
+            continue;
+        if (place.top() >= static_cast<int>(out.plot.top()) && place.bottom() <= out.content.bottom())
+            out.labels[row] = place;
     }
 }
 

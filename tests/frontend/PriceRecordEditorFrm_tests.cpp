@@ -91,7 +91,7 @@ TEST_F(RecordDialog, places_its_controls_as_designed_and_shows_the_whole_date)
     EXPECT_EQ(form->edUploadPrice->geometry(), QRect(144, 76, 57, 21));
     EXPECT_EQ(form->Label1->buddy(), form->dtpDate);
     EXPECT_EQ(form->Label3->buddy(), form->edDownloadPrice);
-    EXPECT_EQ(form->dtpDate->displayFormat(), "M/d/yy");
+    EXPECT_EQ(form->dtpDate->displayFormat(), "M/d/yyyy"); // the century always shown
     EXPECT_TRUE(form->dtpDate->calendarPopup());
     EXPECT_GE(form->dtpDate->width(), 85);
     EXPECT_GE(form->dtpDate->width(), form->dtpDate->sizeHint().width());

@@ -49,6 +49,9 @@ protected:
                 continue;
             const int advance = metrics.horizontalAdvance(chart.rows()[static_cast<std::size_t>(row)].label);
             EXPECT_GE(rotated ? place.height() : place.width(), advance) << "row " << row;
+            // Not cut by the widget's bottom, not into the value axis above.
+            EXPECT_GE(place.top(), chart.plotRect().top()) << "row " << row;
+            EXPECT_LT(place.bottom(), chart.height()) << "row " << row;
             for (const QRect& other : shown)
                 EXPECT_FALSE(place.intersects(other)) << "row " << row;
             shown.push_back(place);
@@ -116,7 +119,11 @@ TEST_F(StackedBarChart, rotated_day_labels_are_whole_and_apart)
 {
     chart.setRows(dayRows());
     chart.setLabelsRotated(true);
-    expectLabelsWholeAndApart(true);
+    for (const QSize size : {QSize(360, 330), QSize(395, 387), QSize(395, 250)}) {
+        SCOPED_TRACE(size.height());
+        chart.resize(size);
+        expectLabelsWholeAndApart(true);
+    }
 }
 
 TEST_F(StackedBarChart, level_day_labels_are_whole_and_apart)
