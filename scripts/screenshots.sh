@@ -183,7 +183,7 @@ shot prices.png --window "$prices"
 xdotool key alt+e
 record=$(other_window Costs "$prices")
 sleep 0.3
-shot price-record.png --window "$record"
+shot price-record.png --window "$record" --margin 0 # the list dialog lies around it
 xdotool windowfocus "$record" 2>/dev/null || true
 xdotool key Escape
 sleep 0.3
