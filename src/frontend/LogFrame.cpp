@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QIcon>
@@ -26,9 +27,7 @@ constexpr int FRAME_WIDTH = 687;
 constexpr int FRAME_HEIGHT = 409;
 constexpr int BORDER = 7;
 constexpr int TOOLBAR_HEIGHT = 23;
-constexpr int TOOLBAR_BORDER = 1;
 constexpr QSize BUTTON_SIZE(19, 18);
-constexpr QSize IMAGE_SIZE(12, 12);
 constexpr QSize EDIT_SIZE(78, 18);
 constexpr int CONNECTION_NAME_COLUMN = 2;
 // Each column's width, which is also the least it may be made. The
@@ -122,12 +121,7 @@ void TLogRecordsFrame::createComponents()
     lvLog->viewport()->installEventFilter(this);
     inside->addWidget(lvLog);
 
-    ToolBar1 = new QToolBar(Panel1);
-    ToolBar1->setObjectName("ToolBar1");
-    ToolBar1->setMovable(false);
-    ToolBar1->setFixedHeight(TOOLBAR_HEIGHT);
-    ToolBar1->setIconSize(IMAGE_SIZE);
-    ToolBar1->setContentsMargins(TOOLBAR_BORDER, TOOLBAR_BORDER, TOOLBAR_BORDER, TOOLBAR_BORDER);
+    ToolBar1 = newToolBar(Panel1, "ToolBar1", TOOLBAR_HEIGHT);
     ToolButton4 = newToolButton(ToolBar1, "ToolButton4", actFirstPage, BUTTON_SIZE);
     ToolButton1 = newToolButton(ToolBar1, "ToolButton1", actPrevPage, BUTTON_SIZE);
     Label3 = newLabel(ToolBar1, "Label3", "   Page ");
@@ -229,11 +223,23 @@ void TLogRecordsFrame::actGoToExecute()
     showPage(std::max(std::min(page, pager->getPagesCount()), 1));
 }
 
+namespace {
+
+// Entering or leaving the page box within the window; another window
+// taking the activation (an error box, another program) is neither.
+bool movesWithinWindow(QEvent* event)
+{
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
+} // namespace
+
 bool TLogRecordsFrame::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == edPageNum && event->type() == QEvent::FocusIn)
+    if (watched == edPageNum && event->type() == QEvent::FocusIn && movesWithinWindow(event))
         guarded([this] { edPageNumEnter(); })();
-    else if (watched == edPageNum && event->type() == QEvent::FocusOut)
+    else if (watched == edPageNum && event->type() == QEvent::FocusOut && movesWithinWindow(event))
         guarded([this] { edPageNumExit(); })();
     else if (watched == lvLog->viewport() && event->type() == QEvent::Resize)
         guarded([this] { fitConnectionNameColumn(); })();

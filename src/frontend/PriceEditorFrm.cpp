@@ -18,9 +18,6 @@
 
 namespace {
 
-// The outer size 603 x 289 less the frame and title the window manager adds.
-constexpr int CLIENT_WIDTH = 595;
-constexpr int CLIENT_HEIGHT = 262;
 
 struct ColumnLimits {
     int width;
@@ -85,7 +82,7 @@ TPriceEditorForm::TPriceEditorForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName("PriceEditorForm");
     setWindowTitle("Costs");
-    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setFixedSize(clientSizeFor(603, 289));
     useDialogFont(this);
 
     model = new pricesListModel(nullptr, this);

@@ -19,9 +19,6 @@
 
 namespace {
 
-// The outer size 430 x 224 less the frame and title the window manager adds.
-constexpr int CLIENT_WIDTH = 422;
-constexpr int CLIENT_HEIGHT = 197;
 constexpr int FIELD_HEIGHT = 21;
 
 constexpr const char* NEGATIVE_PRICE = "A price cannot be negative.";
@@ -58,7 +55,7 @@ TPriceRecordEditorForm::TPriceRecordEditorForm(QWidget* parent) : QDialog(parent
 {
     setObjectName("PriceRecordEditorForm");
     setWindowTitle("Costs");
-    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setFixedSize(clientSizeFor(430, 224));
     useDialogFont(this);
 
     Panel1 = new QFrame(this);

@@ -54,7 +54,6 @@ void TAllTotalsFrame::updateTotals()
                             FormatDateTime("dd/mm - ", weekStart) + FormatDateTime("dd/mm/yy", weekStart + 6));
 
     const TDateTime monthStart = periodStartOf(PeriodView::Month, today);
-    const TDateTime nextMonth = IncMonth(monthStart, 1);
-    monthFTotals->showTotals(records->totalFor(monthStart, nextMonth - monthStart, *filter) + live,
+    monthFTotals->showTotals(records->totalFor(monthStart, daysInMonthOf(monthStart), *filter) + live,
                              FormatDateTime("mmmm, yyyy", monthStart));
 }

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QIcon>
+#include <QLayout>
 #include <QLocale>
 #include <QStyle>
 #include <QToolBar>
@@ -107,6 +108,26 @@ void useDialogFont(QWidget* window)
     QFont small = window->font();
     small.setPointSize(8);
     window->setFont(small);
+}
+
+QSize clientSizeFor(int outerWidth, int outerHeight) { return {outerWidth - 8, outerHeight - 27}; }
+
+QVariant columnAlignment(bool rightAligned)
+{
+    return QVariant::fromValue(Qt::Alignment((rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+}
+
+QToolBar* newToolBar(QWidget* parent, const char* name, int height)
+{
+    auto* bar = new QToolBar(parent);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedHeight(height);
+    bar->setIconSize(QSize(12, 12));
+    bar->layout()->setContentsMargins(1, 1, 1, 1);
+    bar->layout()->setSpacing(0);
+    return bar;
 }
 
 QAction* newAction(QObject* list, const char* name, const char* caption, const char* hint, const char* image)

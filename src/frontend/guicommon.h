@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QDate>
+#include <QSize>
 #include <QStringList>
 #include <QString>
 #include <QVariant>
@@ -37,6 +38,17 @@ TDateTime dateFromQDate(const QDate& date);
 // would not tell the century. The pickers' format and the lists' text.
 QString shortDateFormat();
 QString shortDateText(TDateTime date);
+
+// A window's inner size for its designed outer size: the window manager's
+// frame and title take 8 x 27 pixels of it.
+QSize clientSizeFor(int outerWidth, int outerHeight);
+
+// The alignment of a list column's cells and head: numbers to the right.
+QVariant columnAlignment(bool rightAligned);
+
+// A tool bar of the windows' kind: fixed in place, of the height given,
+// a border of 1 and 12 x 12 images.
+QToolBar* newToolBar(QWidget* parent, const char* name, int height);
 
 // The windows' controls were placed for a small font: 8 points.
 void useDialogFont(QWidget* window);

@@ -18,12 +18,11 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int WINDOW_WIDTH = 716;
-constexpr int WINDOW_HEIGHT = 474;
 constexpr int PAGE_CONTROL_WIDTH = 689;
 
 // A tab sheet whose one frame fills it, inside a border.
@@ -55,7 +54,7 @@ TMainForm2::TMainForm2(QWidget* parent) : QWidget(parent, Qt::Window)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     useDialogFont(this);
-    resize(WINDOW_WIDTH, WINDOW_HEIGHT);
+    resize(clientSizeFor(716, 474));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
 
@@ -95,7 +94,13 @@ TMainForm2::TMainForm2(QWidget* parent) : QWidget(parent, Qt::Window)
     FormCreate();
 }
 
-TMainForm2::~TMainForm2() = default;
+// Hidden first, while the records still live: the focus leaving a tab
+// may still apply a date typed into its picker.
+TMainForm2::~TMainForm2()
+{
+    if (isVisible())
+        hide();
+}
 
 void TMainForm2::FormCreate()
 {
@@ -110,13 +115,20 @@ void TMainForm2::prepare(Prices* prices, DataList* entryNames, RecordFilter* fil
     this->filter = filter;
     this->todayTotals = todayTotals;
     this->sharedStat = sharedStat;
-    records = std::make_unique<LogRecords>(prices, entryNames);
-    if (!logReader)
-        logReader = std::make_unique<LogReader>(monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME);
-    const DamageNotices damage = readLog();
-    for (TBasicFrame* frame : frames)
-        frame->init(records.get(), filter, todayTotals, sharedStat);
-    tellDamage(damage);
+    try {
+        records = std::make_unique<LogRecords>(prices, entryNames);
+        if (!logReader)
+            logReader = std::make_unique<LogReader>(monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME);
+        const DamageNotices damage = readLog();
+        for (TBasicFrame* frame : frames)
+            frame->init(records.get(), filter, todayTotals, sharedStat);
+        tellDamage(damage);
+    } catch (...) {
+        // A reader left standing past records that were never shown would
+        // hide them from the next opening.
+        FormHide();
+        throw;
+    }
 }
 
 void TMainForm2::filterChanged()
@@ -154,8 +166,10 @@ DamageNotices TMainForm2::readLog()
 
 void TMainForm2::tellDamage(const DamageNotices& damage)
 {
-    if (!damage.empty())
-        MessageBox::showError(this, damage.lines().join("\n\n"));
+    if (damage.empty())
+        return;
+    // After the meter has shown the window with what was read.
+    QTimer::singleShot(0, this, guarded([this, text = damage.lines().join("\n\n")] { MessageBox::showError(this, text); }));
 }
 
 void TMainForm2::hideEvent(QHideEvent* event)

@@ -5,12 +5,7 @@
 
 namespace {
 
-QVariant alignment(int column)
-{
-    const Qt::Alignment horizontal = column >= LOG_FIRST_RIGHT_ALIGNED ? Qt::AlignRight : Qt::AlignLeft;
-    // As an int: what every view and delegate reads back.
-    return static_cast<int>(horizontal | Qt::AlignVCenter);
-}
+QVariant alignment(int column) { return columnAlignment(column >= LOG_FIRST_RIGHT_ALIGNED); }
 
 } // namespace
 

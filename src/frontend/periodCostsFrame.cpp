@@ -27,10 +27,8 @@ constexpr int FRAME_HEIGHT = 397;
 constexpr int PANEL1_BORDER = 7;
 constexpr int PANEL2_BORDER = 6;
 constexpr int TOOLBAR_HEIGHT = 24;
-constexpr int TOOLBAR_BORDER = 1;
 constexpr int TOOLBAR_INDENT = 4;
 constexpr QSize BUTTON_SIZE(20, 18);
-constexpr QSize IMAGE_SIZE(12, 12);
 constexpr int DATE_WIDTH = 93;
 
 // A panel without a bevel whose children fill it inside border.
@@ -84,16 +82,9 @@ TPeriodCostsFrame::TPeriodCostsFrame(const PeriodVariant& variant, QWidget* pare
 
 void TPeriodCostsFrame::buildToolBar()
 {
-    ToolBar1 = new QToolBar(Panel1);
-    ToolBar1->setObjectName("ToolBar1");
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setFixedHeight(TOOLBAR_HEIGHT);
-    ToolBar1->setIconSize(IMAGE_SIZE);
+    ToolBar1 = newToolBar(Panel1, "ToolBar1", TOOLBAR_HEIGHT);
     // The bar's layout takes one margin for all four sides, so the indent
     // before the first item is a spacer of its own.
-    ToolBar1->layout()->setContentsMargins(TOOLBAR_BORDER, TOOLBAR_BORDER, TOOLBAR_BORDER, TOOLBAR_BORDER);
-    ToolBar1->layout()->setSpacing(0);
     auto* indent = new QWidget(ToolBar1);
     indent->setFixedWidth(TOOLBAR_INDENT);
     ToolBar1->addWidget(indent);

@@ -9,10 +9,7 @@ namespace {
 
 enum Column { START, SENT, RECEIVED, COSTS, COLUMN_COUNT };
 
-QVariant alignmentOf(int column)
-{
-    return QVariant::fromValue(Qt::Alignment((column == START ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter));
-}
+QVariant alignmentOf(int column) { return columnAlignment(column != START); }
 
 } // namespace
 

@@ -106,9 +106,7 @@ QVariant pricesListModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     if (role == Qt::DisplayRole)
         return QString::fromUtf8(CAPTIONS[section]);
-    if (role == Qt::TextAlignmentRole) {
-        const Qt::Alignment horizontal = section >= UploadColumn ? Qt::AlignRight : Qt::AlignLeft;
-        return QVariant::fromValue(horizontal | Qt::AlignVCenter);
-    }
+    if (role == Qt::TextAlignmentRole)
+        return columnAlignment(section >= UploadColumn);
     return {};
 }

@@ -3,6 +3,7 @@
 #include "frontend/datamodel.h"
 #include "frontend/viewformat.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +14,9 @@ namespace {
 constexpr int FRAME_WIDTH = 281;
 constexpr int FRAME_HEIGHT = 117;
 constexpr int BORDER = 6;
+// The group box's width as designed, from which the right-anchored labels
+// keep their distance to its right edge.
+constexpr int DESIGNED_BOX_WIDTH = FRAME_WIDTH - 2 * BORDER;
 // Room for the values left of their right edges: "99999.9 Mb" and "99999.99".
 constexpr int TRAFFIC_WIDTH = 80;
 constexpr int COSTS_WIDTH = 52;
@@ -88,6 +92,17 @@ TtotalsTableFrame::TtotalsTableFrame(QWidget* parent) : QWidget(parent)
     lbCostsU = newValue(GroupBox, "lbCostsU", 255, 40, COSTS_WIDTH);
     lbCostsD = newValue(GroupBox, "lbCostsD", 255, 60, COSTS_WIDTH);
     lbCostsT = newValue(GroupBox, "lbCostsT", 255, 84, COSTS_WIDTH);
+    for (QLabel* label : {Label5, Label6, lbTrafficU, lbTrafficD, lbTrafficT, lbCostsU, lbCostsD, lbCostsT})
+        anchoredRight.push_back({label, label->x()});
+    GroupBox->installEventFilter(this);
+}
+
+bool TtotalsTableFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == GroupBox && event->type() == QEvent::Resize)
+        for (const auto& [label, designedLeft] : anchoredRight)
+            label->move(designedLeft + GroupBox->width() - DESIGNED_BOX_WIDTH, label->y());
+    return QWidget::eventFilter(watched, event);
 }
 
 void TtotalsTableFrame::showTotals(const Total4Period& totals, const std::string& title)

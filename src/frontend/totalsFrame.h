@@ -4,6 +4,8 @@
 
 #include <QWidget>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct Total4Period;
 class QFrame;
@@ -16,6 +18,7 @@ public:
     explicit TtotalsTableFrame(QWidget* parent = nullptr);
 
     void showTotals(const Total4Period& totals, const std::string& title);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QFrame* pTotals;
     QGroupBox* GroupBox;
@@ -32,4 +35,9 @@ public:
     QLabel* lbCostsU;
     QLabel* lbCostsD;
     QLabel* lbCostsT;
+
+private:
+    // The heads and values keep their distance to the box's right edge
+    // when the table is wider or narrower than designed.
+    std::vector<std::pair<QLabel*, int>> anchoredRight;
 };

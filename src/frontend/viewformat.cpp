@@ -34,6 +34,13 @@ TDateTime periodStartOf(PeriodView view, TDateTime date)
     return day;
 }
 
+int daysInMonthOf(TDateTime date)
+{
+    int year, month, day;
+    DecodeDate(date, year, month, day);
+    return DaysInAMonth(year, month);
+}
+
 PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& records, const RecordFilter& filter)
 {
     PeriodRows rows;
@@ -54,14 +61,14 @@ PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& reco
     case PeriodView::Month:
         rows.title = FormatDateTime("mmmm, yyyy", rows.start);
         rows.rowFormat = "dd/mm, ddd";
-        records.totalsFor(rows.start, 1, DaysInAMonth(year, month), filter, rows.totals);
+        records.totalsFor(rows.start, 1, daysInMonthOf(rows.start), filter, rows.totals);
         break;
     case PeriodView::Year:
         rows.title = "Year " + FormatDateTime("yyyy", rows.start);
         rows.rowFormat = "mmmm";
         for (int m = 1; m <= 12; ++m) {
             const TDateTime first = EncodeDate(year, m, 1);
-            rows.totals.push_back(records.totalFor(first, IncMonth(first, 1) - first, filter));
+            rows.totals.push_back(records.totalFor(first, daysInMonthOf(first), filter));
         }
         break;
     }

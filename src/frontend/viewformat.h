@@ -22,6 +22,9 @@ struct PeriodRows {
 // Sunday starting its week, the first of its month or of its year.
 TDateTime periodStartOf(PeriodView view, TDateTime date);
 
+// The number of days of date's month: 28 to 31.
+int daysInMonthOf(TDateTime date);
+
 // The rows of the view that contains date.
 PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& records, const RecordFilter& filter);
 

@@ -44,7 +44,6 @@ constexpr int NIM_ADD = 0;
 constexpr int NIM_MODIFY = 1;
 constexpr int NIM_DELETE = 2;
 constexpr int TRAY_TIP_LENGTH = 127;
-// Damage reports beyond these are summed up in one line.
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
 

@@ -18,9 +18,6 @@
 
 namespace {
 
-// The outer size 402 x 285 less the frame and title the window manager adds.
-constexpr int CLIENT_WIDTH = 394;
-constexpr int CLIENT_HEIGHT = 258;
 
 QLabel* newLabel(QWidget* parent, const char* name, const char* caption, int left, int top)
 {
@@ -90,7 +87,7 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
 {
     setObjectName("OptionsFrm");
     setWindowTitle("Options");
-    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setFixedSize(clientSizeFor(402, 285));
     // "Graph Background" must end before the colour panels at 124.
     useDialogFont(this);
 

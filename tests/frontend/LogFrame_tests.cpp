@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QBrush>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -120,6 +121,23 @@ TEST_F(ConnectionLogTab, rejects_a_page_text_that_is_not_a_whole_number_and_chan
                                      "'2147483648' - is not a correct page number!",
                                      "'' - is not a correct page number!"}));
     EXPECT_EQ(rows->rowCount(), 1);
+}
+
+TEST_F(ConnectionLogTab, keeps_the_typed_text_while_an_error_box_has_the_focus_and_words_it_on_leaving)
+{
+    addHourly("eth0", 25);
+    m.init(frame);
+    focusPageBox();
+    typePage("abc");
+    // What the box does to the window it opens over.
+    QFocusEvent deactivated(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(pageBox, &deactivated);
+    EXPECT_EQ(pageBox->text(), "abc");
+    QFocusEvent reactivated(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(pageBox, &reactivated);
+    EXPECT_EQ(pageBox->text(), "abc");
+    list->setFocus(); // leaving it within the window
+    EXPECT_EQ(pageBox->text(), "2 of 2");
 }
 
 TEST_F(ConnectionLogTab, ignores_enter_while_the_page_box_has_no_focus)

@@ -5,9 +5,11 @@
 #include "frontend/allTotalsFrme.h"
 #include "frontend/framemodel.h"
 #include "frontend/guicommon.h"
+#include "frontend/hourCosts.h"
 #include "frontend/linktally_mainFrm.h"
 #include "frontend/totalsFrame.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTabWidget>
 #include <gtest/gtest.h>
@@ -42,8 +44,10 @@ protected:
         window.prepare(&model.history.prices, &model.history.entryNames, &model.filter, &model.todayTotals,
                        &model.sharedStat);
         window.show();
+        QCoreApplication::processEvents(); // what the window tells after showing
     }
     QString todaySent() const { return window.allTotalsFrame->todayFTotals->lbTrafficU->text(); }
+    QString daySent() const { return window.hourCostsFrame->totalsTableFrame->lbTrafficU->text(); }
 };
 
 } // namespace
@@ -55,9 +59,10 @@ TEST_F(TotalsWindow, opens_on_the_connection_log_and_keeps_the_tab_last_chosen)
     for (int i = 0; i < window.PageControl->count(); ++i)
         captions << window.PageControl->tabText(i);
     EXPECT_EQ(captions, QStringList({"Totals", "Day", "Week", "Month", "Year", "Connection Log"}));
-    EXPECT_EQ(window.PageControl->width(), 689);
 
     open();
+    EXPECT_EQ(window.size(), QSize(708, 447)); // 716 x 474 with a window manager's frame
+    EXPECT_EQ(window.PageControl->size(), QSize(689, 431));
     EXPECT_EQ(window.PageControl->currentWidget(), window.TabSheet3);
     window.PageControl->setCurrentWidget(window.tsMonth);
     window.hide();
@@ -81,10 +86,23 @@ TEST_F(TotalsWindow, frees_its_records_on_hide_and_ignores_the_forwards_until_op
     window.refreshTotals(true);
     EXPECT_EQ(todaySent(), "1.0 Mb");
     EXPECT_EQ(window.allTotalsFrame->todayFTotals->lbCostsU->text(), "?");
+    EXPECT_EQ(daySent(), "1.0 Mb");
 
     open(); // everything anew
     EXPECT_EQ(todaySent(), "2.0 Mb");
     EXPECT_EQ(window.allTotalsFrame->todayFTotals->lbCostsU->text(), "2.00");
+}
+
+TEST_F(TotalsWindow, keeps_its_records_and_the_forwards_while_minimised)
+{
+    ConnectionLogger writer(nullptr, logFile);
+    writer.logLANConnection("eth0", today + 0.1, today + 0.2, Mb, 0);
+    open();
+    window.showMinimized(); // the window manager's hide, not the program's
+    ASSERT_NE(window.getRecords(), nullptr);
+    writer.logLANConnection("eth0", today + 0.3, today + 0.4, Mb, 0);
+    window.refreshTotals(true);
+    EXPECT_EQ(window.getRecords()->size(), 2);
 }
 
 TEST_F(TotalsWindow, reads_what_the_service_appended_on_a_changed_tick_only)

@@ -40,6 +40,17 @@ TEST(TotalsTable, shows_unknown_costs_in_all_three_cost_labels_and_still_the_tra
     EXPECT_EQ(table.lbCostsT->text(), "?");
 }
 
+TEST(TotalsTable, keeps_the_heads_and_values_at_their_distance_from_the_right_edge_when_wider)
+{
+    TtotalsTableFrame table;
+    table.resize(299, 121); // as on the Day tab
+    table.show();
+    const QRect box = table.GroupBox->geometry();
+    EXPECT_EQ(box.width() - table.lbCostsT->geometry().right() - 1, 269 - 255);
+    EXPECT_EQ(box.width() - table.lbTrafficU->geometry().right() - 1, 269 - 198);
+    EXPECT_EQ(table.Label2->x(), 12); // row heads stay on the left
+}
+
 TEST(ListRows, paint_odd_rows_light_blue_and_leave_even_rows_to_the_list)
 {
     EXPECT_FALSE(highlightOddRow(0).isValid());
