@@ -15,9 +15,15 @@ self="$(realpath "$0")"
 cd "$(dirname "$self")/.."
 
 case "${1:-}" in
-    -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 fail() { echo "screenshots: $*" >&2; exit 1; }
+
+# The build of scripts/test.sh: ci under CI, else dev.
+preset=dev
+[ -n "${CI:-}" ] && preset=ci
+export LT_SCREENSHOTS_PRESET="${LT_SCREENSHOTS_PRESET:-$preset}"
+preset=$LT_SCREENSHOTS_PRESET
 
 if [ "${LT_SCREENSHOTS_INSIDE:-}" != 1 ]; then
     [ "$(id -u)" -eq 0 ] || fail "needs root for a private network namespace with a veth pair (try sudo)"
@@ -25,14 +31,14 @@ if [ "${LT_SCREENSHOTS_INSIDE:-}" != 1 ]; then
     mkdir -p "$out"
     . scripts/deps.sh
     ensure_packages "${BUILD_PACKAGES[@]}"
-    cmake --preset dev >/dev/null
-    cmake --build --preset dev --target ltsrvc ltmonitor xshot xtraywait makehistory
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" --target ltsrvc ltmonitor xshot xtraywait makehistory
     # A network of its own, and a sysfs that shows it.
     LT_SCREENSHOTS_INSIDE=1 exec unshare --net --mount bash "$self" "$(cd "$out" && pwd)"
 fi
 
 out="$1"
-bin=build/dev/bin
+bin=build/$preset/bin
 mount -t sysfs sysfs /sys
 ip link set lo up
 ip link add lm0 type veth peer name lm1
