@@ -18,6 +18,7 @@
 #include "monitor/sharedstatreader.h"
 #include "platform/ras.h"
 #include "platform/shared_memory.h"
+#include "offscreen.h"
 
 #include <QImage>
 #include <QPainter>
@@ -68,21 +69,7 @@ struct Workspace {
     std::string logPath;
     Workspace()
     {
-        char pattern[] = "/tmp/linktally-bench-XXXXXX";
-        root = ::mkdtemp(pattern);
-        const std::pair<const char*, const char*> folders[] = {
-            {"LINKTALLY_COMMON_APPDATA", "common"}, {"XDG_DATA_HOME", "data"},
-            {"XDG_CONFIG_HOME", "config"},         {"XDG_RUNTIME_DIR", "runtime"},
-            {"LINKTALLY_IPC_DIR", "ipc"},          {"HOME", "home"},
-            {"LINKTALLY_PPP_PEERS", "peers"},      {"LINKTALLY_PPP_RUNDIR", "ppprun"},
-        };
-        for (const auto& [variable, name] : folders) {
-            const std::string path = root + "/" + name;
-            std::filesystem::create_directories(path);
-            ::setenv(variable, path.c_str(), 1);
-        }
-        // Qt refuses a runtime folder others can enter.
-        std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+        root = makePrivateFolders();
 
         const std::string serviceFolder = monitor::getServiceDataFolder();
         std::filesystem::create_directories(serviceFolder);
@@ -365,15 +352,8 @@ int main(int argc, char** argv)
         return 0;
     }
     workspace = std::make_unique<Workspace>();
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // The off-screen platform warns at every show that it cannot raise.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    MonitorApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = runOffScreen(argc, argv);
     tickForm.reset();
     workspace.reset();
-    return 0;
+    return status;
 }

@@ -14,9 +14,9 @@
 #include "frontend/monthCostsFrme.h"
 #include "frontend/stackedbarchart.h"
 #include "frontend/yearCostsFrme.h"
-#include "monitor/monitor_main.h"
 #include "monitor/sharedstatreader.h"
 #include "monitor/todaytot.h"
+#include "offscreen.h"
 
 #include <QAction>
 #include <QImage>
@@ -47,17 +47,7 @@ struct Workspace {
     std::string logPath;
     Workspace()
     {
-        char pattern[] = "/tmp/linktally-bench-XXXXXX";
-        root = ::mkdtemp(pattern);
-        const std::pair<const char*, const char*> folders[] = {
-            {"LINKTALLY_COMMON_APPDATA", "common"}, {"XDG_DATA_HOME", "data"},   {"XDG_CONFIG_HOME", "config"},
-            {"XDG_RUNTIME_DIR", "runtime"},        {"LINKTALLY_IPC_DIR", "ipc"}, {"HOME", "home"},
-        };
-        for (const auto& [variable, name] : folders) {
-            std::filesystem::create_directories(root + "/" + name);
-            ::setenv(variable, (root + "/" + name).c_str(), 1);
-        }
-        std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+        root = makePrivateFolders();
         const std::string serviceFolder = monitor::getServiceDataFolder();
         std::filesystem::create_directories(serviceFolder);
         logPath = serviceFolder + "/" + CONNECTION_LOG_FILE_NAME;
@@ -169,14 +159,7 @@ BENCHMARK(BM_RepaintChart31Rows)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv)
 {
     workspace = std::make_unique<Workspace>();
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // The off-screen platform warns at every show that it cannot raise.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    MonitorApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = runOffScreen(argc, argv);
     workspace.reset();
-    return 0;
+    return status;
 }

@@ -133,8 +133,7 @@ TPriceEditorForm::TPriceEditorForm(QWidget* parent) : QDialog(parent)
 void TPriceEditorForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* on = screen())
-        move(on->geometry().center() - rect().center());
+    centreOnScreen(this);
     guarded([this] { FormShow(); })();
 }
 
@@ -177,39 +176,36 @@ void TPriceEditorForm::actAddExecute()
     refresh();
 }
 
-void TPriceEditorForm::actEditExecute()
+bool TPriceEditorForm::selectedItem(Item& item) const
 {
     const int row = selectedRow();
     if (row < 0)
+        return false;
+    prices->getItem(row, item.entryId, item.date, item.uploadPrice, item.downloadPrice);
+    return true;
+}
+
+void TPriceEditorForm::actEditExecute()
+{
+    Item old;
+    if (!selectedItem(old))
         return;
-    int entryId = 0;
-    TDateTime date = 0;
-    double uploadPrice = 0;
-    double downloadPrice = 0;
-    prices->getItem(row, entryId, date, uploadPrice, downloadPrice);
-    int newEntryId = entryId;
-    TDateTime newDate = date;
-    double newUploadPrice = uploadPrice;
-    double newDownloadPrice = downloadPrice;
-    if (!editRecord(false, newDate, newEntryId, newUploadPrice, newDownloadPrice, *prices->getEntryNames(), this))
+    Item edited = old;
+    if (!editRecord(false, edited.date, edited.entryId, edited.uploadPrice, edited.downloadPrice,
+                    *prices->getEntryNames(), this))
         return;
     // Removed first: the edited item may land on another entry or day.
-    prices->removePrice(entryId, date);
-    prices->setPrice(newEntryId, newDate, newUploadPrice, newDownloadPrice);
+    prices->removePrice(old.entryId, old.date);
+    prices->setPrice(edited.entryId, edited.date, edited.uploadPrice, edited.downloadPrice);
     refresh();
 }
 
 void TPriceEditorForm::actDeleteExecute()
 {
-    const int row = selectedRow();
-    if (row < 0)
+    Item item;
+    if (!selectedItem(item))
         return;
-    int entryId = 0;
-    TDateTime date = 0;
-    double uploadPrice = 0;
-    double downloadPrice = 0;
-    prices->getItem(row, entryId, date, uploadPrice, downloadPrice);
-    prices->removePrice(entryId, date);
+    prices->removePrice(item.entryId, item.date);
     refresh();
 }
 

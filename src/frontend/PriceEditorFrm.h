@@ -49,6 +49,15 @@ protected:
 private:
     // The list's model, made when prices is known.
     void attachModel();
+    // One item of the table, as getItem gives it.
+    struct Item {
+        int entryId = 0;
+        TDateTime date = 0;
+        double uploadPrice = 0;
+        double downloadPrice = 0;
+    };
+    // The selected row's item; false without a selected row.
+    bool selectedItem(Item& item) const;
     // The selected row, or -1.
     int selectedRow() const;
     // The list after a change of the table: new row count, no selection.

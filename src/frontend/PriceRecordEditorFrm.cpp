@@ -115,8 +115,7 @@ void TPriceRecordEditorForm::setEntryNames(const DataList& entryNames)
 void TPriceRecordEditorForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* on = screen())
-        move(on->geometry().center() - rect().center());
+    centreOnScreen(this);
     guarded([this] { FormShow(); })();
 }
 

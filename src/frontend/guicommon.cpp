@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QLayout>
 #include <QLocale>
+#include <QScreen>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -111,6 +112,12 @@ void useDialogFont(QWidget* window)
 }
 
 QSize clientSizeFor(int outerWidth, int outerHeight) { return {outerWidth - 8, outerHeight - 27}; }
+
+void centreOnScreen(QWidget* window)
+{
+    if (const QScreen* on = window->screen())
+        window->move(on->geometry().center() - window->rect().center());
+}
 
 QVariant columnAlignment(bool rightAligned)
 {

@@ -43,6 +43,10 @@ QString shortDateText(TDateTime date);
 // frame and title take 8 x 27 pixels of it.
 QSize clientSizeFor(int outerWidth, int outerHeight);
 
+// Places a window in the middle of its screen (dialogs would otherwise
+// open over the meter in its corner).
+void centreOnScreen(QWidget* window);
+
 // The alignment of a list column's cells and head: numbers to the right.
 QVariant columnAlignment(bool rightAligned);
 

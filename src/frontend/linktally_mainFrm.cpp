@@ -12,11 +12,8 @@
 #include "frontend/yearCostsFrme.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
-#include <QScreen>
-#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,8 +52,7 @@ TMainForm2::TMainForm2(QWidget* parent) : QWidget(parent, Qt::Window)
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     useDialogFont(this);
     resize(clientSizeFor(716, 474));
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+    centreOnScreen(this);
 
     mainPanel = new QFrame(this);
     mainPanel->setObjectName("mainPanel");

@@ -172,9 +172,7 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
 void TOptionsFrm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    // Centred on the screen, not over the meter in its corner.
-    if (const QScreen* on = screen())
-        move(on->geometry().center() - rect().center());
+    centreOnScreen(this);
     FormShow();
 }
 

@@ -1,5 +1,6 @@
 // The price editor's list over a real price table, with the record dialog
 // answered by the test.
+#include "frontend/uslocale.h"
 #include "frontend/PriceEditorFrm.h"
 #include "frontend/datamodel.h"
 #include "frontend/guicommon.h"
@@ -22,17 +23,6 @@
 #include <vector>
 
 namespace {
-
-class UsLocale {
-public:
-    UsLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    ~UsLocale() { QLocale::setDefault(previous); }
-    UsLocale(const UsLocale&) = delete;
-    UsLocale& operator=(const UsLocale&) = delete;
-
-private:
-    QLocale previous;
-};
 
 // What the record dialog was given and what the test answers.
 struct RecordAnswer {

@@ -1,6 +1,7 @@
 // The record dialog of the price editor, driven through its controls, and
 // the price text conversion both dialogs share.
 #include "errors/ltexception.h"
+#include "frontend/uslocale.h"
 #include "frontend/PriceRecordEditorFrm.h"
 #include "frontend/datamodel.h"
 #include "frontend/guicommon.h"
@@ -21,18 +22,6 @@
 #include <memory>
 
 namespace {
-
-// Numbers and dates as in the United States for one test.
-class UsLocale {
-public:
-    UsLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    ~UsLocale() { QLocale::setDefault(previous); }
-    UsLocale(const UsLocale&) = delete;
-    UsLocale& operator=(const UsLocale&) = delete;
-
-private:
-    QLocale previous;
-};
 
 class RecordDialog : public ::testing::Test {
 protected:

@@ -1,0 +1,42 @@
+#include "offscreen.h"
+
+#include "monitor/monitor_main.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+
+std::string makePrivateFolders()
+{
+    char pattern[] = "/tmp/linktally-bench-XXXXXX";
+    const std::string root = ::mkdtemp(pattern);
+    const std::pair<const char*, const char*> folders[] = {
+        {"LINKTALLY_COMMON_APPDATA", "common"}, {"XDG_DATA_HOME", "data"},
+        {"XDG_CONFIG_HOME", "config"},         {"XDG_RUNTIME_DIR", "runtime"},
+        {"LINKTALLY_IPC_DIR", "ipc"},          {"HOME", "home"},
+        {"LINKTALLY_PPP_PEERS", "peers"},      {"LINKTALLY_PPP_RUNDIR", "ppprun"},
+    };
+    for (const auto& [variable, name] : folders) {
+        const std::string path = root + "/" + name;
+        std::filesystem::create_directories(path);
+        ::setenv(variable, path.c_str(), 1);
+    }
+    // Qt refuses a runtime folder others can enter.
+    std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
+    return root;
+}
+
+int runOffScreen(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The off-screen platform warns at every show that it cannot raise.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    MonitorApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
