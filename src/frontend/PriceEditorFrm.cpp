@@ -11,6 +11,7 @@
 #include <QItemSelectionModel>
 #include <QPalette>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QScreen>
 #include <QTableView>
 #include <algorithm>
@@ -133,6 +134,9 @@ TPriceEditorForm::TPriceEditorForm(QWidget* parent) : QDialog(parent)
 void TPriceEditorForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Restored from minimised: the user's input stays, and where it was.
+    if (event->spontaneous())
+        return;
     centreOnScreen(this);
     guarded([this] { FormShow(); })();
 }
@@ -195,8 +199,14 @@ void TPriceEditorForm::actEditExecute()
                     *prices->getEntryNames(), this))
         return;
     // Removed first: the edited item may land on another entry or day.
-    prices->removePrice(old.entryId, old.date);
-    prices->setPrice(edited.entryId, edited.date, edited.uploadPrice, edited.downloadPrice);
+    // The list follows the table whatever happens.
+    try {
+        prices->removePrice(old.entryId, old.date);
+        prices->setPrice(edited.entryId, edited.date, edited.uploadPrice, edited.downloadPrice);
+    } catch (...) {
+        refresh();
+        throw;
+    }
     refresh();
 }
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
@@ -46,7 +47,7 @@ bool isBlank(const QLineEdit* edit) { return edit->text().trimmed().isEmpty(); }
 bool isNegative(const QLineEdit* edit)
 {
     const std::optional<double> price = tryParsePrice(edit->text());
-    return price && std::signbit(*price);
+    return price && *price < 0;
 }
 
 } // namespace
@@ -60,12 +61,15 @@ TPriceRecordEditorForm::TPriceRecordEditorForm(QWidget* parent) : QDialog(parent
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken); // a raised bevel inside a lowered one
     Panel1->setGeometry(8, 8, 405, 141);
 
     dtpDate = new QDateEdit(Panel1);
     dtpDate->setObjectName("dtpDate");
     dtpDate->setCalendarPopup(true);
+    // Every day the table can hold, so that an old item is not moved by
+    // an Edit that changes nothing.
+    dtpDate->setDateRange(QDate(1, 1, 1), QDate(9999, 12, 31));
     dtpDate->setDisplayFormat(shortDateFormat());
     // 85 holds a short date with a two-digit year; a four-digit one needs
     // a few pixels more, and the row has room to the right.
@@ -115,6 +119,9 @@ void TPriceRecordEditorForm::setEntryNames(const DataList& entryNames)
 void TPriceRecordEditorForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Restored from minimised: the user's input stays, and where it was.
+    if (event->spontaneous())
+        return;
     centreOnScreen(this);
     guarded([this] { FormShow(); })();
 }

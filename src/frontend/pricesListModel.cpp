@@ -32,7 +32,7 @@ std::optional<double> tryParsePrice(const QString& text)
     // "inf" and "nan" convert too, but cost nothing sensible.
     if (!ok || !std::isfinite(price))
         return std::nullopt;
-    return price;
+    return price + 0.0; // "-0" is no negative price: it is 0
 }
 
 double parsePrice(const QString& text)
@@ -88,13 +88,15 @@ QVariant pricesListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
+    // A table changed behind the list's back (another editor) shows no
+    // item it no longer has.
+    if (!prices || index.row() >= prices->size())
+        return {};
     switch (role) {
     case Qt::DisplayRole:
         return cellText(index.row(), index.column());
     case Qt::TextAlignmentRole:
         return headerData(index.column(), Qt::Horizontal, role);
-    case Qt::BackgroundRole:
-        return highlightOddRow(index.row());
     default:
         return {};
     }

@@ -136,6 +136,7 @@ TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
 {
     setObjectName("MainForm");
     isTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    runPrices = [](Prices* table, QWidget* parent) { return runPriceEditor(table, parent); };
     createComponents();
     createActions();
 
@@ -568,18 +569,31 @@ void TMainForm::actTotalsExecute()
 
 void TMainForm::actPricesExecute()
 {
+    // The tray's menu stays open to a dialog's modality: one editor of the
+    // table at a time.
+    if (QApplication::activeModalWidget())
+        return;
     Prices copy(*prices);
-    if (runPriceEditor(prices.get(), this)) {
+    if (!runPrices(prices.get(), this)) {
+        *prices = copy;
+        return;
+    }
+    // The confirmed table is the one in use, saved or not.
+    try {
         prices->save(monitor::getDataFolder() + "/" + PRICE_FILE_NAME);
+    } catch (...) {
         if (MainForm2)
             MainForm2->pricesChanged();
-    } else {
-        *prices = copy;
+        throw;
     }
+    if (MainForm2)
+        MainForm2->pricesChanged();
 }
 
 void TMainForm::actOptionsExecute()
 {
+    if (QApplication::activeModalWidget())
+        return;
     runOptionsDialog(entryNames.get(), options.get(), this);
     selectConnection(options->getConnectionId());
     applyTransparency();

@@ -127,6 +127,8 @@ public:
     QSystemTrayIcon* trayIcon = nullptr;
     // Whether the desktop has a tray now (QSystemTrayIcon's answer).
     std::function<bool()> isTrayAvailable;
+    // The price editor: true when the user confirmed (runPriceEditor).
+    std::function<bool(Prices* prices, QWidget* parent)> runPrices;
 
     // Models (owned), in the order they are made.
     std::unique_ptr<SharedStatisticsReader> sharedStat;

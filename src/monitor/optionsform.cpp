@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QScreen>
 #include <QSlider>
 #include <QToolButton>
@@ -172,6 +173,9 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent)
 void TOptionsFrm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Restored from minimised: the user's input stays, and where it was.
+    if (event->spontaneous())
+        return;
     centreOnScreen(this);
     FormShow();
 }

@@ -113,8 +113,6 @@ TEST_F(PriceEditor, lists_every_item_by_connection_then_date_under_four_captione
     };
     EXPECT_EQ(alignment(1), Qt::AlignLeft);
     EXPECT_EQ(alignment(2), Qt::AlignRight);
-    EXPECT_FALSE(model->index(0, 0).data(Qt::BackgroundRole).isValid());
-    EXPECT_TRUE(model->index(1, 0).data(Qt::BackgroundRole).isValid());
 }
 
 TEST_F(PriceEditor, is_laid_out_as_designed_with_the_connection_filling_the_list)
@@ -177,6 +175,10 @@ TEST_F(PriceEditor, adding_a_record_for_a_connection_and_day_that_has_one_replac
     click("btnAdd");
     EXPECT_EQ(rows(), 4);
     EXPECT_EQ(row(1), "5/1/2004|eth0|1|2");
+
+    answer = {false, EncodeDate(2004, 6, 1), 0, 7, 7}; // cancelled
+    click("btnAdd");
+    EXPECT_EQ(rows(), 4);
     EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -141,6 +141,10 @@ TEST_F(RecordDialog, refuses_a_negative_price_keeping_ok_disabled_and_saying_why
     EXPECT_TRUE(form->btnOk->isEnabled());
     EXPECT_EQ(form->lbNegativePrice->text(), "");
     EXPECT_EQ(form->btnOk->toolTip(), "");
+    form->edUploadPrice->setText("-0"); // no less than nothing
+    EXPECT_TRUE(form->btnOk->isEnabled());
+    form->edUploadPrice->setText("-1e-9");
+    EXPECT_FALSE(form->btnOk->isEnabled());
 }
 
 TEST_F(RecordDialog, copies_the_upload_text_as_typed_into_an_empty_download_field_on_leaving_it)

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -271,6 +272,36 @@ TEST_F(Meter, has_its_menu_in_order_with_the_captions_and_images)
     EXPECT_EQ(meter.sbConMenu->toolTip(), "Select Connection");
     EXPECT_EQ(meter.Timer->interval(), 1000);
     EXPECT_EQ(meter.HideTimer->interval(), 200);
+}
+
+TEST_F(Meter, saves_the_prices_confirmed_in_the_editor_and_restores_the_table_the_editor_changed_on_cancel)
+{
+    const std::string file = monitor::getDataFolder() + "/" + PRICE_FILE_NAME;
+    std::filesystem::remove(file); // no table from an earlier test
+    TMainForm& meter = start();
+    const int eth0 = meter.entryNames->findId("eth0");
+    meter.runPrices = [eth0](Prices* table, QWidget*) {
+        table->setPrice(eth0, EncodeDate(2026, 12, 1), 0.5, 0.25);
+        return false; // cancelled after an addition
+    };
+    meter.actPrices->trigger();
+    EXPECT_EQ(meter.prices->size(), 0);
+    EXPECT_EQ(testenv::readFile(file), "");
+
+    meter.runPrices = [eth0](Prices* table, QWidget*) {
+        table->setPrice(eth0, EncodeDate(2026, 12, 1), 0.5, 0.25);
+        return true;
+    };
+    meter.actPrices->trigger();
+    EXPECT_EQ(meter.prices->size(), 1);
+    EXPECT_NE(testenv::readFile(file).find("eth0"), std::string::npos);
+
+    meter.runPrices = [](Prices* table, QWidget*) {
+        table->removePrice(0, EncodeDate(2026, 12, 1));
+        return false; // a deletion cancelled
+    };
+    meter.actPrices->trigger();
+    EXPECT_EQ(meter.prices->size(), 1);
 }
 
 TEST(MonitorApplication, shows_an_error_escaping_a_handler_and_goes_on)
