@@ -23,6 +23,11 @@ std::string createProductPath(const std::string& base)
 
 } // namespace
 
+std::string versionText(const std::string& program)
+{
+    return program + " (" + PRODUCT_NAME + ") " + PRODUCT_VERSION;
+}
+
 std::string createPath(const char* const* pathItems, int sz)
 {
     LT_ASSERT(sz > 0);

@@ -19,6 +19,9 @@ inline constexpr const char* TOTALS_WINDOW_TITLE = "Linktally Totals 1.3.1";
 inline constexpr int COLLECTOR_PERIOD = 1000; // milliseconds between statistics passes
 inline constexpr int quantumsPerDay = 24;
 
+// What every program's --version prints: "<program> (Linktally) 1.3.1".
+std::string versionText(const std::string& program);
+
 // Connection type codes of the shared table and the log records.
 inline constexpr unsigned char LAN_CONNECTION = 0;
 inline constexpr unsigned char RAS_CONNECTION = 1;

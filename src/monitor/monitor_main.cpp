@@ -637,14 +637,16 @@ void TMainForm::trace(const std::string& message)
 
 namespace {
 
-const char* const USAGE = "Usage: ltmonitor [--debug-log] [--help]\n"
+const char* const USAGE = "Usage: ltmonitor [--debug-log] [--help] [--version]\n"
                           "Linktally's tray program: the live meter, today's costs, totals and prices.\n"
                           "  --debug-log   write each status update to debug.log in your data folder\n"
-                          "  --help        show this text\n";
+                          "  --help        show this text\n"
+                          "  --version     show the program's name and version\n";
 
 struct Arguments {
     bool debugLog = false;
     bool help = false;
+    bool version = false;
     std::string unknown;
 };
 
@@ -657,6 +659,8 @@ Arguments parseArguments(const QStringList& arguments)
             args.debugLog = true;
         else if (arg == "--help" || arg == "-h")
             args.help = true;
+        else if (arg == "--version")
+            args.version = true;
         else if (args.unknown.empty())
             args.unknown = arg;
     }
@@ -719,11 +723,16 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
 
 int monitorMain(int argc, char** argv)
 {
-    // Help needs no display; everything else is read once Qt has taken its
-    // own options (-display, -platform, a session manager's -session).
+    // Help and version need no display; everything else is read once Qt has
+    // taken its own options (-display, -platform, a session manager's -session).
     const QStringList given(argv, argv + argc);
-    if (parseArguments(given).help) {
+    const Arguments early = parseArguments(given);
+    if (early.help) {
         std::cout << USAGE;
+        return 0;
+    }
+    if (early.version) {
+        std::cout << versionText("ltmonitor") << "\n";
         return 0;
     }
     if (!chooseDisplay(given)) {

@@ -20,24 +20,12 @@ void takeLoaderError(int& error, std::string& text)
         error = ENOENT;
 }
 
-// The project's own libraries stand in ../lib beside the program (or next
-// to it), as its RUNPATH says. Looked up here rather than left to dlopen,
-// whose RUNPATH search follows the calling object, which an interposer
-// such as a sanitizer runtime changes.
-std::string beside(const std::string& file)
+// The running program's path, or "" when the kernel does not tell.
+std::string programPath()
 {
-    if (file.find('/') != std::string::npos)
-        return file;
     char exe[4096];
     const ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (length <= 0)
-        return file;
-    const std::string program(exe, static_cast<std::size_t>(length));
-    const std::string folder = program.substr(0, program.rfind('/'));
-    for (const std::string& candidate : {folder + "/../lib/" + file, folder + "/" + file})
-        if (::access(candidate.c_str(), R_OK) == 0)
-            return candidate;
-    return file;
+    return length > 0 ? std::string(exe, static_cast<std::size_t>(length)) : std::string();
 }
 
 bool spellable(const std::string& part)
@@ -52,12 +40,28 @@ bool spellable(const std::string& part)
 
 } // namespace
 
+// Looked up here rather than left to dlopen, whose RUNPATH search follows
+// the calling object, which an interposer such as a sanitizer runtime
+// changes.
+std::string libraryBesideProgram(const std::string& program, const std::string& file)
+{
+    const std::size_t slash = program.rfind('/');
+    if (file.find('/') != std::string::npos || slash == std::string::npos)
+        return file;
+    const std::string folder = program.substr(0, slash);
+    for (const std::string& candidate :
+         {folder + "/../lib/linktally/" + file, folder + "/../lib/" + file, folder + "/" + file})
+        if (::access(candidate.c_str(), R_OK) == 0)
+            return candidate;
+    return file;
+}
+
 std::string libraryFileFor(const std::string& logicalName)
 {
     if (logicalName == "iphlpapi.dll")
-        return beside(variableOr("LINKTALLY_IPHLPAPI", "libiphlpapi.so"));
+        return libraryBesideProgram(programPath(), variableOr("LINKTALLY_IPHLPAPI", "libiphlpapi.so"));
     if (logicalName == "splash.dll")
-        return beside(variableOr("LINKTALLY_SPLASH", "libsplash.so"));
+        return libraryBesideProgram(programPath(), variableOr("LINKTALLY_SPLASH", "libsplash.so"));
     return logicalName;
 }
 

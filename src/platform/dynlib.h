@@ -22,6 +22,13 @@ namespace platform {
 // The file dlopen is given for a logical library name.
 std::string libraryFileFor(const std::string& logicalName);
 
+// Where the project's own library file (a bare file name) stands for the
+// program at programPath: the first readable of <folder>/../lib/linktally/
+// (installed), <folder>/../lib/ (build tree) and <folder>/ itself. A path,
+// or a name found in none of them, is returned as it is, for dlopen's own
+// search.
+std::string libraryBesideProgram(const std::string& programPath, const std::string& file);
+
 // Where a library keeps a resource: the addresses of its two symbols.
 struct ResourceLocation {
     const unsigned char* bytes = nullptr;

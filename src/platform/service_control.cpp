@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -31,6 +32,16 @@ sigset_t stopSignals()
 }
 
 std::string unitPath() { return variableOr("LINKTALLY_SYSTEMD_DIR", "/etc/systemd/system") + "/" + SERVICE_UNIT_NAME; }
+
+// The package's unit is the package's business: a second copy in
+// /etc/systemd/system would override it, and removing it would leave the
+// package half gone.
+void refuseWhenPackaged()
+{
+    if (packagedUnitFile())
+        throw LTException(std::string("the linktally package manages the service (systemctl status ") +
+                          SERVICE_UNIT_NAME + "); nothing was changed.");
+}
 
 // Runs systemctl with the arguments; true when it exited with 0.
 bool systemctl(const std::string& arguments)
@@ -61,6 +72,18 @@ bool StopRequests::pending()
     while (::read(fd.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info))
         stopped = true;
     return stopped;
+}
+
+std::optional<std::string> packagedUnitFile()
+{
+    std::istringstream folders(
+        variableOr("LINKTALLY_PACKAGED_UNIT_DIRS", "/usr/lib/systemd/system:/lib/systemd/system"));
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const std::string file = folder + "/" + SERVICE_UNIT_NAME;
+        if (!folder.empty() && ::access(file.c_str(), F_OK) == 0)
+            return file;
+    }
+    return std::nullopt;
 }
 
 std::string serviceUnitText(const std::string& programPath)
@@ -101,6 +124,7 @@ std::string runningProgramPath()
 
 void installService(const std::string& programPath)
 {
+    refuseWhenPackaged();
     const std::string path = unitPath();
     {
         std::ofstream unit(path, std::ios::trunc);
@@ -115,6 +139,7 @@ void installService(const std::string& programPath)
 
 void uninstallService()
 {
+    refuseWhenPackaged();
     const std::string path = unitPath();
     systemctl(std::string("disable --now ") + SERVICE_UNIT_NAME);
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)

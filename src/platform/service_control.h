@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -28,13 +29,20 @@ private:
 
 inline constexpr const char* SERVICE_UNIT_NAME = "LinktallyService_v1_3_1.service";
 
+// The unit file the linktally package installed, or nothing for a source
+// build. Looked for in the ':'-separated folders of
+// $LINKTALLY_PACKAGED_UNIT_DIRS, else /usr/lib/systemd/system and
+// /lib/systemd/system.
+std::optional<std::string> packagedUnitFile();
+
 // The unit's text for a program at programPath.
 std::string serviceUnitText(const std::string& programPath);
 // Writes the unit into $LINKTALLY_SYSTEMD_DIR (else /etc/systemd/system)
 // and enables and starts it with systemctl ($LINKTALLY_SYSTEMCTL names
-// another command). Throws LTException with what failed.
+// another command). Throws LTException with what failed, and before
+// touching anything when the package's unit is there.
 void installService(const std::string& programPath);
-// Stops, disables and removes the unit.
+// Stops, disables and removes the unit; refused as installService is.
 void uninstallService();
 // The absolute path of the running program, also after an upgrade replaced
 // its file (the path then names the new one). Throws LTException when it

@@ -13,7 +13,7 @@
 namespace {
 
 const char* usage =
-    "Usage: ltsrvc [--debug-log] [--install | --uninstall | --help]\n"
+    "Usage: ltsrvc [--debug-log] [--install | --uninstall | --help | --version]\n"
     "\n"
     "Linktally's collector service: samples every operational LAN interface and\n"
     "every PPP link once a second, logs one record per connection and hour to\n"
@@ -22,9 +22,11 @@ const char* usage =
     "  (no option)   run in the foreground until SIGTERM or SIGINT (Ctrl-C)\n"
     "  --debug-log   write debug messages to debug.log in the data folder\n"
     "  --install     write, enable and start the systemd unit\n"
-    "                LinktallyService_v1_3_1.service for this program (root)\n"
-    "  --uninstall   stop, disable and remove that unit (root)\n"
+    "                LinktallyService_v1_3_1.service for this program (root;\n"
+    "                a source build only: the linktally package has its own)\n"
+    "  --uninstall   stop, disable and remove that unit (root; a source build only)\n"
     "  --help        show this text\n"
+    "  --version     show the program's name and version\n"
     "\n"
     "Data folder: $LINKTALLY_COMMON_APPDATA (else /var/lib) + \"/Tarnwick Software/Linktally/1.3.1\".\n";
 
@@ -50,6 +52,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts(versionText("ltsrvc").c_str());
             return 0;
         }
         if (arg == "--debug-log")

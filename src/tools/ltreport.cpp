@@ -273,6 +273,7 @@ int main(int argc, char** argv)
                  "It reads the service's connection log (cn.log) and your prices.txt, as the monitor does."};
     app.fallthrough();
     app.require_subcommand(1);
+    app.set_version_flag("--version", versionText("ltreport"), "show the program's name and version");
     app.add_option("-c,--connection", options.connection, "connection (entry) name; default: the monitor's choice");
     app.add_option("-f,--format", options.format, "text, csv or json")
         ->check(CLI::IsMember({"text", "csv", "json"}))

@@ -1,9 +1,12 @@
 #include "common/dbglogger.h"
 #include "common/lanstatcollector.h"
 #include "fakes/fake_table.h"
+#include "platform/dynlib.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 
 namespace {
@@ -121,4 +124,23 @@ TEST(LanStatisticsCollector, names_the_library_or_the_call_it_cannot_have)
         EXPECT_STREQ(e.what(), "LanStatisticsCollector initialization failed! Can't obtain GetIfTable API-call "
                                "address. Error code: 2.");
     }
+}
+
+TEST(LibraryLookup, prefers_the_packages_private_folder_then_the_build_tree_then_the_programs_own_folder)
+{
+    const std::string root = testenv::freshFolder("layout");
+    const std::string program = root + "/bin/ltsrvc"; // only its folder matters
+    const std::vector<std::string> places = {root + "/bin/../lib/linktally/libiphlpapi.so",
+                                             root + "/bin/../lib/libiphlpapi.so", root + "/bin/libiphlpapi.so"};
+    std::filesystem::create_directories(root + "/lib/linktally");
+    std::filesystem::create_directories(root + "/bin");
+    for (const std::string& place : places)
+        testenv::writeBytes(place, {0x7f});
+    for (const std::string& place : places) {
+        EXPECT_EQ(platform::libraryBesideProgram(program, "libiphlpapi.so"), place);
+        std::filesystem::remove(place);
+    }
+    // Left to dlopen: nothing beside the program, or a path of its own.
+    EXPECT_EQ(platform::libraryBesideProgram(program, "libiphlpapi.so"), "libiphlpapi.so");
+    EXPECT_EQ(platform::libraryBesideProgram(program, "/opt/other/libiphlpapi.so"), "/opt/other/libiphlpapi.so");
 }

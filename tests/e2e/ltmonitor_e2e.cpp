@@ -322,6 +322,19 @@ TEST(LtmonitorEndToEnd, meters_live_traffic_from_the_tray_until_the_link_goes_an
     EXPECT_TRUE(service.running());
 }
 
+TEST(LtmonitorEndToEnd, tells_its_name_and_version_without_a_display)
+{
+    testenv::ScopedEnv noX("DISPLAY", nullptr);
+    testenv::ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
+    testenv::ScopedEnv noPlatform("QT_QPA_PLATFORM", nullptr);
+    const std::string folder = testenv::freshFolder("version");
+    const std::string command = std::string(LTMONITOR) + " --version >'" + folder + "/out' 2>'" + folder + "/err'";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(testenv::readFile(folder + "/out"), "ltmonitor (Linktally) 1.3.1\n");
+    EXPECT_EQ(testenv::readFile(folder + "/err"), "");
+}
+
 TEST(LtmonitorEndToEnd, refuses_a_second_instance_with_a_message)
 {
     XSession session(true);

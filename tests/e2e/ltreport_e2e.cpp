@@ -137,6 +137,16 @@ TEST(Ltreport, fails_on_a_price_file_that_does_not_load_and_on_a_word_that_is_no
     EXPECT_EQ(h.run("--frob").err, "ltreport: unknown option '--frob' (see 'ltreport --help')\n");
 }
 
+TEST(Ltreport, tells_its_name_and_version_before_asking_for_a_subcommand)
+{
+    History h;
+    const Output version = h.run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "ltreport (Linktally) 1.3.1\n");
+    EXPECT_EQ(version.err, "");
+    EXPECT_NE(h.run("--help").out.find("\n  --version "), std::string::npos);
+}
+
 TEST(Ltreport, words_today_as_the_meters_status_line)
 {
     History h;

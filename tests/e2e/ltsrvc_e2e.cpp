@@ -274,6 +274,8 @@ TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
     const std::string folder = testenv::freshFolder("systemd");
     testenv::ScopedEnv units("LINKTALLY_SYSTEMD_DIR", folder.c_str());
     testenv::ScopedEnv systemctl("LINKTALLY_SYSTEMCTL", "true");
+    // Also where the linktally package is installed.
+    testenv::ScopedEnv notPackaged("LINKTALLY_PACKAGED_UNIT_DIRS", testenv::freshFolder("no-package").c_str());
     const std::string unit = folder + "/LinktallyService_v1_3_1.service";
     ASSERT_EQ(std::system((std::string(LTSRVC) + " --install >/dev/null").c_str()), 0);
     const std::string text = testenv::readFile(unit);
@@ -285,6 +287,56 @@ TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
     }
     ASSERT_EQ(std::system((std::string(LTSRVC) + " --uninstall >/dev/null").c_str()), 0);
     EXPECT_NE(::access(unit.c_str(), F_OK), 0);
+}
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome ltsrvc(const std::string& arguments)
+{
+    const std::string folder = testenv::freshFolder("run");
+    const std::string out = folder + "/out", err = folder + "/err";
+    const int status = std::system((std::string(LTSRVC) + " " + arguments + " >'" + out + "' 2>'" + err + "'").c_str());
+    return {WEXITSTATUS(status), testenv::readFile(out), testenv::readFile(err)};
+}
+
+} // namespace
+
+TEST(LtsrvcEndToEnd, leaves_the_packaged_service_alone_on_install_and_uninstall)
+{
+    const std::string packaged = testenv::freshFolder("usr-lib-systemd");
+    const std::string own = testenv::freshFolder("etc-systemd");
+    const std::string calls = testenv::freshFolder("calls") + "/systemctl";
+    std::ofstream(packaged + "/LinktallyService_v1_3_1.service") << "[Service]\n";
+    std::ofstream(own + "/LinktallyService_v1_3_1.service") << "left from a source build\n";
+    testenv::ScopedEnv dirs("LINKTALLY_PACKAGED_UNIT_DIRS", ("/nonexistent:" + packaged).c_str());
+    testenv::ScopedEnv units("LINKTALLY_SYSTEMD_DIR", own.c_str());
+    testenv::ScopedEnv systemctl("LINKTALLY_SYSTEMCTL", ("sh -c 'echo \"$*\" >>" + calls + "' systemctl").c_str());
+    const std::string message = "ltsrvc: the linktally package manages the service (systemctl status "
+                                "LinktallyService_v1_3_1.service); nothing was changed.\n";
+    for (const char* action : {"--install", "--uninstall"}) {
+        SCOPED_TRACE(action);
+        const Outcome run = ltsrvc(action);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, message);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(testenv::readFile(calls), ""); // neither stopped nor disabled
+    EXPECT_EQ(testenv::readFile(own + "/LinktallyService_v1_3_1.service"), "left from a source build\n");
+    EXPECT_EQ(testenv::readFile(packaged + "/LinktallyService_v1_3_1.service"), "[Service]\n");
+}
+
+TEST(LtsrvcEndToEnd, tells_its_name_and_version_and_lists_the_option_in_its_help)
+{
+    const Outcome version = ltsrvc("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "ltsrvc (Linktally) 1.3.1\n");
+    EXPECT_EQ(version.err, "");
+    EXPECT_NE(ltsrvc("--help").out.find("\n  --version     show the program's name and version\n"), std::string::npos);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <grp.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -140,4 +141,86 @@ TEST(NamedLock, goes_on_waiting_when_a_signal_interrupts_the_wait)
     EXPECT_EQ(signalsCaught, 5);
     EXPECT_TRUE(taken);
     EXPECT_EQ(failure, "");
+}
+
+namespace {
+
+// A folder every account can enter (the test's own root is private), removed
+// at the end of the scope.
+struct SharedFolder {
+    std::string path;
+    SharedFolder()
+    {
+        char pattern[] = "/tmp/linktally-shared-XXXXXX";
+        path = ::mkdtemp(pattern) ? pattern : "";
+        ::chmod(path.c_str(), 0755);
+    }
+    ~SharedFolder() { std::filesystem::remove_all(path); }
+};
+
+enum ChildResult {
+    childTookTheLock = 0,
+    childCouldNotOpen,
+    childFoundItTaken,
+    childCouldWrite,
+    childCouldNotDropAccess,
+};
+
+// Becomes an account that may only read the lock file: nobody when we are
+// root, else ourselves with the file made read-only.
+bool dropWriteAccess(const std::string& path)
+{
+    if (::getuid() != 0)
+        return ::chmod(path.c_str(), 0444) == 0;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+}
+
+} // namespace
+
+TEST(NamedLock, is_taken_and_excludes_through_a_lock_file_another_account_created)
+{
+    const SharedFolder shared;
+    ASSERT_FALSE(shared.path.empty());
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", shared.path.c_str());
+    NamedLock creator("Global\\TEST_MUTEX", &everyAccount); // 0644, ours
+    const std::string path = shared.path + "/TEST_MUTEX";
+    int taken[2], done[2];
+    ASSERT_EQ(::pipe(taken), 0);
+    ASSERT_EQ(::pipe(done), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!dropWriteAccess(path))
+            ::_exit(childCouldNotDropAccess);
+        if (::access(path.c_str(), W_OK) == 0)
+            ::_exit(childCouldWrite);
+        try {
+            NamedLock reader("Global\\TEST_MUTEX", &everyAccount);
+            if (!reader.tryWait())
+                ::_exit(childFoundItTaken);
+            (void)!::write(taken[1], "x", 1);
+            char byte;
+            (void)!::read(done[0], &byte, 1);
+            reader.release();
+        } catch (const LTException&) {
+            ::_exit(childCouldNotOpen);
+        }
+        ::_exit(childTookTheLock);
+    }
+    ::close(taken[1]);
+    char byte = 0;
+    const bool childHoldsIt = ::read(taken[0], &byte, 1) == 1;
+    EXPECT_TRUE(childHoldsIt);
+    if (childHoldsIt) {
+        EXPECT_FALSE(creator.tryWait());
+    }
+    (void)!::write(done[1], "x", 1);
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), childTookTheLock) << "see ChildResult";
+    EXPECT_TRUE(creator.tryWait());
+    creator.release();
+    for (const int fd : {taken[0], done[0], done[1]})
+        ::close(fd);
 }
