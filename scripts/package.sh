@@ -1,0 +1,397 @@
+#!/usr/bin/env bash
+# Builds the Debian package linktally (dpkg-buildpackage -us -uc -b, from a
+# copy of this checkout) into build/package/ and checks it with lintian (no
+# error, no warning) and appstreamcli. Installs the Debian packages the build
+# needs first.
+#   scripts/package.sh                  build and check the package
+#   scripts/package.sh --install-test [DEB]   then, as root (CI), install it with
+#       apt-get, check the installed files, the unit (systemd-analyze verify,
+#       security exposure at most 2.9), --version and the manual pages; run
+#       the installed ltsrvc as its user linktally in a private network
+#       namespace with a veth pair, in the unit's environment and a sandbox
+#       like the unit's, read its live table and log as another unprivileged
+#       user with the installed ltreport; remove and purge the package and
+#       check that the history stays. It refuses to run where linktally is
+#       installed or its data folder exists, and removes what it made. With
+#       DEB it tests that package instead of building one.
+set -euo pipefail
+self="$(realpath "$0")"
+cd "$(dirname "$self")/.."
+repo=$(pwd)
+
+case "${1:-}" in
+    -h|--help) sed -n '2,17p' "$self" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    ""|--install-test|--inside) ;;
+    *) echo "unknown option: $1 (see --help)" >&2; exit 2 ;;
+esac
+mode=${1:-}
+fail() { echo "package: $*" >&2; exit 1; }
+step() { echo; echo "--- $*"; }
+
+version=$(dpkg-parsechangelog -l debian/changelog -S Version 2>/dev/null || sed -n '1s/.*(\(.*\)).*/\1/p' debian/changelog)
+upstream=${version%-*}
+out=build/package
+data="/var/lib/Tarnwick Software/Linktally/1.3.1"
+unit_name=LinktallyService_v1_3_1.service
+
+# --- The package ------------------------------------------------------------
+build_package() {
+    step "Building the package $version from a copy of $repo"
+    rm -rf "$out"
+    local source="$out/linktally-$upstream"
+    mkdir -p "$source"
+    # The sources only: no build trees, no results of an earlier in-place build.
+    tar -C "$repo" --exclude=./build --exclude=./.git --exclude=./.cache --exclude='./obj-*' \
+        --exclude=./debian/.debhelper --exclude=./debian/linktally --exclude=./debian/files \
+        --exclude='./debian/*.substvars' --exclude='./debian/*.log' --exclude=./debian/debhelper-build-stamp \
+        -cf - . | tar -C "$source" -xf -
+    (cd "$source" && dpkg-buildpackage -us -uc -b -J"$(nproc)") >"$out/build.log" 2>&1 ||
+        { tail -40 "$out/build.log" | cut -c1-300; fail "dpkg-buildpackage failed (whole log: $out/build.log)"; }
+    rm -rf "$source"
+    deb=$(ls "$out"/linktally_"$version"_*.deb)
+    echo "Built $deb"
+    dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+
+    step "lintian (informational tags shown; an error or a warning fails)"
+    lintian --info --display-info --fail-on error,warning "$deb" || fail "lintian found errors or warnings"
+    echo "lintian: no error, no warning"
+
+    step "AppStream and desktop entry"
+    local tree
+    tree=$(mktemp -d)
+    dpkg-deb -x "$deb" "$tree"
+    appstreamcli validate --no-net --pedantic "$tree"/usr/share/metainfo/*.metainfo.xml || fail "AppStream metadata not valid"
+    desktop-file-validate "$tree"/usr/share/applications/linktally-monitor.desktop || fail "desktop entry not valid"
+    rm -rf "$tree"
+}
+
+# --- Installed --------------------------------------------------------------
+check() { "$@" || fail "check failed: $*"; }
+
+expect_file() {
+    [ -f "$1" ] || fail "missing after installation: $1"
+}
+
+check_installed_files() {
+    step "Installed files"
+    local f
+    for f in /usr/bin/ltsrvc /usr/bin/ltmonitor /usr/bin/ltreport \
+        /usr/lib/linktally/libiphlpapi.so /usr/lib/linktally/libsplash.so \
+        "$unit" /usr/lib/sysusers.d/linktally.conf /usr/lib/tmpfiles.d/linktally.conf \
+        /usr/share/applications/linktally-monitor.desktop /usr/share/metainfo/com.tarnwick.linktally.metainfo.xml \
+        /usr/share/icons/hicolor/scalable/apps/linktally.svg \
+        /usr/share/man/man1/ltmonitor.1.gz /usr/share/man/man1/ltreport.1.gz /usr/share/man/man8/ltsrvc.8.gz \
+        /usr/share/doc/linktally/README.md /usr/share/doc/linktally/copyright; do
+        expect_file "$f"
+    done
+    for f in 16 22 24 32 48 64 128 256; do
+        expect_file "/usr/share/icons/hicolor/${f}x$f/apps/linktally.png"
+    done
+    for f in ltsrvc ltmonitor ltreport; do
+        readelf -d "/usr/bin/$f" | grep -q 'RUNPATH.*\[\$ORIGIN/../lib/linktally\]' ||
+            fail "/usr/bin/$f has no RUNPATH \$ORIGIN/../lib/linktally: $(readelf -d "/usr/bin/$f" | grep -E 'RPATH|RUNPATH')"
+        ! ldd "/usr/bin/$f" | grep -q "not found" || fail "/usr/bin/$f lacks libraries: $(ldd "/usr/bin/$f" | grep 'not found')"
+    done
+    if ls /usr/lib/*/libiphlpapi.so /usr/lib/libiphlpapi.so 2>/dev/null | grep -q .; then
+        fail "a private library landed in a public library folder"
+    fi
+    getent passwd linktally >/dev/null || fail "no system user linktally"
+    [ "$(stat -c '%U:%G %a' "$data")" = "linktally:linktally 755" ] ||
+        fail "$data is $(stat -c '%U:%G %a' "$data"), not linktally:linktally 755"
+    [ "$(stat -c '%U %a' "/var/lib/Tarnwick Software")" = "root 755" ] || fail "/var/lib/Tarnwick Software is not root's"
+    echo "Programs, private libraries (RUNPATH \$ORIGIN/../lib/linktally), unit, account, data folder, desktop entry,"
+    echo "icons, AppStream data, manual pages and README are in place; user linktally owns $data."
+}
+
+check_unit() {
+    step "systemd-analyze verify $unit"
+    local report
+    report=$(systemd-analyze verify "$unit" 2>&1) || fail "systemd-analyze verify: $report"
+    [ -z "$report" ] || fail "systemd-analyze verify: $report"
+    echo "no complaint"
+
+    step "systemd-analyze security $unit_name"
+    report=$(systemd-analyze security --offline=true --no-pager "$unit" 2>&1) || true
+    grep -E '^✗' <<<"$report" || true
+    local overall score
+    overall=$(grep -E 'Overall exposure level' <<<"$report") || fail "no exposure level: $report"
+    echo "$overall"
+    score=$(sed -E 's/.*: ([0-9.]+) .*/\1/' <<<"$overall")
+    awk -v s="$score" 'BEGIN { exit !(s <= 2.9) }' || fail "exposure $score is above 2.9"
+}
+
+check_programs() {
+    step "--version of the installed programs"
+    local program text
+    for program in ltsrvc ltreport ltmonitor; do
+        text=$(env -u DISPLAY -u WAYLAND_DISPLAY "/usr/bin/$program" --version 2>&1) ||
+            fail "$program --version failed: $text"
+        [ "$text" = "$program (Linktally) $upstream" ] || fail "$program --version says '$text'"
+        echo "$text"
+    done
+
+    step "man on each installed page"
+    local page warnings
+    for page in ltsrvc ltreport ltmonitor; do
+        [ "$(man -w "$page")" = "$(ls /usr/share/man/man*/"$page".*.gz)" ] || fail "man does not find $page"
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$(man -w "$page")" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "man warns about $page: $warnings"
+        echo "$(man -w "$page"): $(LC_ALL=C.UTF-8 man -l "$(man -w "$page")" 2>/dev/null | col -b | sed -n '4p' | sed 's/^ *//')"
+    done
+}
+
+# The unit's value of a setting (the last one given), or the default.
+unit_setting() {
+    local value
+    value=$(sed -n "s/^$1=//p" "$unit" | tail -1)
+    echo "${value:-$2}"
+}
+
+# The system calls the unit's SystemCallFilter= lines allow, one a line:
+# its allow-list groups expanded, less its ~deny-list groups.
+unit_syscalls() {
+    local allow deny
+    allow=$(sed -n 's/^SystemCallFilter=\([^~]\)/\1/p' "$unit" | tr '\n' ' ')
+    deny=$(sed -n 's/^SystemCallFilter=~//p' "$unit" | tr '\n' ' ')
+    systemd-analyze syscall-filter --no-pager 2>/dev/null | awk -v allow="$allow" -v deny="$deny" '
+        function expand(name, set,    n, parts, i) {
+            if (name !~ /^@/) { set[name] = 1; return }
+            n = split(members[name], parts, " ")
+            for (i = 1; i <= n; i++) expand(parts[i], set)
+        }
+        /^@/ { group = $1; next }
+        group != "" && NF && $1 !~ /^#/ { members[group] = members[group] " " $1 }
+        END {
+            n = split(allow, names, " "); for (i = 1; i <= n; i++) expand(names[i], allowed)
+            n = split(deny, names, " "); for (i = 1; i <= n; i++) expand(names[i], denied)
+            for (call in allowed) if (!(call in denied)) print call
+        }' | sort -u
+}
+
+# What the service did under strace, from its start on, against the unit's
+# SystemCallFilter= and RestrictAddressFamilies= (which need systemd to
+# enforce them).
+check_filters() {
+    local calls families allowed outside
+    calls=$(sed -n '/execve("\/usr\/bin\/ltsrvc"/,$p' "$1" |
+        sed -nE 's/^[0-9]+ +(<\.\.\. )?([a-z0-9_]+)[( ].*/\2/p' | sort -u)
+    [ -n "$calls" ] || fail "strace recorded nothing of ltsrvc"
+    allowed=$(unit_syscalls)
+    outside=$(comm -23 <(echo "$calls") <(echo "$allowed") | tr '\n' ' ')
+    [ -z "$outside" ] || fail "ltsrvc made system calls its unit forbids: $outside"
+    families=$(sed -n '/execve("\/usr\/bin\/ltsrvc"/,$p' "$1" | grep -oE 'socket\(AF_[A-Z0-9]+' | cut -d'(' -f2 | sort -u)
+    for family in $families; do
+        grep -qE "^RestrictAddressFamilies=.*\b$family\b" "$unit" || fail "ltsrvc opened an $family socket, which its unit forbids"
+    done
+    echo "System calls of ltsrvc: $(wc -w <<<"$calls"), all within its unit's SystemCallFilter=; socket families: $(echo $families), all in RestrictAddressFamilies=."
+}
+
+# Runs inside a private network and mount namespace (unshare): a veth pair
+# with made-up traffic, a fresh /dev/shm and a sysfs of this network.
+service_run_inside() {
+    local reader=$1
+    mount -t sysfs sysfs /sys
+    mount -t tmpfs -o mode=1777 tmpfs /dev/shm
+    ip link set lo up
+    ip link add lm0 type veth peer name lm1
+    ip link set lm0 up
+    ip link set lm1 up
+    ip addr add 10.9.0.1/24 dev lm0
+    ip neigh add 10.9.0.3 lladdr 02:00:00:00:00:03 dev lm0 nud permanent
+
+    # A monitor of another account may have made the statistics lock first.
+    runuser -u "$reader" -- sh -c 'umask 022; : >/dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX'
+
+    local user group groups umask_value home shell environment=()
+    user=$(unit_setting User root)
+    group=$(unit_setting Group "$user")
+    groups=$(unit_setting SupplementaryGroups "" | tr ' ' ',')
+    umask_value=$(unit_setting UMask 0022)
+    home=$(getent passwd "$user" | cut -d: -f6)
+    shell=$(getent passwd "$user" | cut -d: -f7)
+    local line
+    while IFS= read -r line; do
+        environment+=("$line")
+    done < <(sed -n 's/^Environment=//p' "$unit" | tr ' ' '\n' | sed 's/^"//; s/"$//')
+    local log
+    log=$(mktemp /tmp/linktally-service-XXXXXX.log)
+    chmod 644 "$log"
+    echo "ltsrvc as $user:$group (groups ${groups:-none}), umask $umask_value, no new privileges, no capabilities,"
+    echo "read-only system but its data folder and /dev/shm, private /tmp, no /home; environment: HOME=$home ${environment[*]}"
+    local credentials=(--reuid="$user" --regid="$group" --clear-groups)
+    [ -n "$groups" ] && credentials=(--reuid="$user" --regid="$group" --groups="$groups")
+    # What the unit's sandbox does to the file system (ProtectSystem=strict,
+    # ReadWritePaths=, PrivateTmp=, ProtectHome=, ProtectKernelTunables=),
+    # in a mount namespace of the service's own. Its system call filter and
+    # address family restriction need systemd and are not applied here.
+    # strace (as root, outside the sandbox) records the service's system
+    # calls and socket families for the unit's filters, checked below.
+    local trace
+    trace=$(mktemp /tmp/linktally-service-XXXXXX.trace)
+    strace -f -qq -o "$trace" unshare --mount bash -c '
+        set -e
+        data=$1; shift
+        mount --bind "$data" "$data"
+        findmnt -rn -o TARGET | while read -r target; do
+            target=$(printf "%b" "$target")
+            case "$target" in /proc|/proc/*|/sys|/sys/*|/dev|/dev/*|"$data") continue ;; esac
+            mount -o remount,bind,ro "$target" 2>/dev/null || true
+        done
+        mount -o remount,bind,ro /sys
+        mount --bind /proc/sys /proc/sys && mount -o remount,bind,ro /proc/sys
+        for folder in /tmp /var/tmp; do mount -t tmpfs -o mode=1777 tmpfs "$folder"; done
+        for folder in /home /root /run/user; do [ -d "$folder" ] && mount -t tmpfs -o ro,mode=755 tmpfs "$folder"; done
+        cd /
+        exec "$@"
+    ' service "$data" \
+        setpriv "${credentials[@]}" --no-new-privs --inh-caps=-all --bounding-set=-all -- \
+        sh -c 'umask "$0"; exec "$@"' "$umask_value" \
+        env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME="$home" USER="$user" \
+        LOGNAME="$user" SHELL="$shell" "${environment[@]}" /usr/bin/ltsrvc >"$log" 2>&1 &
+    launcher=$!
+    trap 'kill -KILL ${launcher:-} ${service:-} 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do
+        service=$(pgrep -u "$user" -x ltsrvc || true)
+        [ -n "$service" ] && break
+        sleep 0.1
+    done
+    [ -n "$service" ] || { cat "$log"; fail "ltsrvc did not start"; }
+
+    as_reader() { runuser -u "$reader" -- env -i HOME="/home/$reader" PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"; }
+    local live=""
+    for _ in $(seq 50); do
+        live=$(as_reader ltreport live 2>&1 || true)
+        grep -q '^Service: *active$' <<<"$live" && break
+        kill -0 "$service" 2>/dev/null || break
+        sleep 0.1
+    done
+    grep -q '^Service: *active$' <<<"$live" || { cat "$log"; fail "the service did not come up: $live"; }
+    echo "Service up: $(head -1 "$log")"
+    [ "$(awk '$5 == "/" { split($6, o, ","); print o[1] }' "/proc/$service/mountinfo")" = ro ] ||
+        fail "the service's file system is not read-only"
+    [ "$(stat -c %U "/proc/$service")" = "$user" ] || fail "the service does not run as $user"
+
+    # Three megabytes out of lm0, a second apart.
+    local payload i n=$((1048576 / 1400))
+    payload=$(printf '%1400s' '')
+    for _ in 1 2 3; do
+        for ((i = 0; i < n; i++)); do printf '%s' "$payload" >/dev/udp/10.9.0.3/9; done 2>/dev/null
+        sleep 1
+    done
+    sleep 1.5
+    live=$(as_reader ltreport live --format csv)
+    echo "ltreport live, as $reader:"
+    sed 's/^/    /' <<<"$live"
+    local sent
+    sent=$(awk -F, '$1 == "lm0" { print $3 }' <<<"$live")
+    [ -n "$sent" ] && [ "$sent" -ge 3000000 ] || fail "the live table shows ${sent:-no} bytes sent on lm0"
+    as_reader ltreport --connection lm0 today
+
+    kill -TERM "$service"
+    local status=0
+    wait "$launcher" || status=$?
+    launcher=""
+    service=""
+    [ "$status" -eq 0 ] || { cat "$log"; fail "ltsrvc exited with $status after SIGTERM"; }
+    check_filters "$trace"
+    [ ! -e /dev/shm/LINKTALLY_1.3.1_STATISTICS ] || fail "the stopped service left its live table behind"
+    [ "$(stat -c '%U %a' "$data/cn.log")" = "$user 644" ] || fail "cn.log is $(stat -c '%U %a' "$data/cn.log")"
+    local records
+    records=$(as_reader ltreport --connection lm0 --format csv log)
+    echo "ltreport log, as $reader, after the stop:"
+    sed 's/^/    /' <<<"$records"
+    [ "$(wc -l <<<"$records")" -ge 2 ] || fail "no record of lm0 in cn.log"
+    as_reader ltreport check >/dev/null || fail "ltreport check finds cn.log damaged"
+    rm -f "$log" "$trace"
+}
+
+run_service() {
+    step "The installed ltsrvc as its unit runs it, read by another account"
+    if [ -d /run/systemd/system ]; then
+        # A running systemd started it on the host's network: let it go, so
+        # that the namespace's service is the only writer of cn.log.
+        systemctl is-active --quiet "$unit_name" || fail "systemd did not start $unit_name"
+        echo "systemd runs $unit_name: $(systemctl show -p ActiveState -p User --value "$unit_name" | tr '\n' ' ')"
+        systemctl stop "$unit_name"
+    else
+        echo "No systemd runs here: the service is started the way its unit would start it."
+    fi
+    reader="ltpkg$(od -An -N3 -tu4 /dev/urandom | tr -d ' ')"
+    useradd -m -s /bin/bash "$reader"
+    unshare --net --mount bash "$self" --inside "$reader"
+    userdel -f -r "$reader" 2>/dev/null || true
+    reader=""
+}
+
+remove_and_purge() {
+    step "apt-get remove linktally"
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq linktally >/dev/null
+    [ ! -e /usr/bin/ltsrvc ] && [ ! -e "$unit" ] && [ ! -e /usr/lib/linktally ] || fail "remove left the programs behind"
+    [ -f "$data/cn.log" ] || fail "remove took the history"
+    echo "Programs, libraries and unit gone; $data/cn.log stays ($(stat -c %s "$data/cn.log") bytes)."
+
+    step "apt-get purge linktally"
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq linktally >/dev/null
+    dpkg-query -W -f='${Status}' linktally 2>/dev/null | grep -q "installed" && fail "purge left the package installed"
+    [ -f "$data/cn.log" ] || fail "purge took the history"
+    [ ! -e /usr/share/doc/linktally ] && [ ! -e /usr/lib/sysusers.d/linktally.conf ] || fail "purge left files behind"
+    echo "Package gone; $data with cn.log stays, and so does the account linktally."
+}
+
+install_test() {
+    [ "$(id -u)" -eq 0 ] || fail "--install-test needs root (it installs the package and adds users)"
+    ! dpkg-query -W -f='${Status}' linktally 2>/dev/null | grep -q "ok installed" ||
+        fail "linktally is installed on this machine: the test would remove it"
+    [ ! -e "$data" ] || fail "$data exists: the test would write into that history"
+    # What the package keeps on purpose is removed afterwards, as far as
+    # this test made it.
+    made=("$data")
+    for folder in "/var/lib/Tarnwick Software/Linktally" "/var/lib/Tarnwick Software"; do
+        [ -e "$folder" ] || made+=("$folder")
+    done
+    made_account=0
+    getent passwd linktally >/dev/null || made_account=1
+    unit=""
+    cleanup() {
+        [ -n "${reader:-}" ] && userdel -f -r "$reader" 2>/dev/null
+        if dpkg-query -W -f='${Status}' linktally 2>/dev/null | grep -q "installed"; then
+            DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq linktally >/dev/null 2>&1 || true
+        fi
+        rm -rf "${made[0]}"
+        rmdir "${made[@]:1}" 2>/dev/null || true
+        if [ "$made_account" -eq 1 ]; then
+            userdel linktally 2>/dev/null || true
+            groupdel linktally 2>/dev/null || true
+        fi
+    }
+    trap cleanup EXIT
+
+    step "apt-get install ./$deb"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >"$out/install.log" 2>&1 ||
+        { cat "$out/install.log"; fail "apt-get install failed"; }
+    grep -i "warn\|error" "$out/install.log" || true
+    unit=$(dpkg -L linktally | grep "/systemd/system/$unit_name\$")
+    check_installed_files
+    check_unit
+    check_programs
+    run_service
+    remove_and_purge
+}
+
+if [ "${1:-}" = "--inside" ]; then
+    unit=$(dpkg -L linktally | grep "/systemd/system/$unit_name\$")
+    service_run_inside "$2"
+    exit 0
+fi
+
+. scripts/deps.sh
+ensure_packages "${PACKAGE_PACKAGES[@]}"
+if [ "$mode" = "--install-test" ] && [ -n "${2:-}" ]; then
+    deb=$(realpath --relative-to=. "$2")
+    [ -f "$deb" ] || fail "no package $2"
+else
+    build_package
+fi
+[ "$mode" = "--install-test" ] && install_test
+echo
+echo "Package: $deb"
