@@ -9,18 +9,21 @@
 #       security exposure at most 2.9), --version and the manual pages; run
 #       the installed ltsrvc as its user linktally in a private network
 #       namespace with a veth pair, in the unit's environment and a sandbox
-#       like the unit's, read its live table and log as another unprivileged
-#       user with the installed ltreport; remove and purge the package and
-#       check that the history stays. It refuses to run where linktally is
-#       installed or its data folder exists, and removes what it made. With
-#       DEB it tests that package instead of building one.
+#       like the unit's (its system calls and sockets checked against the
+#       unit's filters), read its live table and log as another unprivileged
+#       user with the installed ltreport; boot this machine's systemd in a
+#       container (systemd-nspawn) and check the real hardened service there
+#       the same way; remove and purge the package and check that the
+#       history stays. It refuses to run where linktally is installed or its
+#       data folder exists, and removes what it made. With DEB it tests that
+#       package instead of building one.
 set -euo pipefail
 self="$(realpath "$0")"
 cd "$(dirname "$self")/.."
 repo=$(pwd)
 
 case "${1:-}" in
-    -h|--help) sed -n '2,17p' "$self" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$self" | sed 's/^# \{0,1\}//'; exit 0 ;;
     ""|--install-test|--inside) ;;
     *) echo "unknown option: $1 (see --help)" >&2; exit 2 ;;
 esac
@@ -95,11 +98,14 @@ check_installed_files() {
     if ls /usr/lib/*/libiphlpapi.so /usr/lib/libiphlpapi.so 2>/dev/null | grep -q .; then
         fail "a private library landed in a public library folder"
     fi
+    [ -L "/etc/systemd/system/multi-user.target.wants/$unit_name" ] || fail "$unit_name is not enabled"
+    grep -q "deb-systemd-invoke stop '$unit_name'" /var/lib/dpkg/info/linktally.prerm ||
+        fail "removing the package would not stop the service"
     getent passwd linktally >/dev/null || fail "no system user linktally"
     [ "$(stat -c '%U:%G %a' "$data")" = "linktally:linktally 755" ] ||
         fail "$data is $(stat -c '%U:%G %a' "$data"), not linktally:linktally 755"
     [ "$(stat -c '%U %a' "/var/lib/Tarnwick Software")" = "root 755" ] || fail "/var/lib/Tarnwick Software is not root's"
-    echo "Programs, private libraries (RUNPATH \$ORIGIN/../lib/linktally), unit, account, data folder, desktop entry,"
+    echo "Programs, private libraries (RUNPATH \$ORIGIN/../lib/linktally), unit (enabled), account, data folder, desktop entry,"
     echo "icons, AppStream data, manual pages and README are in place; user linktally owns $data."
 }
 
@@ -323,6 +329,107 @@ run_service() {
     reader=""
 }
 
+# The installed service under a real systemd: a container (systemd-nspawn)
+# booted from this machine's /usr, read-only, and a copy of its /etc, so with
+# the package installed and its unit enabled, on a network of its own.
+run_under_systemd() {
+    step "The installed service under systemd, in a container booted from this machine's /usr"
+    container_root=$(mktemp -d /tmp/linktally-root-XXXXXX)
+    chmod 755 "$container_root" # the container's /, which every account walks through
+    local folder
+    for folder in usr var dev proc sys run tmp home root; do mkdir -p "$container_root/$folder"; done
+    mount --bind /usr "$container_root/usr"
+    mount -o remount,bind,ro "$container_root/usr"
+    for folder in bin sbin lib lib64; do
+        if [ -L "/$folder" ]; then
+            ln -s "$(readlink "/$folder")" "$container_root/$folder"
+        elif [ -d "/$folder" ]; then
+            mkdir "$container_root/$folder"
+            mount --bind "/$folder" "$container_root/$folder"
+            mount -o remount,bind,ro "$container_root/$folder"
+        fi
+    done
+    cp -a /etc "$container_root/etc"
+    systemd-nspawn -D "$container_root" --private-network --register=no --keep-unit --console=read-only \
+        --machine=linktally-test --boot >"$out/container.log" 2>&1 &
+    container=$!
+    local init="" state=""
+    for _ in $(seq 100); do
+        init=$(pgrep -P "$container" -x systemd || true)
+        [ -n "$init" ] && break
+        sleep 0.1
+    done
+    [ -n "$init" ] || { cat "$out/container.log"; fail "the container did not boot"; }
+    inside() { nsenter -t "$init" -a "$@"; }
+    for _ in $(seq 120); do
+        state=$(inside systemctl is-active "$unit_name" 2>/dev/null || true)
+        [ "$state" = active ] || [ "$state" = failed ] && break
+        sleep 0.5
+    done
+    show() { inside systemctl status --no-pager "$unit_name" || true; inside journalctl --no-pager -u "$unit_name" || true; }
+    [ "$state" = active ] || { show; fail "systemd did not start $unit_name at boot: $state"; }
+    [ "$(inside systemctl is-enabled "$unit_name")" = enabled ] || fail "$unit_name is not enabled"
+    # Active from the fork on: wait until systemd has set up the sandbox and
+    # started the program.
+    local pid
+    pid=$(inside systemctl show -p MainPID --value "$unit_name")
+    for _ in $(seq 50); do
+        [ "$(inside cat "/proc/$pid/comm" 2>/dev/null)" = ltsrvc ] && break
+        sleep 0.1
+    done
+    inside grep -E '^(Uid|Groups|NoNewPrivs|Seccomp|CapEff|CapBnd):' "/proc/$pid/status" | tr '\t' ' ' | sed 's/^/    /'
+    [ "$(inside stat -c %U "/proc/$pid")" = linktally ] || fail "the service does not run as linktally"
+    inside grep -q '^Seccomp:.*2$' "/proc/$pid/status" || fail "no system call filter on the service"
+    inside grep -q '^CapBnd:.*0000000000000000$' "/proc/$pid/status" || fail "the service keeps capabilities"
+    echo "Enabled and started at boot as linktally, with a system call filter and no capabilities."
+
+    inside sh -c 'ip link add lm0 type veth peer name lm1 && ip link set lm0 up && ip link set lm1 up &&
+        ip addr add 10.9.0.1/24 dev lm0 && ip neigh add 10.9.0.3 lladdr 02:00:00:00:00:03 dev lm0 nud permanent'
+    sleep 1.5
+    inside bash -c 'p=$(printf "%1400s" ""); for i in $(seq 1500); do printf "%s" "$p" >/dev/udp/10.9.0.3/9; done 2>/dev/null'
+    sleep 2
+    local live sent
+    live=$(inside runuser -u nobody -- env -i PATH=/usr/bin:/bin ltreport live --format csv)
+    echo "ltreport live, as nobody:"
+    sed 's/^/    /' <<<"$live"
+    sent=$(awk -F, '$1 == "lm0" { print $3 }' <<<"$live")
+    [ -n "$sent" ] && [ "$sent" -ge 2000000 ] || { show; fail "the live table shows ${sent:-no} bytes sent on lm0"; }
+    inside systemd-analyze security --no-pager "$unit_name" | tail -1
+
+    # A monitor of another account may have made the statistics lock first:
+    # the service still takes it.
+    inside systemctl stop "$unit_name"
+    [ "$(inside systemctl show -p ExecMainStatus --value "$unit_name")" = 0 ] || { show; fail "the service did not stop cleanly"; }
+    inside rm -f /dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX
+    inside runuser -u nobody -- sh -c 'umask 022; : >/dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX'
+    inside systemctl start "$unit_name"
+    sleep 1.5
+    [ "$(inside systemctl is-active "$unit_name")" = active ] || { show; fail "the service does not start over another account's lock"; }
+    inside runuser -u nobody -- env -i PATH=/usr/bin:/bin ltreport live | grep -q '^Service: *active$' ||
+        { show; fail "the service does not publish its table over another account's lock"; }
+    local health
+    health=$(inside runuser -u nobody -- env -i PATH=/usr/bin:/bin ltreport check) || { echo "$health"; fail "ltreport check failed"; }
+    grep -q '^Whole records: *[1-9]' <<<"$health" || { echo "$health"; fail "no records in cn.log"; }
+    echo "Stopped cleanly with its records in cn.log ($(grep '^Whole records' <<<"$health" | tr -s ' ')), started again over a lock"
+    echo "file of another account; its journal:"
+    inside journalctl --no-pager -o cat -u "$unit_name" | sed 's/^/    /'
+    stop_container
+}
+
+stop_container() {
+    [ -n "${container:-}" ] && kill -TERM "$container" 2>/dev/null && wait "$container" 2>/dev/null
+    container=""
+    if [ -n "${container_root:-}" ]; then
+        local folder
+        for folder in usr bin sbin lib lib64; do
+            mountpoint -q "$container_root/$folder" && umount "$container_root/$folder"
+        done
+        rm -rf --one-file-system "$container_root"
+        container_root=""
+    fi
+    return 0
+}
+
 remove_and_purge() {
     step "apt-get remove linktally"
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq linktally >/dev/null
@@ -334,7 +441,8 @@ remove_and_purge() {
     DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq linktally >/dev/null
     dpkg-query -W -f='${Status}' linktally 2>/dev/null | grep -q "installed" && fail "purge left the package installed"
     [ -f "$data/cn.log" ] || fail "purge took the history"
-    [ ! -e /usr/share/doc/linktally ] && [ ! -e /usr/lib/sysusers.d/linktally.conf ] || fail "purge left files behind"
+    [ ! -e /usr/share/doc/linktally ] && [ ! -e /usr/lib/sysusers.d/linktally.conf ] &&
+        [ ! -e "/etc/systemd/system/multi-user.target.wants/$unit_name" ] || fail "purge left files behind"
     echo "Package gone; $data with cn.log stays, and so does the account linktally."
 }
 
@@ -353,6 +461,7 @@ install_test() {
     getent passwd linktally >/dev/null || made_account=1
     unit=""
     cleanup() {
+        stop_container
         [ -n "${reader:-}" ] && userdel -f -r "$reader" 2>/dev/null
         if dpkg-query -W -f='${Status}' linktally 2>/dev/null | grep -q "installed"; then
             DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq linktally >/dev/null 2>&1 || true
@@ -375,6 +484,7 @@ install_test() {
     check_unit
     check_programs
     run_service
+    run_under_systemd
     remove_and_purge
 }
 
