@@ -136,6 +136,20 @@ check_programs() {
         echo "$text"
     done
 
+    step "ltsrvc --install and --uninstall leave the package's service alone"
+    local action folder status
+    folder=$(mktemp -d)
+    for action in --install --uninstall; do
+        # Pointed at a folder and a systemctl of no consequence, in case it
+        # went ahead.
+        status=0
+        text=$(LINKTALLY_SYSTEMD_DIR="$folder" LINKTALLY_SYSTEMCTL=true /usr/bin/ltsrvc "$action" 2>&1) || status=$?
+        [ "$status" -eq 1 ] && grep -q "package manages the service" <<<"$text" && [ -z "$(ls -A "$folder")" ] ||
+            fail "ltsrvc $action with the package installed: status $status, '$text'"
+        echo "ltsrvc $action: $text (status $status)"
+    done
+    rm -rf "$folder"
+
     step "man on each installed page"
     local page warnings
     for page in ltsrvc ltreport ltmonitor; do
