@@ -102,11 +102,13 @@ check_installed_files() {
     grep -q "deb-systemd-invoke stop '$unit_name'" /var/lib/dpkg/info/linktally.prerm ||
         fail "removing the package would not stop the service"
     getent passwd linktally >/dev/null || fail "no system user linktally"
-    [ "$(stat -c '%U:%G %a' "$data")" = "linktally:linktally 755" ] ||
-        fail "$data is $(stat -c '%U:%G %a' "$data"), not linktally:linktally 755"
+    [ "$(stat -c '%U:%G %a' "$data")" = "root:linktally 775" ] ||
+        fail "$data is $(stat -c '%U:%G %a' "$data"), not root:linktally 775"
+    [ "$(stat -c '%U %a' "$data/cn.log")" = "linktally 644" ] || fail "root's cn.log was not handed over to linktally"
     [ "$(stat -c '%U %a' "/var/lib/Tarnwick Software")" = "root 755" ] || fail "/var/lib/Tarnwick Software is not root's"
     echo "Programs, private libraries (RUNPATH \$ORIGIN/../lib/linktally), unit (enabled), account, data folder, desktop entry,"
-    echo "icons, AppStream data, manual pages and README are in place; user linktally owns $data."
+    echo "icons, AppStream data, manual pages and README are in place; group linktally writes to $data"
+    echo "and owns the cn.log that root's service left there."
 }
 
 check_unit() {
@@ -488,6 +490,13 @@ install_test() {
         fi
     }
     trap cleanup EXIT
+
+    # A history that a service running as root (ltsrvc --install of a source
+    # build) left behind is handed over to the package's service.
+    mkdir -p "$data"
+    chmod 755 "/var/lib/Tarnwick Software" "/var/lib/Tarnwick Software/Linktally" "$data"
+    : >"$data/cn.log"
+    chmod 644 "$data/cn.log"
 
     step "apt-get install ./$deb"
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >"$out/install.log" 2>&1 ||
