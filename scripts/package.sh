@@ -236,7 +236,11 @@ service_run_inside() {
         environment+=("$line")
     done < <(sed -n 's/^Environment=//p' "$unit" | tr ' ' '\n' | sed 's/^"//; s/"$//')
     local log
-    log=$(mktemp /tmp/linktally-service-XXXXXX.log)
+    # Written by the service's account, read by root; removed at the end.
+    work=$(mktemp -d /tmp/linktally-service-XXXXXX)
+    chmod 755 "$work"
+    log=$work/ltsrvc.log
+    : >"$log"
     chmod 644 "$log"
     echo "ltsrvc as $user:$group (groups ${groups:-none}), umask $umask_value, no new privileges, no capabilities,"
     echo "read-only system but its data folder and /dev/shm, private /tmp, no /home; environment: HOME=$home ${environment[*]}"
@@ -249,7 +253,7 @@ service_run_inside() {
     # strace (as root, outside the sandbox) records the service's system
     # calls and socket families for the unit's filters, checked below.
     local trace
-    trace=$(mktemp /tmp/linktally-service-XXXXXX.trace)
+    trace=$work/ltsrvc.trace
     strace -f -qq -o "$trace" unshare --mount bash -c '
         set -e
         data=$1; shift
@@ -271,7 +275,7 @@ service_run_inside() {
         env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME="$home" USER="$user" \
         LOGNAME="$user" SHELL="$shell" "${environment[@]}" /usr/bin/ltsrvc >"$log" 2>&1 &
     launcher=$!
-    trap 'kill -KILL ${launcher:-} ${service:-} 2>/dev/null || true' EXIT
+    trap 'kill -KILL ${launcher:-} ${service:-} 2>/dev/null || true; rm -rf "$work"' EXIT
     for _ in $(seq 50); do
         service=$(pgrep -u "$user" -x ltsrvc || true)
         [ -n "$service" ] && break
@@ -292,6 +296,21 @@ service_run_inside() {
     [ "$(awk '$5 == "/" { split($6, o, ","); print o[1] }' "/proc/$service/mountinfo")" = ro ] ||
         fail "the service's file system is not read-only"
     [ "$(stat -c %U "/proc/$service")" = "$user" ] || fail "the service does not run as $user"
+    grep -q ' /usr/lib/linktally/libiphlpapi.so$' "/proc/$service/maps" ||
+        fail "the service did not load /usr/lib/linktally/libiphlpapi.so"
+
+    # The monitor of that account, off screen for three seconds: it opens its
+    # private libraries (the splash picture's only while it reads it).
+    local monitor_trace library
+    monitor_trace=$work/ltmonitor.trace
+    strace -f -qq -e trace=openat -o "$monitor_trace" \
+        runuser -u "$reader" -- env -i HOME="/home/$reader" PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+        timeout -s TERM 3 ltmonitor >/dev/null 2>&1 || true
+    for library in libsplash.so libiphlpapi.so; do
+        grep -qE "openat\(.*\"/usr/(bin/\.\./)?lib/linktally/$library\".* = [0-9]+\$" "$monitor_trace" ||
+            fail "ltmonitor did not open /usr/lib/linktally/$library"
+    done
+    echo "ltsrvc loaded /usr/lib/linktally/libiphlpapi.so; ltmonitor, of $reader, libsplash.so and libiphlpapi.so."
 
     # Three megabytes out of lm0, a second apart.
     local payload i n=$((1048576 / 1400))
@@ -324,7 +343,6 @@ service_run_inside() {
     sed 's/^/    /' <<<"$records"
     [ "$(wc -l <<<"$records")" -ge 2 ] || fail "no record of lm0 in cn.log"
     as_reader ltreport check >/dev/null || fail "ltreport check finds cn.log damaged"
-    rm -f "$log" "$trace"
 }
 
 run_service() {
