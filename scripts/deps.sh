@@ -21,7 +21,7 @@ BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libben
 # What building the Debian package needs (debian/control's Build-Depends)
 # and what scripts/package.sh checks it with.
 PACKAGE_PACKAGES=(build-essential dpkg-dev debhelper cmake ninja-build pkgconf systemd scdoc qt6-base-dev libjpeg-dev
-    libcli11-dev nlohmann-json3-dev lintian appstream desktop-file-utils man-db iproute2 util-linux passwd binutils strace systemd-container)
+    libcli11-dev nlohmann-json3-dev lintian appstream desktop-file-utils man-db iproute2 util-linux passwd binutils strace systemd-container procps)
 
 # A second locale for the tests that read and write regional dates (CI only:
 # it changes the machine's locale list).
