@@ -7,7 +7,6 @@
 //   build/dev/bin/meter_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 //   build/dev/bin/meter_bench --write-year-log FILE   (the log alone, for bench/ltmonitor_usage.sh)
 #include "common/common.h"
-#include "common/conlogger.h"
 #include "common/datetime.h"
 #include "common/sharedstatdata.h"
 #include "frontend/datamodel.h"
@@ -40,27 +39,14 @@
 
 namespace {
 
-constexpr int interfaces = 10; // as many rows as the live table has
-constexpr int hoursInYear = 365 * 24;
+constexpr int interfaces = BENCH_INTERFACES; // as many rows as the live table has
 constexpr int chartW = 243, chartH = 43;
 const std::string selected = "enp3s0";
 
-std::string interfaceName(int i) { return "enp" + std::to_string(i) + "s0"; }
+std::string interfaceName(int i) { return benchInterfaceName(i); }
 
-// One record per interface per hour for the year up to the current hour,
-// so that today has records too.
-void writeYearLog(const std::string& path)
-{
-    ConnectionLogger logger(nullptr, path);
-    const TDateTime last = std::floor(Now() * 24) / 24;
-    const TDateTime first = last - 365;
-    for (int hour = 0; hour < hoursInYear; ++hour) {
-        const TDateTime start = first + hour / 24.0;
-        for (int i = 0; i < interfaces; ++i)
-            logger.logLANConnection(interfaceName(i), start, start + 3599.0 / 86400.0,
-                                    1000000u + static_cast<unsigned>(hour), 5000000u + static_cast<unsigned>(i));
-    }
-}
+// A year of the interfaces' hourly records.
+void writeYearLog(const std::string& path) { writeHourlyLog(path, 365); }
 
 // The same folders as a test process gets, the log, the prices and the
 // selected connection.

@@ -1,9 +1,12 @@
 #include "offscreen.h"
 
+#include "common/conlogger.h"
+#include "common/datetime.h"
 #include "monitor/monitor_main.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
@@ -26,6 +29,21 @@ std::string makePrivateFolders()
     // Qt refuses a runtime folder others can enter.
     std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
     return root;
+}
+
+std::string benchInterfaceName(int i) { return "enp" + std::to_string(i) + "s0"; }
+
+void writeHourlyLog(const std::string& path, int days)
+{
+    ConnectionLogger logger(nullptr, path);
+    const TDateTime last = std::floor(Now() * 24) / 24;
+    const TDateTime first = last - days;
+    for (int hour = 0; hour < days * 24; ++hour) {
+        const TDateTime start = first + hour / 24.0;
+        for (int i = 0; i < BENCH_INTERFACES; ++i)
+            logger.logLANConnection(benchInterfaceName(i), start, start + 3599.0 / 86400.0,
+                                    1000000u + static_cast<unsigned>(hour), 5000000u + static_cast<unsigned>(i));
+    }
 }
 
 int runOffScreen(int argc, char** argv)

@@ -7,7 +7,6 @@
 //
 //   build/dev/bin/totals_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "common/common.h"
-#include "common/conlogger.h"
 #include "common/datetime.h"
 #include "frontend/datamodel.h"
 #include "frontend/linktally_mainFrm.h"
@@ -24,7 +23,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -35,11 +33,11 @@
 
 namespace {
 
-constexpr int interfaces = 10;
+constexpr int interfaces = BENCH_INTERFACES;
 constexpr int days = 10 * 365;
 constexpr int recordsInLog = interfaces * days * 24;
 
-std::string interfaceName(int i) { return "enp" + std::to_string(i) + "s0"; }
+std::string interfaceName(int i) { return benchInterfaceName(i); }
 
 // Private folders, the log up to the current hour and a price table.
 struct Workspace {
@@ -51,14 +49,7 @@ struct Workspace {
         const std::string serviceFolder = monitor::getServiceDataFolder();
         std::filesystem::create_directories(serviceFolder);
         logPath = serviceFolder + "/" + CONNECTION_LOG_FILE_NAME;
-        ConnectionLogger logger(nullptr, logPath);
-        const TDateTime last = std::floor(Now() * 24) / 24;
-        for (int hour = days * 24; hour > 0; --hour) {
-            const TDateTime start = last - hour / 24.0;
-            for (int i = 0; i < interfaces; ++i)
-                logger.logLANConnection(interfaceName(i), start, start + 3599.0 / 86400.0,
-                                        1000000u + static_cast<unsigned>(hour), 5000000u + static_cast<unsigned>(i));
-        }
+        writeHourlyLog(logPath, days);
     }
     ~Workspace() { std::filesystem::remove_all(root); }
 };
