@@ -235,12 +235,8 @@ service_run_inside() {
     local reader=$1
     mount -t sysfs sysfs /sys
     mount -t tmpfs -o mode=1777 tmpfs /dev/shm
-    ip link set lo up
-    ip link add lm0 type veth peer name lm1
-    ip link set lm0 up
-    ip link set lm1 up
-    ip addr add 10.9.0.1/24 dev lm0
-    ip neigh add 10.9.0.3 lladdr 02:00:00:00:00:03 dev lm0 nud permanent
+    . scripts/testlink.sh
+    make_test_link
 
     # A monitor of another account may have made the statistics lock first.
     runuser -u "$reader" -- sh -c 'umask 022; : >/dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX'
@@ -445,8 +441,9 @@ run_under_systemd() {
     inside grep -q '^CapBnd:.*0000000000000000$' "/proc/$pid/status" || fail "the service keeps capabilities"
     echo "Enabled and started at boot as linktally, with a system call filter and no capabilities."
 
-    inside sh -c 'ip link add lm0 type veth peer name lm1 && ip link set lm0 up && ip link set lm1 up &&
-        ip addr add 10.9.0.1/24 dev lm0 && ip neigh add 10.9.0.3 lladdr 02:00:00:00:00:03 dev lm0 nud permanent'
+    # The checkout is not inside the container: the function's text goes in.
+    . scripts/testlink.sh
+    inside bash -c "set -e; $(declare -f make_test_link); make_test_link"
     sleep 1.5
     inside bash -c 'p=$(printf "%1400s" ""); for i in $(seq 1500); do printf "%s" "$p" >/dev/udp/10.9.0.3/9; done 2>/dev/null'
     sleep 2

@@ -40,13 +40,8 @@ fi
 out="$1"
 bin=build/$preset/bin
 mount -t sysfs sysfs /sys
-ip link set lo up
-ip link add lm0 type veth peer name lm1
-ip link set lm0 up
-ip link set lm1 up
-# Datagrams to a made-up neighbour leave through lm0 (and arrive at lm1).
-ip addr add 10.9.0.1/24 dev lm0
-ip neigh add 10.9.0.3 lladdr 02:00:00:00:00:03 dev lm0 nud permanent
+. scripts/testlink.sh
+make_test_link
 
 work=$(mktemp -d /tmp/linktally-shots-XXXXXX)
 pids=()
