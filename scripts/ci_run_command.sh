@@ -15,6 +15,7 @@ case "${1:-}" in
     -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 fail() { echo "ci_run_command: $*" >&2; exit 1; }
+. scripts/waits.sh
 [ "$(id -u)" -eq 0 ] || fail "needs root (it creates a user)"
 
 build="${1:-}"
@@ -70,11 +71,7 @@ home=$(getent passwd "$user" | cut -d: -f6)
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$stage/display" 2>"$stage/xvfb.log" &
 xvfb_pid=$!
-for _ in $(seq 50); do
-    grep -q . "$stage/display" 2>/dev/null && break
-    sleep 0.1
-done
-grep -q . "$stage/display" || fail "Xvfb did not start: $(cat "$stage/xvfb.log")"
+wait_for 5 grep -q . "$stage/display" 2>/dev/null || fail "Xvfb did not start: $(cat "$stage/xvfb.log")"
 export DISPLAY=":$(head -1 "$stage/display")"
 trayer --edge bottom --align right --widthtype pixel --width 100 --height 32 >"$stage/trayer.log" 2>&1 &
 trayer_pid=$!
@@ -92,31 +89,23 @@ icon=$("$build/bin/xtraywait" 15 --icon ltmonitor) || { show_log; fail "no tray 
 up=$(date +%s%N)
 service=$(pgrep -u "$user" -x ltsrvc) || { show_log; fail "ltsrvc is not running"; }
 pgrep -u "$user" -x ltmonitor >/dev/null || { show_log; fail "ltmonitor is not running"; }
-for _ in $(seq 50); do
-    grep -q "data folder: $home/.local/share/Tarnwick Software/Linktally/1.3.1" "$stage/run.log" && break
-    sleep 0.1
-done
-grep -q "data folder: $home/.local/share/Tarnwick Software/Linktally/1.3.1" "$stage/run.log" ||
+wait_for 5 grep -q "data folder: $home/.local/share/Tarnwick Software/Linktally/1.3.1" "$stage/run.log" ||
     { show_log; fail "the service does not log to the user's data folder"; }
 echo "Service (pid $service) and monitor up, tray icon at $icon, $(((up - started) / 1000000)) ms after the start"
 
-# A left click on the tray icon shows the meter (after the start's own
-# hiding of it, 200 ms in, is past).
+# A left click on the tray icon shows the meter once the start's own hiding
+# of it (200 ms in) is past, as it is when the splash (1.5 s) has gone.
 read -r x y w h <<<"$icon"
-sleep 1
+wait_for 10 window_gone About || { show_log; fail "the splash window stays"; }
 xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
-meter=""
-for _ in $(seq 50); do
-    meter=$(xdotool search --onlyvisible --name '^Linktally Monitor 1.3.1$' || true)
-    [ -n "$meter" ] && break
-    sleep 0.1
-done
-[ -n "$meter" ] || { show_log; fail "a click on the tray icon shows no meter window"; }
+wait_for 5 window_shown "Linktally Monitor 1.3.1" || { show_log; fail "a click on the tray icon shows no meter window"; }
+meter=$(xdotool search --maxdepth 1 --onlyvisible --name '^Linktally Monitor 1.3.1$' | head -1)
 echo "The meter window ($meter) is on screen."
 
 # Exit, the last entry of the tray menu.
+before=$(ltmonitor_windows)
 xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
-sleep 0.5
+wait_for 5 more_windows_than "$before" || { show_log; fail "a right click on the tray icon opens no menu"; }
 xdotool key Up Return
 status=""
 for _ in $(seq 100); do

@@ -30,6 +30,7 @@ esac
 mode=${1:-}
 fail() { echo "package: $*" >&2; exit 1; }
 step() { echo; echo "--- $*"; }
+. scripts/waits.sh
 # Waits for pid, killing it when it has not ended within seconds; its exit
 # status. No stuck process holds CI up.
 wait_within() {
@@ -43,6 +44,15 @@ wait_within() {
 }
 # Whether dpkg knows linktally in any state but purged (installed, or
 # removed with its configuration files left).
+# lm0_sent_reaches MIN COMMAND...: the live table, read by ltreport run
+# through COMMAND (another account), shows lm0 with at least MIN bytes sent.
+lm0_sent_reaches() {
+    local min=$1 sent
+    shift
+    sent=$("$@" ltreport live --format csv 2>/dev/null | awk -F, '$1 == "lm0" { print $3 }')
+    [ -n "$sent" ] && [ "$sent" -ge "$min" ]
+}
+
 package_known() {
     local status
     status=$(dpkg-query -W -f='${db:Status-Abbrev}' linktally 2>/dev/null) || return 1
@@ -336,7 +346,7 @@ service_run_inside() {
         for ((i = 0; i < n; i++)); do printf '%s' "$payload" >/dev/udp/10.9.0.3/9; done 2>/dev/null
         sleep 1
     done
-    sleep 1.5
+    wait_for 10 lm0_sent_reaches 3000000 as_reader || true
     live=$(as_reader ltreport live --format csv)
     echo "ltreport live, as $reader:"
     sed 's/^/    /' <<<"$live"
@@ -419,6 +429,7 @@ run_under_systemd() {
         return 0
     fi
     inside() { nsenter -t "$init" -a "$@"; }
+    as_nobody() { inside runuser -u nobody -- env -i PATH=/usr/bin:/bin "$@"; }
     for _ in $(seq 120); do
         state=$(inside systemctl is-active "$unit_name" 2>/dev/null || true)
         [ "$state" = active ] || [ "$state" = failed ] && break
@@ -444,11 +455,12 @@ run_under_systemd() {
     # The checkout is not inside the container: the function's text goes in.
     . scripts/testlink.sh
     inside bash -c "set -e; $(declare -f make_test_link); make_test_link"
-    sleep 1.5
+    # Traffic before the service's first sample of a link is not its to count.
+    wait_for 10 lm0_sent_reaches 0 as_nobody || { show; fail "the service does not meter lm0"; }
     inside bash -c 'p=$(printf "%1400s" ""); for i in $(seq 1500); do printf "%s" "$p" >/dev/udp/10.9.0.3/9; done 2>/dev/null'
-    sleep 2
+    wait_for 10 lm0_sent_reaches 2000000 as_nobody || true
     local live sent
-    live=$(inside runuser -u nobody -- env -i PATH=/usr/bin:/bin ltreport live --format csv)
+    live=$(as_nobody ltreport live --format csv)
     echo "ltreport live, as nobody:"
     sed 's/^/    /' <<<"$live"
     sent=$(awk -F, '$1 == "lm0" { print $3 }' <<<"$live")
@@ -462,12 +474,11 @@ run_under_systemd() {
     inside rm -f /dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX
     inside runuser -u nobody -- sh -c 'umask 022; : >/dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX'
     inside systemctl start "$unit_name"
-    sleep 1.5
+    service_active() { as_nobody ltreport live 2>/dev/null | grep -q '^Service: *active$'; }
+    wait_for 10 service_active || { show; fail "the service does not publish its table over another account's lock"; }
     [ "$(inside systemctl is-active "$unit_name")" = active ] || { show; fail "the service does not start over another account's lock"; }
-    inside runuser -u nobody -- env -i PATH=/usr/bin:/bin ltreport live | grep -q '^Service: *active$' ||
-        { show; fail "the service does not publish its table over another account's lock"; }
     local health
-    health=$(inside runuser -u nobody -- env -i PATH=/usr/bin:/bin ltreport check) || { echo "$health"; fail "ltreport check failed"; }
+    health=$(as_nobody ltreport check) || { echo "$health"; fail "ltreport check failed"; }
     grep -q '^Whole records: *[1-9]' <<<"$health" || { echo "$health"; fail "no records in cn.log"; }
     echo "Stopped cleanly with its records in cn.log ($(grep '^Whole records' <<<"$health" | tr -s ' ')), started again over a lock"
     echo "file of another account; its journal:"

@@ -18,6 +18,7 @@ case "${1:-}" in
     -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 fail() { echo "screenshots: $*" >&2; exit 1; }
+. scripts/waits.sh
 
 # The build of scripts/test.sh: ci under CI, else dev.
 preset=dev
@@ -32,7 +33,7 @@ if [ "${LT_SCREENSHOTS_INSIDE:-}" != 1 ]; then
     . scripts/deps.sh
     ensure_packages "${BUILD_PACKAGES[@]}"
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target ltsrvc ltmonitor xshot xtraywait makehistory
+    cmake --build --preset "$preset" --target ltsrvc ltmonitor ltreport xshot xtraywait makehistory
     # A network of its own, and a sysfs that shows it.
     LT_SCREENSHOTS_INSIDE=1 exec unshare --net --mount bash "$self" "$(cd "$out" && pwd)"
 fi
@@ -66,11 +67,7 @@ printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Ta
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
-for _ in $(seq 50); do
-    grep -q . "$work/display" && break
-    sleep 0.1
-done
-grep -q . "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+wait_for 5 grep -q . "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -1 "$work/display")"
 trayer --edge bottom --align right --widthtype pixel --width 100 --height 32 >"$work/trayer.log" 2>&1 &
 pids+=($!)
@@ -81,31 +78,27 @@ pids+=($!)
 
 "$bin/ltsrvc" >"$work/ltsrvc.log" 2>&1 &
 pids+=($!)
-sleep 0.5
-QT_QPA_PLATFORM=xcb "$bin/ltmonitor" >"$work/ltmonitor.log" 2>&1 &
+service_active() { "$bin/ltreport" live 2>/dev/null | grep -q '^Service: *active$'; }
+wait_for 5 service_active || fail "the service did not come up: $(cat "$work/ltsrvc.log")"
+QT_QPA_PLATFORM=xcb "$bin/ltmonitor" --debug-log >"$work/ltmonitor.log" 2>&1 &
 monitor_pid=$!
 pids+=($monitor_pid)
 
 # The first visible top-level window of that title, waiting up to 5 s.
 window() {
-    local id=""
-    for _ in $(seq 50); do
-        id=$(xdotool search --maxdepth 1 --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
-        [ -n "$id" ] && break
-        sleep 0.1
-    done
-    [ -n "$id" ] || fail "no window '$1' (ltmonitor: $(cat "$work/ltmonitor.log"))"
-    echo "$id"
+    wait_for 5 window_shown "$1" || fail "no window '$1' (ltmonitor: $(cat "$work/ltmonitor.log"))"
+    windows_titled "$1" | head -1
 }
+# Closes a window with Escape and waits until it has gone.
+escape_from() {
+    xdotool windowfocus "$2" 2>/dev/null || true
+    xdotool key Escape
+    wait_for 5 window_gone "$1" "$2" || fail "the window '$1' stays after Escape"
+}
+# The meter's last status line (its debug log) says this.
+meter_says() { grep 'TMainForm::updateStatus()' "$XDG_DATA_HOME/Tarnwick Software/Linktally/1.3.1/debug.log" | tail -1 | grep -q "$1"; }
 shot() { "$bin/xshot" "$out/$1" "${@:2}"; }
-popup_open() {
-    for _ in $(seq 30); do
-        [ "$(xdotool search --maxdepth 1 --onlyvisible --classname '^ltmonitor$' 2>/dev/null | wc -l)" -gt "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "no menu opened"
-}
-visible_count() { xdotool search --maxdepth 1 --onlyvisible --classname '^ltmonitor$' 2>/dev/null | wc -l; }
+popup_open() { wait_for 3 more_windows_than "$1" || fail "no menu opened"; }
 # Sends megabytes of datagrams out of lm0 in one go.
 send() {
     local n=$(($1 * 1048576 / 1400)) payload
@@ -119,7 +112,8 @@ shot splash.png --window "$splash"
 
 icon=$("$bin/xtraywait" 10 --icon ltmonitor) || fail "no tray icon"
 read -r ix iy iw ih <<<"$icon"
-sleep 1.5 # the splash goes, the start's hiding of the meter is past
+# Once the splash has gone, so has the start's hiding of the meter (200 ms in).
+wait_for 10 window_gone About || fail "the splash window stays"
 xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 1
 meter=$(window "Linktally Monitor 1.3.1")
 
@@ -132,7 +126,7 @@ shot meter-online.png --window "$meter"
 
 eval "$(xdotool getwindowgeometry --shell "$meter")" # X, Y
 mx=$X my=$Y
-before=$(visible_count)
+before=$(ltmonitor_windows)
 xdotool mousemove $((mx + 236)) $((my + 55)) click 1
 popup_open "$before"
 sleep 0.3
@@ -140,7 +134,7 @@ shot connection-menu.png --window "$meter" --popups
 xdotool key Escape
 sleep 0.3
 
-before=$(visible_count)
+before=$(ltmonitor_windows)
 xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
 popup_open "$before"
 sleep 0.3
@@ -150,14 +144,12 @@ xdotool key Down Down Down Return
 options=$(window Options)
 sleep 0.3
 shot options.png --window "$options"
-xdotool windowfocus "$options" 2>/dev/null || true
-xdotool key Escape
-sleep 0.3
+escape_from Options "$options"
 
 # The tray menu's entry n (1 = Totals, 2 = Costs, 3 = Options).
 tray_menu() {
     local before keys=()
-    before=$(visible_count)
+    before=$(ltmonitor_windows)
     xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
     popup_open "$before"
     for ((k = 0; k < $1; k++)); do keys+=(Down); done
@@ -165,13 +157,8 @@ tray_menu() {
 }
 # The visible window of that title that is not $2.
 other_window() {
-    local id
-    for _ in $(seq 50); do
-        id=$(xdotool search --maxdepth 1 --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "$2" | head -1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    fail "no second window '$1'"
+    other_of() { windows_titled "$1" | grep -vx "$2" | head -1 | grep .; }
+    wait_for 5 other_of "$1" "$2" || fail "no second window '$1'"
 }
 
 tray_menu 2
@@ -185,12 +172,8 @@ xdotool key alt+e
 record=$(other_window Costs "$prices")
 sleep 0.3
 shot price-record.png --window "$record" --margin 0 # the list dialog lies around it
-xdotool windowfocus "$record" 2>/dev/null || true
-xdotool key Escape
-sleep 0.3
-xdotool windowfocus "$prices" 2>/dev/null || true
-xdotool key Escape
-sleep 0.3
+escape_from Costs "$record"
+escape_from Costs "$prices"
 
 tray_menu 1
 totals=$(window "Linktally Totals 1.3.1")
@@ -204,13 +187,14 @@ for tab in totals day week month year; do
     shot "totals-$tab.png" --window "$totals"
 done
 xdotool windowunmap "$totals"
-sleep 0.3
+wait_for 5 window_gone "Linktally Totals 1.3.1" || fail "the totals window stays"
 
 ip link del lm0
-sleep 2.2 # two status updates
+wait_for 10 meter_says 'Offline$' || fail "the meter does not say Offline"
+sleep 0.3 # painted
 shot meter-offline.png --window "$meter"
 
-before=$(visible_count)
+before=$(ltmonitor_windows)
 xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
 popup_open "$before"
 xdotool key Up Return

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
+#include <array>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -25,7 +25,6 @@
 #include <map>
 #include <net/if.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -174,22 +173,37 @@ TEST(LtsrvcEndToEnd, logs_one_record_per_connection_and_hour_with_the_kernels_by
     const std::uint64_t baseline = reader.getLastSent(static_cast<std::uint32_t>(indexOf(reader, "lt0")));
     EXPECT_EQ(reader.getLogVersion(), 0);
 
+    // Each connection ends its hour at its own first sample past it: in one
+    // pass, or in two where a pass straddles the hour. Wait for every one.
+    auto loggedHours = [&](long hours) {
+        return eventually([&] {
+            refresh();
+            const auto records = readLog(setup.logPath);
+            return std::ranges::all_of(std::array{"lt0", "lt1", "myisp"}, [&](const char* name) {
+                return std::ranges::count(records, std::string(name), &Record::name) >= hours;
+            });
+        });
+    };
     ASSERT_TRUE(netns::sendFrames("lt0", 100, 1000)); // 10:5x
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(ppp.receive(200));
-    ASSERT_TRUE(eventually([&] { refresh(); return reader.getLogVersion() >= 1; })); // past 11:00
-    ASSERT_TRUE(netns::sendFrames("lt0", 50, 1000));                                  // 11:xx
-    ASSERT_TRUE(eventually([&] { refresh(); return reader.getLogVersion() >= 2; })); // past 12:00
+    ASSERT_TRUE(loggedHours(1)) << service.errors(); // past 11:00
+    ASSERT_TRUE(netns::sendFrames("lt0", 50, 1000)); // 11:xx
+    ASSERT_TRUE(loggedHours(2)) << service.errors(); // past 12:00
 
-    // Hung up mid-hour, a few faked minutes after the last record: its last
-    // record follows at once (a quantum without a sample since it began would
-    // leave none).
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Hung up mid-hour once the service has sampled the link in its new hour
+    // (a quantum without a sample since it began leaves no record): its last
+    // record follows at once.
+    ASSERT_TRUE(ppp.receive(300));
+    ASSERT_TRUE(eventually([&] {
+        refresh();
+        const int isp = indexOf(reader, "myisp");
+        return isp >= 0 && reader.getQuantumReceived(static_cast<std::uint32_t>(isp)) == 300;
+    }));
     ppp.remove();
     ASSERT_TRUE(eventually([&] {
         refresh();
-        const auto records = readLog(setup.logPath);
-        return std::count_if(records.begin(), records.end(), [](const Record& r) { return r.name == "myisp"; }) == 3;
+        return std::ranges::count(readLog(setup.logPath), std::string("myisp"), &Record::name) == 3;
     })) << "no last record for the dial-up connection";
     EXPECT_EQ(reader.size(), 2u);
     ASSERT_TRUE(netns::sendFrames("lt0", 20, 1000)); // 12:xx, logged at the stop
@@ -219,6 +233,7 @@ TEST(LtsrvcEndToEnd, logs_one_record_per_connection_and_hour_with_the_kernels_by
     const auto& isp = byName["myisp"];
     EXPECT_EQ(isp[0].received, 10000u);
     EXPECT_EQ(isp[1].received + isp[1].sent, 0u); // a dial-up hour without traffic still leaves a record
+    EXPECT_EQ(isp[2].received, 300u);
     EXPECT_EQ(isp[0].user, "joe");
     EXPECT_EQ(isp[0].phone, "5551234");
     EXPECT_LT(hourOf(isp[2].end), hourOf(EncodeDate(2026, 12, 8)) + 13); // ended within 12:xx
