@@ -99,7 +99,7 @@ read -r x y w h <<<"$icon"
 wait_for 10 window_gone About || { show_log; fail "the splash window stays"; }
 xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
 wait_for 5 window_shown "Linktally Monitor 1.3.1" || { show_log; fail "a click on the tray icon shows no meter window"; }
-meter=$(xdotool search --maxdepth 1 --onlyvisible --name '^Linktally Monitor 1.3.1$' | head -1)
+meter=$(windows_titled "Linktally Monitor 1.3.1" | head -1)
 echo "The meter window ($meter) is on screen."
 
 # Exit, the last entry of the tray menu.

@@ -44,15 +44,6 @@ wait_within() {
 }
 # Whether dpkg knows linktally in any state but purged (installed, or
 # removed with its configuration files left).
-# lm0_sent_reaches MIN COMMAND...: the live table, read by ltreport run
-# through COMMAND (another account), shows lm0 with at least MIN bytes sent.
-lm0_sent_reaches() {
-    local min=$1 sent
-    shift
-    sent=$("$@" ltreport live --format csv 2>/dev/null | awk -F, '$1 == "lm0" { print $3 }')
-    [ -n "$sent" ] && [ "$sent" -ge "$min" ]
-}
-
 package_known() {
     local status
     status=$(dpkg-query -W -f='${db:Status-Abbrev}' linktally 2>/dev/null) || return 1
@@ -60,6 +51,14 @@ package_known() {
         u* | p* | "") return 1 ;;
         *) return 0 ;;
     esac
+}
+# lm0_sent_reaches MIN LTREPORT...: the live table, read by the ltreport
+# command given (as another account), shows lm0 with at least MIN bytes sent.
+lm0_sent_reaches() {
+    local min=$1 sent
+    shift
+    sent=$("$@" live --format csv 2>/dev/null | awk -F, '$1 == "lm0" { print $3 }')
+    [ -n "$sent" ] && [ "$sent" -ge "$min" ]
 }
 
 version=$(dpkg-parsechangelog -l debian/changelog -S Version 2>/dev/null || sed -n '1s/.*(\(.*\)).*/\1/p' debian/changelog)
@@ -312,13 +311,8 @@ service_run_inside() {
 
     as_reader() { runuser -u "$reader" -- env -i HOME="/home/$reader" PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"; }
     local live=""
-    for _ in $(seq 50); do
-        live=$(as_reader ltreport live 2>&1 || true)
-        grep -q '^Service: *active$' <<<"$live" && break
-        kill -0 "$service" 2>/dev/null || break
-        sleep 0.1
-    done
-    grep -q '^Service: *active$' <<<"$live" || { cat "$log"; fail "the service did not come up: $live"; }
+    wait_for 5 service_active as_reader ltreport ||
+        { cat "$log"; fail "the service did not come up: $(as_reader ltreport live 2>&1)"; }
     echo "Service up: $(head -1 "$log")"
     [ "$(awk '$5 == "/" { split($6, o, ","); print o[1] }' "/proc/$service/mountinfo")" = ro ] ||
         fail "the service's file system is not read-only"
@@ -346,7 +340,7 @@ service_run_inside() {
         for ((i = 0; i < n; i++)); do printf '%s' "$payload" >/dev/udp/10.9.0.3/9; done 2>/dev/null
         sleep 1
     done
-    wait_for 10 lm0_sent_reaches 3000000 as_reader || true
+    wait_for 10 lm0_sent_reaches 3000000 as_reader ltreport || true
     live=$(as_reader ltreport live --format csv)
     echo "ltreport live, as $reader:"
     sed 's/^/    /' <<<"$live"
@@ -456,9 +450,9 @@ run_under_systemd() {
     . scripts/testlink.sh
     inside bash -c "set -e; $(declare -f make_test_link); make_test_link"
     # Traffic before the service's first sample of a link is not its to count.
-    wait_for 10 lm0_sent_reaches 0 as_nobody || { show; fail "the service does not meter lm0"; }
+    wait_for 10 lm0_sent_reaches 0 as_nobody ltreport || { show; fail "the service does not meter lm0"; }
     inside bash -c 'p=$(printf "%1400s" ""); for i in $(seq 1500); do printf "%s" "$p" >/dev/udp/10.9.0.3/9; done 2>/dev/null'
-    wait_for 10 lm0_sent_reaches 2000000 as_nobody || true
+    wait_for 10 lm0_sent_reaches 2000000 as_nobody ltreport || true
     local live sent
     live=$(as_nobody ltreport live --format csv)
     echo "ltreport live, as nobody:"
@@ -474,8 +468,7 @@ run_under_systemd() {
     inside rm -f /dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX
     inside runuser -u nobody -- sh -c 'umask 022; : >/dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX'
     inside systemctl start "$unit_name"
-    service_active() { as_nobody ltreport live 2>/dev/null | grep -q '^Service: *active$'; }
-    wait_for 10 service_active || { show; fail "the service does not publish its table over another account's lock"; }
+    wait_for 10 service_active as_nobody ltreport || { show; fail "the service does not publish its table over another account's lock"; }
     [ "$(inside systemctl is-active "$unit_name")" = active ] || { show; fail "the service does not start over another account's lock"; }
     local health
     health=$(as_nobody ltreport check) || { echo "$health"; fail "ltreport check failed"; }

@@ -27,9 +27,11 @@ done
 
 shopt -s nullglob
 if [ -n "$repeat" ]; then
-    programs=()
-    for name in e2e_tests ltreport_tests ltmonitor_e2e; do
-        [ -x "build/$preset/bin/$name" ] && programs+=("build/$preset/bin/$name")
+    programs=(build/"$preset"/bin/{e2e_tests,ltreport_tests})
+    # The monitor's only where the build has the tray program.
+    [ -x "build/$preset/bin/ltmonitor" ] && programs+=(build/"$preset"/bin/ltmonitor_e2e)
+    for program in "${programs[@]}"; do
+        [ -x "$program" ] || { echo "$program is not built" >&2; exit 2; }
     done
 else
     programs=(build/"$preset"/bin/*_tests build/"$preset"/bin/*_e2e)

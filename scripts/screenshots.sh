@@ -78,8 +78,7 @@ pids+=($!)
 
 "$bin/ltsrvc" >"$work/ltsrvc.log" 2>&1 &
 pids+=($!)
-service_active() { "$bin/ltreport" live 2>/dev/null | grep -q '^Service: *active$'; }
-wait_for 5 service_active || fail "the service did not come up: $(cat "$work/ltsrvc.log")"
+wait_for 5 service_active "$bin/ltreport" || fail "the service did not come up: $(cat "$work/ltsrvc.log")"
 QT_QPA_PLATFORM=xcb "$bin/ltmonitor" --debug-log >"$work/ltmonitor.log" 2>&1 &
 monitor_pid=$!
 pids+=($monitor_pid)
@@ -91,7 +90,7 @@ window() {
 }
 # Closes a window with Escape and waits until it has gone.
 escape_from() {
-    xdotool windowfocus "$2" 2>/dev/null || true
+    focus_window "$2" || fail "the window '$1' takes no keys"
     xdotool key Escape
     wait_for 5 window_gone "$1" "$2" || fail "the window '$1' stays after Escape"
 }
@@ -132,7 +131,7 @@ popup_open "$before"
 sleep 0.3
 shot connection-menu.png --window "$meter" --popups
 xdotool key Escape
-sleep 0.3
+wait_for 3 no_more_windows_than "$before" || fail "the connection menu stays after Escape"
 
 before=$(ltmonitor_windows)
 xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
@@ -163,8 +162,7 @@ other_window() {
 
 tray_menu 2
 prices=$(window Costs)
-sleep 0.3
-xdotool windowfocus "$prices" 2>/dev/null || true
+focus_window "$prices" || fail "the price list takes no keys"
 xdotool key Down # the first price, for Edit
 sleep 0.2
 shot prices.png --window "$prices"

@@ -8,6 +8,7 @@
 #include "frontend/datamodel.h"
 #include "monitor/sharedstatreader.h"
 #include "netns.h"
+#include "platform/named_lock.h"
 #include "platform/netlink.h"
 #include "testenv.h"
 
@@ -93,10 +94,13 @@ struct Record {
     std::uint64_t sent, received;
 };
 
+// Under the statistics mutex, as the service appends: never a frame half written.
 std::vector<Record> readLog(const std::string& path)
 {
     std::vector<Record> records;
     LogReader reader(path);
+    platform::NamedLock mutex = openStatisticsMutex();
+    platform::NamedLockGuard locked(mutex);
     LogRecordFields r;
     while (reader.readRecord(r))
         records.push_back({std::string(r.entryName), std::string(r.phoneNumber), std::string(r.userName), r.start,
@@ -206,7 +210,13 @@ TEST(LtsrvcEndToEnd, logs_one_record_per_connection_and_hour_with_the_kernels_by
         return std::ranges::count(readLog(setup.logPath), std::string("myisp"), &Record::name) == 3;
     })) << "no last record for the dial-up connection";
     EXPECT_EQ(reader.size(), 2u);
-    ASSERT_TRUE(netns::sendFrames("lt0", 20, 1000)); // 12:xx, logged at the stop
+    // 12:xx, logged at the stop once sampled (the stop takes no sample).
+    ASSERT_TRUE(netns::sendFrames("lt0", 20, 1000));
+    ASSERT_TRUE(eventually([&] {
+        refresh();
+        const int lt0 = indexOf(reader, "lt0");
+        return lt0 >= 0 && reader.getQuantumSent(static_cast<std::uint32_t>(lt0)) == 20000;
+    }));
     EXPECT_EQ(service.kill(SIGTERM), 0) << service.errors();
 
     const std::vector<Record> records = readLog(setup.logPath);
