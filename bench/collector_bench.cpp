@@ -5,7 +5,7 @@
 //
 //   build/dev/bin/collector_bench
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/lanstatcollector.h"
 #include "netns.h"
 #include "platform/named_lock.h"

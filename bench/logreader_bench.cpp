@@ -5,7 +5,7 @@
 // today's totals.
 //
 //   build/dev/bin/logreader_bench
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/datetime.h"
 #include "frontend/datamodel.h"
 #include "frontend/viewformat.h"

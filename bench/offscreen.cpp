@@ -1,6 +1,6 @@
 #include "offscreen.h"
 
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/datetime.h"
 #include "monitor/monitor_main.h"
 

@@ -6,8 +6,8 @@
 // record it appends reads back intact, to the reader that read before too,
 // which then holds the same records as a fresh one.
 #include "common/common.h"
-#include "common/conlogger.h"
-#include "common/logframe.h"
+#include "log/conlogger.h"
+#include "log/logframe.h"
 #include "frontend/datamodel.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "damagedlog.h"
 
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "testenv.h"
 
 #include <random>

@@ -5,6 +5,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string_view>
+
+namespace {
+
+// Where a unit of the design now lives, and the path its assertions keep
+// reporting (the design's unit path, which logs and tests know it by).
+struct MovedUnit {
+    std::string_view path;
+    const char* designPath;
+};
+constexpr MovedUnit MOVED_UNITS[] = {
+    {"src/log/logrecord", "src/common/conlogger"},
+    {"src/log/conlogger", "src/common/conlogger"},
+    {"src/log/logreader", "src/frontend/datamodel"},
+};
+
+} // namespace
 
 const char* ltSourceUnit(const char* file, char* out, unsigned outSize)
 {
@@ -21,6 +38,9 @@ const char* ltSourceUnit(const char* file, char* out, unsigned outSize)
     char* dot = std::strrchr(out, '.');
     if (dot && (!slash || dot > slash))
         *dot = '\0';
+    for (const MovedUnit& unit : MOVED_UNITS)
+        if (unit.path == out)
+            std::snprintf(out, outSize, "%s", unit.designPath);
     return out;
 }
 

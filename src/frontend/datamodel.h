@@ -2,7 +2,7 @@
 // the reader that brings them in from the connection log.
 #pragma once
 
-#include "common/conlogger.h"
+#include "log/logreader.h"
 #include "common/datetime.h"
 #include "common/dbglogger.h"
 #include "platform/files.h"
@@ -235,47 +235,6 @@ struct History {
     DataList entryNames;
     Prices prices{&entryNames};
     LogRecords records{&prices, &entryNames};
-};
-
-// Reads the connection log incrementally: each pass delivers the records
-// appended since the previous pass of the same reader, under the statistics
-// mutex so that it never meets half a frame. A damaged region is reported
-// once, as an LTDataCorruptedException that tells its offset and length,
-// and the reader then stands where whole frames start again, so the next
-// pass goes on with every whole record after it. Damage that runs to the
-// end of the file (a torn tail, "Unexpected end of file!") is reported once
-// too; the reader stands at it until the service's repair or new frames.
-class LogReader {
-public:
-    explicit LogReader(const std::string& fileName);
-    // Only records that start on the day of `day` (from its midnight on).
-    LogReader(const std::string& fileName, TDateTime day);
-    LogReader(const LogReader&) = delete;
-    LogReader& operator=(const LogReader&) = delete;
-
-    // The next record, or false at the end of the data. Throws
-    // LTDataCorruptedException for damage not reported before.
-    bool readRecord(LogRecordFields& record);
-    void readAll(LogRecords& records);
-    void readEntryNames(DataList& entryNames);
-
-private:
-    template <class Accept> void pass(Accept&& accept);
-    bool dayAccepts(TDateTime start) const;
-    void skipDamage(std::int64_t frameStart, const std::string& reason, bool torn);
-
-    std::string fileName;
-    LogRecordBuffer buffer;
-    bool dayFilter = false;
-    TDateTime day = 0;
-    platform::FileReader file;
-    bool atEnd = false; // the stream's failed state: cleared by each pass
-    platform::NamedLock mutex;
-    int recoveredLength = 0;          // the length of a record whose length bytes are damaged
-    std::int64_t reportedDamage = -1; // where the last reported damage starts
-    std::int64_t reportedSize = -1;   // the file's size then
-    std::int64_t lastWholeStart = -1; // where the file's last whole record starts...
-    std::int64_t lastWholeStartSize = -1; // ...while it has this size
 };
 
 // Pages of the records a filter accepts, in file order; page 1 is the oldest.

@@ -1,7 +1,7 @@
 #include "service/connection.h"
 
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/ltassert.h"
 
 #include <atomic>

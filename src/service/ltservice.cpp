@@ -1,7 +1,7 @@
 #include "service/ltservice.h"
 
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/dbglogger.h"
 #include "platform/service_control.h"
 #include "service/conobserver.h"

@@ -2,7 +2,7 @@
 // texts of the monitor's views.
 #include "common/common.h"
 #include "common/dbglogger.h"
-#include "common/logframe.h"
+#include "log/logframe.h"
 #include "frontend/datamodel.h"
 #include "frontend/viewformat.h"
 #include "monitor/sharedstatreader.h"

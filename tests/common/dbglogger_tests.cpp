@@ -87,4 +87,6 @@ TEST(LTAssert, names_units_from_their_top_folder_even_for_absolute_paths)
     EXPECT_STREQ(ltSourceUnit("src/v1.2/noext", unit, sizeof unit), "src/v1.2/noext");
     EXPECT_STREQ(ltSourceUnit("/home/u/src/repo/src/common/conlogger.cpp", unit, sizeof unit),
                  "src/common/conlogger");
+    // A unit that moved keeps its path of the design.
+    EXPECT_STREQ(ltSourceUnit("src/log/logrecord.cpp", unit, sizeof unit), "src/common/conlogger");
 }

@@ -1,5 +1,5 @@
 // The real ltreport on a generated log and price file.
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>

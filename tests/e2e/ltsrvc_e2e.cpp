@@ -2,7 +2,7 @@
 // device switched to PPP, under an accelerated faked clock (libfaketime):
 // hours pass in seconds.
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/sharedstatdata.h"
 #include "damagedlog.h"
 #include "frontend/datamodel.h"

@@ -3,7 +3,7 @@
 // log, and a price table of two items in the user's data folder.
 //   makehistory CONNECTION DAYS
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/datetime.h"
 #include "frontend/datamodel.h"
 

@@ -1,5 +1,5 @@
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/dbglogger.h"
 #include "frontend/datamodel.h"
 #include "platform/named_lock.h"

@@ -1,4 +1,4 @@
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "fakes/scripted_ras.h"
 #include "frontend/datamodel.h"
 #include "testenv.h"

@@ -1,6 +1,6 @@
 // The totals window: its tabs, its records' life from opening to hiding,
 // and the meter's forwards.
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "damagedlog.h"
 #include "frontend/allTotalsFrme.h"
 #include "frontend/framemodel.h"

@@ -1,5 +1,5 @@
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "fakes/live_table.h"
 #include "monitor/sharedstatreader.h"
 #include "monitor/todaytot.h"

@@ -1,4 +1,4 @@
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "frontend/datamodel.h"
 #include "service/connection.h"
 #include "testenv.h"

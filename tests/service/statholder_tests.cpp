@@ -1,5 +1,5 @@
 #include "common/common.h"
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "common/dbglogger.h"
 #include "fakes/fake_table.h"
 #include "fakes/scripted_ras.h"

@@ -1,8 +1,8 @@
-#include "common/logframe.h"
+#include "log/logframe.h"
 
 #include "common/common.h"
-#include "common/conlogger.h"
 #include "errors/ltexception.h"
+#include "log/logrecord.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -18,31 +18,6 @@ void putFrameLength(unsigned char* lengthBytes, int length)
 }
 
 unsigned char frameMask(std::int64_t recordOffset) { return static_cast<unsigned char>(recordOffset & 0xFF); }
-
-namespace {
-
-// The key repeated ten times: a record of usual length is scrambled in one
-// run without a modulo per byte, which the compiler can vectorise.
-constexpr std::array<unsigned char, 260> REPEATED_KEY = [] {
-    std::array<unsigned char, 260> key{};
-    for (std::size_t i = 0; i < key.size(); ++i)
-        key[i] = static_cast<unsigned char>(LOG_KEY[i % 26]);
-    return key;
-}();
-static_assert(REPEATED_KEY.size() % 26 == 0);
-
-} // namespace
-
-void scrambleRecord(unsigned char* bytes, int size, unsigned char mask)
-{
-    for (int done = 0; done < size;) {
-        const int run = std::min(size - done, static_cast<int>(REPEATED_KEY.size()));
-        unsigned char* chunk = bytes + done;
-        for (int i = 0; i < run; ++i)
-            chunk[i] ^= static_cast<unsigned char>(mask | REPEATED_KEY[static_cast<std::size_t>(i)]);
-        done += run;
-    }
-}
 
 void decodeFrameRecord(LogRecordBuffer& buffer, int size, std::int64_t recordOffset, LogRecordFields& record)
 {

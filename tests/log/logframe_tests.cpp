@@ -1,5 +1,5 @@
-#include "common/conlogger.h"
-#include "common/logframe.h"
+#include "log/conlogger.h"
+#include "log/logframe.h"
 #include "damagedlog.h"
 #include "frontend/datamodel.h"
 #include "testenv.h"

@@ -1,20 +1,14 @@
-// The connection log: the bytes of one record with their scrambling, and the
-// service's writer that appends framed records to "cn.log".
+// The bytes of one connection log record: its fixed sizes, the dates it may
+// hold, its packing and decoding, and the scrambling that hides it in the
+// file. The base of the log's format; the frames, the writer and the reader
+// stand on it.
 #pragma once
 
 #include "common/datetime.h"
-#include "common/logframe.h"
-#include "platform/files.h"
 
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
-#include <vector>
-
-class DbgLogger;
 
 // Fixed part of a record: type byte, one text length, start, end, sent,
 // received; a dial-up record has four more text lengths.
@@ -97,58 +91,6 @@ private:
     int limit = 0; // end of the record being decoded, at most capacity
 };
 
-// Appends framed, scrambled records to the connection log. Each frame (two
-// length bytes and the record) goes to the file in one write, so a killed
-// service never leaves part of a frame behind; a failed write is undone so
-// that the next record still lands on a frame boundary.
-class ConnectionLogger {
-public:
-    // Where problems a user must hear of go (the service's standard error).
-    using Alert = std::function<void(const std::string&)>;
-
-    // Opens (or creates, mode 0644) the file for appending and repairs a torn
-    // tail left by an earlier crash: the bytes after the last whole frame are
-    // kept in "<file>.damaged" and then cut off; damage in the middle stays
-    // where it is (readers skip it). For the repair it takes the statistics
-    // mutex, so it must not be built by a thread that holds it. Throws
-    // LTException when the file (or the mutex) cannot be opened.
-    ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName, Alert alert = {});
-    ConnectionLogger(const ConnectionLogger&) = delete;
-    ConnectionLogger& operator=(const ConnectionLogger&) = delete;
-    // Writes what is still held, when it can.
-    ~ConnectionLogger();
-
-    void logRASConnection(std::string_view entryName, std::string_view deviceType,
-                          std::string_view deviceName, std::string_view phoneNumber,
-                          std::string_view userName, TDateTime start, TDateTime end,
-                          std::uint64_t sent, std::uint64_t received);
-    void logLANConnection(std::string_view interfaceName, TDateTime start, TDateTime end,
-                          std::uint64_t sent, std::uint64_t received);
-
-    // Records that could not be written yet, oldest first.
-    std::size_t heldRecords() const { return held.size(); }
-
-    // How many unwritten records are kept in memory; later ones are dropped.
-    static constexpr std::size_t MAX_HELD_RECORDS = 100000;
-
-private:
-    void repair();
-    // Appends the reader's bytes to "<file>.damaged"; 0, or the error.
-    int keepDamaged(const platform::FileReader& reader, std::int64_t offset, std::int64_t length);
-    void appendRecord(int recordSize);
-    bool writeFrame(const unsigned char* record, int recordSize);
-    void hold(const unsigned char* record, int recordSize);
-    void writeHeld();
-    void trace(const std::string& message);
-    void tell(const std::string& message);
-
-    DbgLogger* dbgLogger;
-    std::string fileName;
-    Alert alert;
-    platform::AppendFile file;
-    LogRecordBuffer buffer;
-    std::vector<unsigned char> frame;
-    std::int64_t pendingTruncate = -1; // boundary a failed write could not restore yet
-    std::deque<std::vector<unsigned char>> held; // unscrambled records, oldest first
-    std::size_t dropped = 0;                     // records lost while the hold was full
-};
+// XORs each of the size bytes with (mask | key character); applying it
+// twice with one mask restores the bytes.
+void scrambleRecord(unsigned char* bytes, int size, unsigned char mask);

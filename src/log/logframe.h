@@ -32,10 +32,6 @@ void putFrameLength(unsigned char* lengthBytes, int length);
 // An unknown offset (-1) gives 0xFF.
 unsigned char frameMask(std::int64_t recordOffset);
 
-// XORs each of the size bytes with (mask | key character); applying it
-// twice with one mask restores the bytes.
-void scrambleRecord(unsigned char* bytes, int size, unsigned char mask);
-
 // Unscrambles the size record bytes in the buffer, which stood at
 // recordOffset, and decodes them exactly: besides the decoder's own checks
 // the record must end exactly at the frame's end. Throws

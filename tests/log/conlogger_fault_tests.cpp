@@ -1,6 +1,6 @@
 // The log writer when the file system cannot tell the log's size: fstat(2)
 // is made to fail in this program only.
-#include "common/conlogger.h"
+#include "log/conlogger.h"
 #include "frontend/datamodel.h"
 #include "testenv.h"
 
