@@ -7,10 +7,10 @@
 //   build/dev/bin/logreader_bench
 #include "log/conlogger.h"
 #include "common/datetime.h"
-#include "frontend/datamodel.h"
-#include "frontend/viewformat.h"
-#include "monitor/sharedstatreader.h"
-#include "monitor/todaytot.h"
+#include "model/datamodel.h"
+#include "model/viewformat.h"
+#include "model/sharedstatreader.h"
+#include "model/todaytot.h"
 #include "heapcount.h"
 
 #include <benchmark/benchmark.h>

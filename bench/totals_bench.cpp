@@ -8,13 +8,13 @@
 //   build/dev/bin/totals_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "common/common.h"
 #include "common/datetime.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/linktally_mainFrm.h"
 #include "frontend/monthCostsFrme.h"
 #include "frontend/stackedbarchart.h"
 #include "frontend/yearCostsFrme.h"
-#include "monitor/sharedstatreader.h"
-#include "monitor/todaytot.h"
+#include "model/sharedstatreader.h"
+#include "model/todaytot.h"
 #include "offscreen.h"
 
 #include <QAction>

@@ -8,7 +8,7 @@
 #include "common/common.h"
 #include "log/conlogger.h"
 #include "log/logframe.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 
 #include <cmath>
 #include <cstdlib>

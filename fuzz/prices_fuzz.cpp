@@ -2,7 +2,7 @@
 // only stop or throw LTException naming the file and a line, and never let
 // a negative or non-finite price in, not even before a failure.
 #include "common/dbglogger.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -19,6 +19,15 @@ constexpr MovedUnit MOVED_UNITS[] = {
     {"src/log/logrecord", "src/common/conlogger"},
     {"src/log/conlogger", "src/common/conlogger"},
     {"src/log/logreader", "src/frontend/datamodel"},
+    {"src/model/datalist", "src/frontend/datamodel"},
+    {"src/model/prices", "src/frontend/datamodel"},
+    {"src/model/logrecords", "src/frontend/datamodel"},
+    {"src/model/startup", "src/frontend/datamodel"},
+    {"src/model/viewformat", "src/frontend/viewformat"},
+    {"src/model/contrace", "src/monitor/contrace"},
+    {"src/model/optionsmodel", "src/monitor/optionsmodel"},
+    {"src/model/sharedstatreader", "src/monitor/sharedstatreader"},
+    {"src/model/todaytot", "src/monitor/todaytot"},
 };
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "common/ltassert.h"
 #include "frontend/guicommon.h"
 #include "frontend/logRecordsModel.h"
-#include "frontend/viewformat.h"
+#include "model/viewformat.h"
 
 #include <QAction>
 #include <QEvent>

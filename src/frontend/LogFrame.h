@@ -3,8 +3,8 @@
 #pragma once
 
 #include "frontend/basicFrme.h"
-#include "frontend/datamodel.h"
-#include "frontend/viewformat.h"
+#include "model/datamodel.h"
+#include "model/viewformat.h"
 
 #include <array>
 #include <memory>

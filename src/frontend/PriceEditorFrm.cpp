@@ -2,7 +2,7 @@
 
 #include "common/ltassert.h"
 #include "frontend/PriceRecordEditorFrm.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
 #include "frontend/pricesListModel.h"
 

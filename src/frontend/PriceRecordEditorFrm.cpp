@@ -1,6 +1,6 @@
 #include "frontend/PriceRecordEditorFrm.h"
 
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
 #include "frontend/pricesListModel.h"
 

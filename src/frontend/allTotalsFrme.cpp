@@ -1,9 +1,9 @@
 #include "frontend/allTotalsFrme.h"
 
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/totalsFrame.h"
-#include "frontend/viewformat.h"
-#include "monitor/todaytot.h"
+#include "model/viewformat.h"
+#include "model/todaytot.h"
 
 #include <QFrame>
 #include <QVBoxLayout>

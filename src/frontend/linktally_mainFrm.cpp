@@ -3,7 +3,7 @@
 #include "common/common.h"
 #include "common/ltassert.h"
 #include "frontend/allTotalsFrme.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
 #include "frontend/hourCosts.h"
 #include "frontend/LogFrame.h"

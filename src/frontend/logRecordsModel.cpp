@@ -1,7 +1,7 @@
 #include "frontend/logRecordsModel.h"
 
 #include "frontend/guicommon.h"
-#include "frontend/viewformat.h"
+#include "model/viewformat.h"
 
 namespace {
 

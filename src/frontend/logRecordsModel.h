@@ -2,7 +2,7 @@
 // worded only when a view asks for it.
 #pragma once
 
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 
 #include <QAbstractTableModel>
 #include <functional>

@@ -2,7 +2,7 @@
 // costs of each row, worded only when the list asks for a cell.
 #pragma once
 
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 
 #include <QAbstractTableModel>
 #include <QString>

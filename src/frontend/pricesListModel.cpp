@@ -1,7 +1,7 @@
 #include "frontend/pricesListModel.h"
 
 #include "errors/ltexception.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
 
 #include <QLocale>

@@ -1,7 +1,7 @@
 #include "frontend/totalsFrame.h"
 
-#include "frontend/datamodel.h"
-#include "frontend/viewformat.h"
+#include "model/datamodel.h"
+#include "model/viewformat.h"
 
 #include <QEvent>
 #include <QFrame>

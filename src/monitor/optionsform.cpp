@@ -1,9 +1,9 @@
 #include "monitor/optionsform.h"
 
 #include "common/ltassert.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
-#include "monitor/optionsmodel.h"
+#include "model/optionsmodel.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include "common/common.h"
 #include "log/conlogger.h"
 #include "common/datetime.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 
 #include <cmath>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // answered by the test.
 #include "frontend/uslocale.h"
 #include "frontend/PriceEditorFrm.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
 #include "frontend/pricesListModel.h"
 

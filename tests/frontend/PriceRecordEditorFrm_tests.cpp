@@ -3,7 +3,7 @@
 #include "errors/ltexception.h"
 #include "frontend/uslocale.h"
 #include "frontend/PriceRecordEditorFrm.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
 #include "frontend/pricesListModel.h"
 

@@ -4,9 +4,9 @@
 
 #include "common/common.h"
 #include "frontend/basicFrme.h"
-#include "frontend/datamodel.h"
-#include "monitor/sharedstatreader.h"
-#include "monitor/todaytot.h"
+#include "model/datamodel.h"
+#include "model/sharedstatreader.h"
+#include "model/todaytot.h"
 #include "testenv.h"
 
 #include <cstdint>

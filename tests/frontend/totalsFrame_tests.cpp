@@ -1,5 +1,5 @@
 // The totals table's texts from one period's totals.
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
 #include "frontend/totalsFrame.h"
 

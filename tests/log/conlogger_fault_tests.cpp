@@ -1,8 +1,9 @@
 // The log writer when the file system cannot tell the log's size: fstat(2)
 // is made to fail in this program only.
 #include "log/conlogger.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "testenv.h"
+#include "errors/ltexception.h"
 
 #include <gtest/gtest.h>
 

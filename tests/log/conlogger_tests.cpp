@@ -2,7 +2,7 @@
 #include "common/dbglogger.h"
 #include "damagedlog.h"
 #include "goldenframes.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
 #include "log/conlogger.h"
 #include "log/logframe.h"
 #include "damagedlog.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "testenv.h"
+#include "errors/ltexception.h"
 
 #include <gtest/gtest.h>
 

@@ -4,12 +4,13 @@
 #include "fakes/fake_table.h"
 #include "fakes/live_table.h"
 #include "fakes/scripted_ras.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "frontend/guicommon.h"
-#include "monitor/contrace.h"
+#include "model/contrace.h"
 #include "monitor/monitor_main.h"
-#include "monitor/optionsmodel.h"
+#include "model/optionsmodel.h"
 #include "platform/named_lock.h"
+#include "errors/ltexception.h"
 
 #include <QAction>
 #include <QImage>

@@ -1,7 +1,7 @@
 // The options dialog over a real options model.
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "monitor/optionsform.h"
-#include "monitor/optionsmodel.h"
+#include "model/optionsmodel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

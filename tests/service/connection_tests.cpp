@@ -1,5 +1,5 @@
 #include "log/conlogger.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "service/connection.h"
 #include "testenv.h"
 

@@ -3,7 +3,7 @@
 #include "common/dbglogger.h"
 #include "fakes/fake_table.h"
 #include "fakes/scripted_ras.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "netns.h"
 #include "service/connection.h"
 #include "service/rasconbuffer.h"

@@ -1,6 +1,6 @@
 #include "common/dbglogger.h"
 #include "fakes/scripted_ras.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>

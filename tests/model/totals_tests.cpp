@@ -1,6 +1,6 @@
 #include "common/common.h"
-#include "frontend/datamodel.h"
-#include "frontend/viewformat.h"
+#include "model/datamodel.h"
+#include "model/viewformat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
-#include "frontend/datamodel.h"
-#include "monitor/optionsmodel.h"
+#include "model/datamodel.h"
+#include "model/optionsmodel.h"
 #include "platform/autostart.h"
 #include "platform/service_control.h"
 #include "testenv.h"
+#include "errors/ltexception.h"
 
 #include <gtest/gtest.h>
 

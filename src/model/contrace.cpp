@@ -1,7 +1,7 @@
-#include "monitor/contrace.h"
+#include "model/contrace.h"
 
 #include "common/ltassert.h"
-#include "monitor/sharedstatreader.h"
+#include "model/sharedstatreader.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include "common/common.h"
 #include "log/conlogger.h"
 #include "fakes/live_table.h"
-#include "monitor/sharedstatreader.h"
-#include "monitor/todaytot.h"
+#include "model/sharedstatreader.h"
+#include "model/todaytot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
-#include "monitor/todaytot.h"
+#include "model/todaytot.h"
 
 #include "common/ltassert.h"
-#include "monitor/sharedstatreader.h"
+#include "errors/ltexception.h"
+#include "model/sharedstatreader.h"
 
 #include <cmath>
 

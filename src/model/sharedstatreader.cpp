@@ -1,4 +1,4 @@
-#include "monitor/sharedstatreader.h"
+#include "model/sharedstatreader.h"
 
 #include "common/common.h"
 #include "common/ltassert.h"

@@ -1,7 +1,7 @@
 #include "common/common.h"
 #include "log/conlogger.h"
 #include "common/dbglogger.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "platform/named_lock.h"
 #include "testenv.h"
 

@@ -1,4 +1,4 @@
-#include "frontend/viewformat.h"
+#include "model/viewformat.h"
 
 #include "common/ltassert.h"
 

@@ -1,9 +1,9 @@
-#include "monitor/optionsmodel.h"
+#include "model/optionsmodel.h"
 
 #include "common/common.h"
 #include "common/dbglogger.h"
 #include "common/ltassert.h"
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 #include "platform/autostart.h"
 #include "platform/service_control.h"
 

@@ -3,7 +3,7 @@
 // the totals table's texts. Shared by the monitor's frames and ltreport.
 #pragma once
 
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 
 #include <array>
 #include <cstdint>

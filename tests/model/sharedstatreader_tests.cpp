@@ -1,7 +1,7 @@
 #include "common/common.h"
 #include "common/dbglogger.h"
 #include "common/sharedstatdata.h"
-#include "monitor/sharedstatreader.h"
+#include "model/sharedstatreader.h"
 #include "platform/shared_memory.h"
 #include "testenv.h"
 

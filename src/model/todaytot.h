@@ -3,7 +3,7 @@
 // running connection from the shared table.
 #pragma once
 
-#include "frontend/datamodel.h"
+#include "model/datamodel.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "fakes/live_table.h"
-#include "monitor/contrace.h"
-#include "monitor/sharedstatreader.h"
+#include "model/contrace.h"
+#include "model/sharedstatreader.h"
 
 #include <gtest/gtest.h>
 
