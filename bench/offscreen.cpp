@@ -2,7 +2,7 @@
 
 #include "log/conlogger.h"
 #include "common/datetime.h"
-#include "monitor/monitor_main.h"
+#include "ui/guicommon.h"
 
 #include <benchmark/benchmark.h>
 

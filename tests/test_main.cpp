@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #ifdef LT_QT_TEST_APP
-#include "monitor/monitor_main.h"
+#include "ui/guicommon.h"
 #endif
 
 #include <cstdlib>

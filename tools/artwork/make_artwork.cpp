@@ -1,6 +1,6 @@
 // Draws the monitor's icons and the splash picture and writes them into the
 // source tree given as the only argument:
-//   src/monitor/resources/*.png   tray/window icon, menu and button glyphs
+//   src/ui/resources/*.png   tray/window icon, menu and button glyphs
 //   lib/splash/splash.jpg         the picture libsplash.so carries
 //   tests/fakes/fake_splash.jpg   the small picture of the test libraries
 // Run through the build target "artwork"; commit what it writes.
@@ -214,7 +214,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString root = QString::fromLocal8Bit(argv[1]);
-    const QString icons = root + "/src/monitor/resources/";
+    const QString icons = root + "/src/ui/resources/";
 
     bool ok = true;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})

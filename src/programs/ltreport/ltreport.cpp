@@ -1,0 +1,340 @@
+// ltreport: Linktally's history on the command line, with the rows and
+// texts of the monitor's views.
+#include "common/common.h"
+#include "common/dbglogger.h"
+#include "log/logframe.h"
+#include "model/datamodel.h"
+#include "model/viewformat.h"
+#include "model/sharedstatreader.h"
+#include "model/todaytot.h"
+#include "platform/files.h"
+#include "platform/named_lock.h"
+#include "platform/ras.h"
+#include "platform/registry.h"
+#include "programs/ltreport/reportformat.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+constexpr int pageSize = 24;
+
+struct Options {
+    std::string connection;
+    std::string format = "text";
+    std::string date;
+    int page = 0;
+    bool pageGiven = false; // else the last page
+};
+
+// The history as the monitor sees it (entry names, prices, the whole log)
+// and the connection reported on.
+struct Model : History {
+    std::string logFile;
+    std::unique_ptr<RecordFilter_byConnectionName> filter;
+};
+
+std::string logFileName() { return monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME; }
+
+// Each damaged region once, with where it is; the report goes on after it.
+void reportCorrupted(const LTDataCorruptedException& e)
+{
+    std::cerr << "ltreport: cn.log: " << e.what();
+    if (e.offset() >= 0)
+        std::cerr << " (" << e.length() << " damaged bytes at offset " << e.offset() << " skipped)";
+    std::cerr << "\n";
+}
+
+// A file that exists but cannot be read is an error; a missing one is an
+// empty history. A folder, a device or a FIFO is never read: a device may
+// never end.
+void requireReadable(const std::string& path)
+{
+    const int error = platform::readableFileError(path);
+    if (error == 0 || error == ENOENT)
+        return;
+    throw LTException("can't read " + path + ": " + platform::fileErrorText(error));
+}
+
+std::string storedConnection()
+{
+    std::string name;
+    const auto key = platform::RegistryKey::open(
+        std::string("Software\\") + COMPANY_NAME + "\\" + PRODUCT_NAME + "\\" + PRODUCT_VERSION, false);
+    if (key)
+        key->readString("Connection", name);
+    return name;
+}
+
+void loadModel(Model& m, const Options& options)
+{
+    m.logFile = logFileName();
+    const std::string priceFile = monitor::getDataFolder() + "/" + PRICE_FILE_NAME;
+    requireReadable(m.logFile);
+    requireReadable(priceFile);
+    std::string priceError;
+    const std::unique_ptr<RasProvider> ras = makeSystemRasProvider();
+    // The names' pass meets a damaged record too: it is reported once, below.
+    std::string interfacesError;
+    loadEntryNamesAndPrices(*ras, m.entryNames, m.prices, m.logFile, priceFile, true,
+                            [](const LTDataCorruptedException&) {}, &priceError, &interfacesError);
+    if (!interfacesError.empty())
+        std::cerr << "ltreport: " << interfacesError << " (the interfaces' names are left out)\n";
+    if (!priceError.empty())
+        throw LTException(priceError); // it names the file and the line
+    // Connections only the live table knows, as the meter registers them.
+    SharedStatisticsReader live;
+    live.refresh();
+    for (std::uint32_t i = 0; i < live.size(); ++i)
+        m.entryNames.idOf(live.getName(i));
+    LogReader reader(m.logFile);
+    readPastCorruption([&] { reader.readAll(m.records); }, reportCorrupted);
+    m.records.sortByStart();
+    int id = 0;
+    if (!options.connection.empty()) {
+        id = m.entryNames.findId(options.connection);
+        if (id < 0)
+            throw LTException("unknown connection '" + options.connection + "' (see 'ltreport connections')");
+    } else {
+        id = std::max(0, m.entryNames.findId(storedConnection()));
+    }
+    m.filter = std::make_unique<RecordFilter_byConnectionName>(&m.entryNames, id);
+}
+
+TDateTime dateOption(const Options& options)
+{
+    if (options.date.empty())
+        return std::floor(Now());
+    TDateTime date = 0;
+    // Days the log can hold (1950 .. 2299), so that every period fits too.
+    if (!TryStrToDate(options.date, date) || date < EncodeDate(1950, 1, 1) || date >= EncodeDate(2300, 1, 1))
+        throw LTException("'" + options.date + "' is not a valid date (give the short date of your locale, as " +
+                          DateToStr(std::floor(Now())) + ", or YYYY-MM-DD)");
+    return date;
+}
+
+ReportTable today(Model& m)
+{
+    SharedStatisticsReader live;
+    live.refresh();
+    // Today's records from the model, which already read past any corrupted
+    // one, and the live part as the meter adds it.
+    const TDateTime day = std::floor(Now());
+    const Total4Period total = m.records.totalFor(day, 1, *m.filter) +
+                               TodayTotals::liveTotalOn(day, *m.filter, live, m.prices, m.entryNames);
+    const std::string name = m.filter->getConnectionName();
+    bool online = false;
+    for (std::uint32_t i = 0; i < live.size(); ++i)
+        online = online || name == live.getName(i);
+    ReportTable table;
+    table.heading = name + ", " + FormatDateTime("dd/mm/yyyy", day);
+    // The meter's status line.
+    table.summary = {{"S/R", sentReceivedMb(total)},
+                     {"Costs", costText(total.uploadCost + total.downloadCost, total.costsUnknown)},
+                     {"Status", statusOnlineText(online)}};
+    return table;
+}
+
+ReportTable period(Model& m, PeriodView view, TDateTime date)
+{
+    const PeriodRows rows = computePeriod(view, date, m.records, *m.filter);
+    ReportTable table;
+    table.heading = m.filter->getConnectionName() + ", " + rows.title;
+    table.columns = {view == PeriodView::Day ? "Hour" : "Date", "Sent MB", "Rcved MB", "Costs"};
+    for (const Total4Period& t : rows.totals)
+        table.rows.push_back({FormatDateTime(rows.rowFormat, t.start), sentMbCell(t), receivedMbCell(t), costsCell(t)});
+    const Total4Period sum = sumOfTotals(rows.totals);
+    const double sentMb = truncatedMb(sum.sent), receivedMb = truncatedMb(sum.received);
+    table.summary = {{"Totals", rows.title},
+                     {"Sent", trafficText(sentMb)},
+                     {"Received", trafficText(receivedMb)},
+                     {"Both Directions", trafficText(sentMb + receivedMb)},
+                     {"Upload costs", costText(sum.uploadCost, sum.costsUnknown)},
+                     {"Download costs", costText(sum.downloadCost, sum.costsUnknown)},
+                     {"Costs", costText(sum.uploadCost + sum.downloadCost, sum.costsUnknown)}};
+    return table;
+}
+
+ReportTable log(Model& m, const Options& options)
+{
+    const LogRecordsPager pager(pageSize, m.records, *m.filter);
+    // As the view's page box: clamped to the pages there are.
+    const int page = options.pageGiven ? std::max(1, std::min(options.page, pager.getPagesCount()))
+                                       : pager.getPagesCount();
+    listOfRecords records;
+    pager.getPage(page, records);
+    ReportTable table;
+    const std::string pageText = pageOfPages(page, pager.getPagesCount());
+    table.heading = m.filter->getConnectionName() + ", page " + pageText;
+    table.columns.assign(LOG_COLUMN_CAPTIONS.begin(), LOG_COLUMN_CAPTIONS.end());
+    table.leftAligned = LOG_FIRST_RIGHT_ALIGNED;
+    for (const LogRecord* r : records) {
+        std::vector<std::string> row;
+        for (int column = 0; column < LOG_COLUMNS; ++column)
+            row.push_back(logRecordCell(m.records, *r, column));
+        table.rows.push_back(std::move(row));
+    }
+    table.summary = {{"Page", pageText}};
+    return table;
+}
+
+ReportTable live()
+{
+    SharedStatisticsReader reader;
+    reader.refresh();
+    ReportTable table;
+    table.heading = "Live connections";
+    table.columns = {"Name", "Type", "Quantum sent", "Quantum received", "Raw sent", "Raw received"};
+    for (std::uint32_t i = 0; i < reader.size(); ++i)
+        table.rows.push_back({reader.getName(i), reader.getConnectionType(i) == RAS_CONNECTION ? "dial-up" : "LAN",
+                              std::to_string(reader.getQuantumSent(i)), std::to_string(reader.getQuantumReceived(i)),
+                              std::to_string(reader.getLastSent(i)), std::to_string(reader.getLastReceived(i))});
+    table.summary = {{"Service", reader.isActive() ? "active" : "not running"}};
+    return table;
+}
+
+ReportTable connections(const Model& m)
+{
+    ReportTable table;
+    table.heading = "Connections";
+    table.columns = {"Id", "Name"};
+    for (int id = 0; id < m.entryNames.size(); ++id)
+        table.rows.push_back({std::to_string(id), m.entryNames.nameOf(id)});
+    table.summary = {{"Selected", m.filter->getConnectionName()}};
+    return table;
+}
+
+// The log's health, walked as the readers walk it.
+struct LogCheck {
+    ReportTable table;
+    bool damaged = false;
+};
+
+LogCheck check()
+{
+    const std::string path = logFileName();
+    requireReadable(path);
+    LogCheck result;
+    result.table.heading = path;
+    result.table.columns = {"Offset", "Bytes", "Damage"};
+    const platform::FileReader file(path);
+    if (!file.isOpen()) {
+        result.table.summary = {{"Whole records", "0"}, {"Damaged regions", "0"}, {"Torn tail", "none"},
+                                {"Status", "no log yet"}};
+        return result;
+    }
+    LogScan scan;
+    {
+        // Not while the service appends a frame.
+        platform::NamedLock mutex = openStatisticsMutex();
+        platform::NamedLockGuard locked(mutex);
+        FileLogBytes bytes(file);
+        scan = scanLog(bytes);
+    }
+    for (const DamagedRegion& region : scan.damaged)
+        result.table.rows.push_back({std::to_string(region.offset), std::to_string(region.length), region.reason});
+    if (scan.tailLength() > 0)
+        result.table.rows.push_back({std::to_string(scan.wholeEnd), std::to_string(scan.tailLength()),
+                                     "torn tail (the service keeps it in cn.log.damaged and cuts it off when it starts)"});
+    result.damaged = !scan.clean();
+    result.table.summary = {
+        {"Whole records", std::to_string(scan.records)},
+        {"Damaged regions", std::to_string(scan.damaged.size())},
+        {"Torn tail", scan.tailLength() > 0 ? std::to_string(scan.tailLength()) +
+                                                  (scan.tailLength() == 1 ? " byte" : " bytes") + " at offset " +
+                                                  std::to_string(scan.wholeEnd)
+                                            : "none"},
+        {"Status", result.damaged ? "damaged" : "clean"}};
+    return result;
+}
+
+ReportFormat formatOf(const std::string& name)
+{
+    return name == "csv" ? ReportFormat::Csv : name == "json" ? ReportFormat::Json : ReportFormat::Text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Month and day names and the short date follow the user; numbers keep
+    // their '.', as the views print them.
+    std::setlocale(LC_TIME, "");
+    std::setlocale(LC_CTYPE, "");
+    Options options;
+    CLI::App app{"Linktally's traffic and cost history on the command line.\n"
+                 "It reads the service's connection log (cn.log) and your prices.txt, as the monitor does."};
+    app.fallthrough();
+    app.require_subcommand(1);
+    app.set_version_flag("--version", versionText("ltreport"), "show the program's name and version");
+    app.add_option("-c,--connection", options.connection, "connection (entry) name; default: the monitor's choice");
+    app.add_option("-f,--format", options.format, "text, csv or json")
+        ->check(CLI::IsMember({"text", "csv", "json"}))
+        ->capture_default_str();
+    auto* todayCommand = app.add_subcommand("today", "today's traffic and costs, the live quantum included");
+    CLI::App* periodCommands[4];
+    const char* periodNames[] = {"day", "week", "month", "year"};
+    const char* periodHelp[] = {"one row per hour of the day", "one row per day of the week (Sunday first)",
+                                "one row per day of the month", "one row per month of the year"};
+    for (int i = 0; i < 4; ++i) {
+        periodCommands[i] = app.add_subcommand(periodNames[i], periodHelp[i]);
+        periodCommands[i]->add_option("date", options.date, "a day in the period (default: today)");
+    }
+    auto* logCommand = app.add_subcommand("log", "the connection log, 24 records a page");
+    auto* pageOption = logCommand->add_option("-p,--page", options.page, "page number (default: the last page)");
+    auto* liveCommand = app.add_subcommand("live", "the service's live table");
+    auto* connectionsCommand = app.add_subcommand("connections", "the connection names with their ids");
+    auto* checkCommand = app.add_subcommand(
+        "check", "walks the whole log: whole records, damaged regions, torn tail; exit status 2 when damaged");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Without a subcommand the parser asks for one before it names the
+        // words it could not place: name the first, which was meant as one.
+        const std::vector<std::string> extras = app.remaining();
+        if (dynamic_cast<const CLI::RequiredError*>(&e) && app.get_subcommands().empty() && !extras.empty()) {
+            const bool option = extras.front().size() > 1 && extras.front()[0] == '-';
+            std::cerr << "ltreport: unknown " << (option ? "option" : "subcommand") << " '" << extras.front()
+                      << "' (see 'ltreport --help')\n";
+            return 1;
+        }
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 1;
+    }
+    options.pageGiven = pageOption->count() > 0;
+    try {
+        ReportTable table;
+        if (checkCommand->parsed()) {
+            const LogCheck result = check();
+            writeReport(std::cout, result.table, formatOf(options.format));
+            return !std::cout.good() ? 1 : result.damaged ? 2 : 0;
+        }
+        if (liveCommand->parsed()) {
+            table = live();
+        } else {
+            Model model;
+            loadModel(model, options);
+            if (todayCommand->parsed())
+                table = today(model);
+            else if (logCommand->parsed())
+                table = log(model, options);
+            else if (connectionsCommand->parsed())
+                table = connections(model);
+            for (int i = 0; i < 4; ++i)
+                if (periodCommands[i]->parsed())
+                    table = period(model, static_cast<PeriodView>(i), dateOption(options));
+        }
+        writeReport(std::cout, table, formatOf(options.format));
+        return std::cout.good() ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << "ltreport: " << e.what() << "\n";
+        return 1;
+    }
+}

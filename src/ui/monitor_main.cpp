@@ -1,0 +1,571 @@
+#include "ui/monitor_main.h"
+
+#include "common/common.h"
+#include "common/dbglogger.h"
+#include "common/ltassert.h"
+#include "ui/PriceEditorFrm.h"
+#include "model/datamodel.h"
+#include "ui/guicommon.h"
+#include "ui/linktally_mainFrm.h"
+#include "model/viewformat.h"
+#include "model/contrace.h"
+#include "ui/optionsform.h"
+#include "model/optionsmodel.h"
+#include "model/sharedstatreader.h"
+#include "ui/splash.h"
+#include "model/todaytot.h"
+#include "platform/environment.h"
+#include "platform/named_lock.h"
+#include "platform/ras.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+constexpr int CLIENT_WIDTH = 245;
+constexpr int CLIENT_HEIGHT = 64;
+constexpr int NIM_ADD = 0;
+constexpr int NIM_MODIFY = 1;
+constexpr int NIM_DELETE = 2;
+constexpr int TRAY_TIP_LENGTH = 127;
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+
+QIcon trayImage()
+{
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QString(":/icons/linktally-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+// The first row of a chart column that the foreground colour paints, for
+// a column of height y on a canvas of height H. The column is drawn as two
+// lines, as on the original desktop: from the top to (H - y - 1) in the
+// background colour, then on to the bottom row in the foreground colour,
+// and a line never paints its end point. So the bottom row stays as it
+// was, a column of height 0 paints no foreground, and one of height H
+// paints foreground from the top row on.
+int foregroundStart(int y, int H) { return std::max(0, H - y - 1); }
+
+} // namespace
+
+TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      dbgLogger(dbgLogger)
+{
+    setObjectName("MainForm");
+    isTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    runPrices = [](Prices* table, QWidget* parent) { return runPriceEditor(table, parent); };
+    createComponents();
+    createActions();
+
+    ltMonitorState = ltmsCreated;
+    logFileName = monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME;
+    // The names, the prices read right after them, and "<DUMMY CONNECTION>"
+    // when nothing names a connection.
+    collectEntryNames(ras);
+    options = std::make_unique<LTOptions>(entryNames.get());
+    filter = std::make_unique<RecordFilter_byConnectionName>(entryNames.get(), options->getConnectionId());
+    todayTotals = std::make_unique<TodayTotals>(logFileName, prices.get(), entryNames.get(),
+                                                [this](const LTDataCorruptedException& e) { notices << e.what(); });
+    chartWidth = pbChart->width();
+    sharedStat = std::make_unique<SharedStatisticsReader>();
+    tracer = std::make_unique<ConnectionsTracer>(chartWidth + 2);
+    pbChart->setToolTip(text(options->getConnectionName()));
+    restorePosition();
+    applyTransparency();
+    setWindowTitle(QString::fromUtf8(MONITOR_WINDOW_TITLE));
+}
+
+TMainForm::~TMainForm()
+{
+    notifyTrayIcon(NIM_DELETE);
+}
+
+void TMainForm::createComponents()
+{
+    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setToolTipDuration(-1);
+    QFont meterFont = font();
+    // Small enough that "S/R: 999.99/999.99 Mb" fits its panel of 115.
+    meterFont.setPointSize(7);
+    setFont(meterFont);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(0, 0, 33, 41);
+    Image1->setPixmap(trayImage().pixmap(32, 32));
+
+    panelChart = new QFrame(this);
+    panelChart->setObjectName("panelChart");
+    panelChart->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panelChart->setLineWidth(1);
+    panelChart->setGeometry(0, 0, CLIENT_WIDTH, CLIENT_HEIGHT - BOTTOM_HEIGHT);
+
+    pbChart = new TPaintBox(panelChart);
+    pbChart->setObjectName("pbChart");
+    pbChart->setGeometry(1, 1, CLIENT_WIDTH - 2, CLIENT_HEIGHT - BOTTOM_HEIGHT - 2);
+    pbChart->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The chart paints its own background, so the panel need not paint
+    // beneath it first. The pixels a trace's columns leave (the bottom row,
+    // the columns beyond chartWidth) show the panel's colour as they would;
+    // without a trace the chart fills the whole box.
+    pbChart->setAttribute(Qt::WA_OpaquePaintEvent);
+    pbChart->onPaint = [this](QPainter& canvas) {
+        const int W = pbChart->width(), H = pbChart->height();
+        const QBrush panel = panelChart->palette().window();
+        canvas.fillRect(0, H - 1, W, 1, panel);
+        canvas.fillRect(chartWidth, 0, W - chartWidth, H, panel);
+        drawChart(canvas, W, H);
+    };
+    pbChart->onDblClick = guarded([this] { pbChartDblClick(); });
+
+    pBottom = new QWidget(this);
+    pBottom->setObjectName("pBottom");
+    pBottom->setGeometry(0, CLIENT_HEIGHT - BOTTOM_HEIGHT, CLIENT_WIDTH, BOTTOM_HEIGHT);
+
+    StatusBar = new TStatusBar(pBottom, {{"S/R: 0/0 Mb", 115, Qt::AlignLeft},
+                                         {"Costs: ?", 70, Qt::AlignLeft},
+                                         {"", 50, Qt::AlignRight}});
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setGeometry(0, 0, 226, BOTTOM_HEIGHT);
+
+    sbConMenu = new QToolButton(pBottom);
+    sbConMenu->setObjectName("sbConMenu");
+    sbConMenu->setGeometry(229, 3, 15, 15);
+    sbConMenu->setIcon(QIcon(":/icons/conmenu.png"));
+    sbConMenu->setIconSize(QSize(11, 11));
+    sbConMenu->setAutoRaise(true);
+    sbConMenu->setToolTip("Select Connection");
+    connect(sbConMenu, &QToolButton::clicked, this, guarded([this] { sbConMenuClick(); }));
+
+    Timer = new QTimer(this);
+    Timer->setObjectName("Timer");
+    Timer->setInterval(1000);
+    connect(Timer, &QTimer::timeout, this, guarded([this] { TimerTimer(); }));
+    HideTimer = new QTimer(this);
+    HideTimer->setObjectName("HideTimer");
+    HideTimer->setInterval(200);
+    connect(HideTimer, &QTimer::timeout, this, guarded([this] { HideTimerTimer(); }));
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    connect(pbChart, &QWidget::customContextMenuRequested, this,
+            guarded([this](const QPoint& at) { PopupMenu1->popup(pbChart->mapToGlobal(at)); }));
+
+    pmConMenu = new QMenu(this);
+    pmConMenu->setObjectName("pmConMenu");
+    connect(pmConMenu, &QMenu::triggered, this, guarded([this](QAction* item) { ConMenuItemClick(item); }));
+}
+
+void TMainForm::createActions()
+{
+    ImageList = new QObject(this);
+    ImageList->setObjectName("ImageList");
+    const QIcon images[] = {QIcon(":/icons/exit.png"), QIcon(":/icons/totals.png")};
+
+    ActionList = new QObject(this);
+    ActionList->setObjectName("ActionList");
+    actHide = newAction(ActionList, "actHide", "Hide Monitor", "Hide Linktally Monitor");
+    actShow = newAction(ActionList, "actShow", "Show Monitor", "Show Linktally Monitor");
+    actShutdown = newAction(ActionList, "actShutdown", "Exit", "Exit Linktally Monitor");
+    actShutdown->setIcon(images[0]);
+    actShowHide = newAction(ActionList, "actShowHide", "", "");
+    copyShowHideFrom(actShow); // hidden from the start
+    actTotals = newAction(ActionList, "actTotals", "Totals", "Totals");
+    actTotals->setIcon(images[1]);
+    actOptions = newAction(ActionList, "actOptions", "Options", "Options");
+    actPrices = newAction(ActionList, "actPrices", "Costs", "Costs");
+    actAbout = newAction(ActionList, "actAbout", "About", "About");
+
+    connect(actHide, &QAction::triggered, this, guarded([this] { actHideExecute(); }));
+    connect(actShow, &QAction::triggered, this, guarded([this] { actShowExecute(); }));
+    connect(actShutdown, &QAction::triggered, this, guarded([this] { actShutdownExecute(); }));
+    connect(actShowHide, &QAction::triggered, this, guarded([this] { actShowHideExecute(); }));
+    connect(actTotals, &QAction::triggered, this, guarded([this] { actTotalsExecute(); }));
+    connect(actOptions, &QAction::triggered, this, guarded([this] { actOptionsExecute(); }));
+    connect(actPrices, &QAction::triggered, this, guarded([this] { actPricesExecute(); }));
+    connect(actAbout, &QAction::triggered, this, guarded([this] { actAboutExecute(); }));
+
+    PopupMenu1->addAction(actTotals);
+    PopupMenu1->addAction(actPrices);
+    PopupMenu1->addAction(actOptions);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actAbout);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actShowHide);
+    PopupMenu1->addAction(actShutdown);
+    connect(PopupMenu1, &QMenu::aboutToShow, this,
+            guarded([this] { actShowHide->setEnabled(!isVisible() || canHide()); }));
+}
+
+void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
+{
+    MainForm2 = totals;
+    SplashFrm = splash;
+}
+
+void TMainForm::collectEntryNames(RasProvider& ras)
+{
+    entryNames = std::make_unique<DataList>();
+    prices = std::make_unique<Prices>(entryNames.get());
+    // The interfaces, the log and the phone book, then the prices (whose
+    // load registers its names too). An interface library that cannot be
+    // loaded ends the start-up with its message.
+    std::string priceError;
+    DamageNotices damage;
+    loadEntryNamesAndPrices(
+        ras, *entryNames, *prices, logFileName, monitor::getDataFolder() + "/" + PRICE_FILE_NAME, true,
+        [&damage](const LTDataCorruptedException& e) { damage.add(e); }, &priceError);
+    notices << damage.lines();
+    if (!priceError.empty()) {
+        // Start with no prices, as a missing file would; the user hears why
+        // every cost reads "?", and the file is kept aside before any save.
+        prices->clear();
+        notices << text(priceError + "\nCosts stay unknown until the price table is fixed or saved anew.");
+    }
+}
+
+void TMainForm::startMonitor()
+{
+    updateModel();
+    ltMonitorState = ltmsRunning;
+    if (SplashFrm) {
+        SplashFrm->spotsEnabled = true;
+        SplashFrm->HideTimer->start();
+    }
+    updateStatus();
+    HideTimer->start();
+    Timer->start();
+    notifyTrayIcon(NIM_ADD);
+    if (!notifyTrayIcon(NIM_MODIFY)) {
+        notifyTrayIcon(NIM_ADD);
+        notifyTrayIcon(NIM_MODIFY);
+    }
+    trace("TMainForm::startMonitor() - tray icon added\n");
+    // Without a tray the meter is the only way in: it stays on screen.
+    if (!canHide())
+        actShowExecute();
+    if (!notices.isEmpty())
+        QTimer::singleShot(0, this, guarded([this] { MessageBox::showError(this, notices.join("\n\n")); }));
+}
+
+void TMainForm::updateModel()
+{
+    sharedStat->refresh();
+    tracer->update(*sharedStat);
+    for (std::uint32_t i = 0; i < sharedStat->size(); ++i)
+        entryNames->idOf(sharedStat->getName(i));
+    todayTotals->update(sharedStat->changed);
+    if (MainForm2 && MainForm2->isVisible())
+        MainForm2->refreshTotals(sharedStat->changed);
+    sharedStat->changed = false;
+}
+
+void TMainForm::updateStatus()
+{
+    LT_ASSERT_TEXT(ltMonitorState == ltmsRunning, "ltMonitorState == ltmsRunning");
+    const Total4Period t = todayTotals->getTotals(*filter, *sharedStat);
+    const std::string traffic = statusTrafficText(t);
+    const std::string costs = statusCostsText(t);
+    const std::string online = statusOnlineText(isConnectionOnline());
+    StatusBar->setPanelText(0, text(traffic));
+    StatusBar->setPanelText(1, text(costs));
+    StatusBar->setPanelText(2, text(online));
+    pbChart->repaint();
+    trace("TMainForm::updateStatus() - " + traffic + "; " + costs + "; " + online + "\n");
+}
+
+bool TMainForm::isConnectionOnline()
+{
+    if (ltMonitorState != ltmsRunning)
+        return false;
+    const std::string& name = entryNames->nameOf(filter->getConnectionId());
+    if (name.empty())
+        return false;
+    const int index = tracer->indexOf(name.c_str());
+    return index >= 0 && tracer->trace(index).getMissingCount() == 0;
+}
+
+void TMainForm::drawChart(QPainter& canvas, int W, int H)
+{
+    const ConnectionTrace* ct = nullptr;
+    if (ltMonitorState == ltmsRunning) {
+        const std::string name = options->getConnectionName();
+        const int index = name.empty() ? -1 : tracer->indexOf(name.c_str());
+        if (index >= 0)
+            ct = &tracer->trace(index);
+    }
+    const QColor background = colorFromValue(options->getChartBG());
+    if (!ct) {
+        canvas.fillRect(0, 0, W, H, background);
+        return;
+    }
+    const QColor foreground = colorFromValue(options->getChartFG());
+    const int columns = ct->getVisibleTrackLength(); // chartWidth, whatever W is
+    const int rows = H - 1;                          // the bottom row is never painted
+    if (columns <= 0 || rows <= 0)
+        return;
+    chartStarts.resize(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i) {
+        const std::uint32_t traffic = ct->getTraffic(i);
+        int y = 0;
+        if (traffic != 0) {
+            LT_ASSERT_TEXT(traffic <= ct->getMaxTraffic(), "traffic <= ct->getMaxTraffic()");
+            LT_ASSERT_TEXT(ct->getMaxTraffic() > 0, "ct->getMaxTraffic() > 0");
+            y = static_cast<int>(std::floor(double(traffic) / double(ct->getMaxTraffic()) * H));
+        }
+        chartStarts[static_cast<std::size_t>(i)] = traffic == 0 ? rows : foregroundStart(y, H);
+    }
+    // Composed in an image and drawn at once: one rectangle per column
+    // would cost the painter ten times as much every second.
+    if (chartImage.width() != columns || chartImage.height() != rows)
+        chartImage = QImage(columns, rows, QImage::Format_RGB32);
+    const QRgb bg = background.rgb(), fg = foreground.rgb();
+    for (int row = 0; row < rows; ++row) {
+        auto* line = reinterpret_cast<QRgb*>(chartImage.scanLine(row));
+        for (int i = 0; i < columns; ++i)
+            line[i] = row < chartStarts[static_cast<std::size_t>(i)] ? bg : fg;
+    }
+    canvas.drawImage(0, 0, chartImage);
+}
+
+void TMainForm::selectConnection(int newConnectionId)
+{
+    LT_ASSERT_TEXT(newConnectionId < (int)entryNames->size(), "newConnectionId < (int) entryNames->size()");
+    options->setConnectionId(newConnectionId);
+    filter->setConnectionId(newConnectionId);
+    pbChart->setToolTip(text(options->getConnectionName()));
+    if (MainForm2)
+        MainForm2->filterChanged();
+}
+
+void TMainForm::restorePosition()
+{
+    int x = 0, y = 0;
+    options->getScreenPos(x, y);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    if (screen.width() >= x + 20 && screen.height() >= y + 30) {
+        move(x, y);
+        return;
+    }
+    const QSize outer = frameGeometry().size();
+    x = screen.width() - outer.width();
+    y = screen.height() - outer.height() - 30;
+    move(x, y);
+    options->setScreenPos(x, y);
+}
+
+void TMainForm::applyTransparency()
+{
+    LT_ASSERT_TEXT(options, "options");
+    // Without a compositing window manager the window simply stays opaque.
+    setWindowOpacity(options->isTransparent() ? options->getAlpha() / 255.0 : 1.0);
+}
+
+bool TMainForm::notifyTrayIcon(int message)
+{
+    switch (message) {
+    case NIM_ADD:
+        if (!trayIcon) {
+            trayIcon = new QSystemTrayIcon(this);
+            trayIcon->setObjectName("TrayIcon");
+            connect(trayIcon, &QSystemTrayIcon::activated, this, guarded([this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    actShowHideExecute(); // also while the menu has greyed it
+                } else if (reason == QSystemTrayIcon::Context) {
+                    activateWindow();
+                    PopupMenu1->popup(QCursor::pos());
+                }
+            }));
+        }
+        return true;
+    case NIM_MODIFY:
+        if (!trayIcon)
+            return false;
+        trayIcon->setIcon(trayImage());
+        trayIcon->setToolTip(QString::fromUtf8(APPLICATION_TITLE).left(TRAY_TIP_LENGTH));
+        // Shown also without a tray: Qt embeds it when one appears.
+        trayIcon->show();
+        return true;
+    case NIM_DELETE:
+        delete trayIcon;
+        trayIcon = nullptr;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TMainForm::TimerTimer()
+{
+    LT_ASSERT_TEXT(ltMonitorState == ltmsRunning, "ltMonitorState == ltmsRunning");
+    updateModel();
+    updateStatus();
+    // A tray that went away would leave a hidden meter out of reach.
+    if (!isVisible() && !canHide())
+        actShowExecute();
+}
+
+void TMainForm::HideTimerTimer()
+{
+    if (isVisible() && canHide())
+        hide();
+    HideTimer->stop();
+}
+
+void TMainForm::pbChartDblClick()
+{
+    if (actTotals->isEnabled())
+        actTotals->trigger();
+}
+
+void TMainForm::copyShowHideFrom(const QAction* action)
+{
+    actShowHide->setText(action->text());
+    actShowHide->setToolTip(action->toolTip());
+    actShowHide->setStatusTip(action->statusTip());
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    copyShowHideFrom(actHide);
+    trace("TMainForm::FormShow() - shown\n");
+}
+
+void TMainForm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    copyShowHideFrom(actShow);
+    options->setScreenPos(x(), y());
+    trace("TMainForm::FormHide() - hidden\n");
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    Timer->stop();
+    QWidget::closeEvent(event);
+    // The meter is the main window: closing it ends the program.
+    QCoreApplication::quit();
+}
+
+void TMainForm::actShowExecute()
+{
+    show();
+    raise();
+}
+
+bool TMainForm::canHide() const
+{
+    // Without a tray nothing could bring a hidden meter back.
+    return isTrayAvailable();
+}
+
+void TMainForm::actHideExecute()
+{
+    if (canHide())
+        hide();
+}
+
+void TMainForm::actShowHideExecute()
+{
+    if (isVisible())
+        actHide->trigger();
+    else
+        actShow->trigger();
+}
+
+void TMainForm::actShutdownExecute() { close(); }
+
+void TMainForm::actTotalsExecute()
+{
+    if (!MainForm2 || MainForm2->isVisible())
+        return;
+    MainForm2->prepare(prices.get(), entryNames.get(), filter.get(), todayTotals.get(), sharedStat.get());
+    MainForm2->show();
+}
+
+void TMainForm::actPricesExecute()
+{
+    // The tray's menu stays open to a dialog's modality: one editor of the
+    // table at a time.
+    if (QApplication::activeModalWidget())
+        return;
+    Prices copy(*prices);
+    if (!runPrices(prices.get(), this)) {
+        *prices = copy;
+        return;
+    }
+    // The confirmed table is the one in use, saved or not.
+    try {
+        prices->save(monitor::getDataFolder() + "/" + PRICE_FILE_NAME);
+    } catch (...) {
+        if (MainForm2)
+            MainForm2->pricesChanged();
+        throw;
+    }
+    if (MainForm2)
+        MainForm2->pricesChanged();
+}
+
+void TMainForm::actOptionsExecute()
+{
+    if (QApplication::activeModalWidget())
+        return;
+    runOptionsDialog(entryNames.get(), options.get(), this);
+    selectConnection(options->getConnectionId());
+    applyTransparency();
+    updateStatus();
+}
+
+void TMainForm::actAboutExecute()
+{
+    if (SplashFrm && !SplashFrm->isVisible())
+        SplashFrm->show();
+}
+
+void TMainForm::sbConMenuClick()
+{
+    pmConMenu->clear();
+    for (int i = 0; i < entryNames->size(); ++i) {
+        // A '&' in a name is a letter, not a mnemonic.
+        QAction* item = pmConMenu->addAction(text(entryNames->nameOf(i)).replace("&", "&&"));
+        item->setData(i);
+        item->setCheckable(true);
+        item->setChecked(i == options->getConnectionId());
+    }
+    pmConMenu->popup(sbConMenu->mapToGlobal(QPoint(0, 0)));
+}
+
+void TMainForm::ConMenuItemClick(QAction* item)
+{
+    bool isTag = false;
+    const int id = item ? item->data().toInt(&isTag) : -1;
+    if (!isTag || id == options->getConnectionId())
+        return;
+    selectConnection(id);
+    updateStatus();
+}
+
+void TMainForm::trace(const std::string& message)
+{
+    if (dbgLogger)
+        dbgLogger->log(message);
+}

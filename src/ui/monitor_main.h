@@ -1,0 +1,140 @@
+// The meter window: the live traffic chart, today's megabytes and costs,
+// Online/Offline, the tray icon and the menus that lead to every other
+// window. The meter owns the monitor's models.
+#pragma once
+
+#include "ui/meterwidgets.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ConnectionsTracer;
+class DataList;
+class DbgLogger;
+class LTOptions;
+class Prices;
+class RasProvider;
+class RecordFilter_byConnectionName;
+class SharedStatisticsReader;
+class TodayTotals;
+class TMainForm2;
+class TSplashFrm;
+class QAction;
+class QLabel;
+class QMenu;
+class QPainter;
+class QSystemTrayIcon;
+class QTimer;
+class QToolButton;
+
+enum TLTMonitorState : std::uint8_t { ltmsCreated = 0, ltmsRunning = 1 };
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    // ras answers the phone book; dbgLogger, when given, traces every
+    // status update. Throws LTException when a model cannot be built.
+    TMainForm(RasProvider& ras, DbgLogger* dbgLogger = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The windows created after the meter, which it calls.
+    void attach(TMainForm2* totals, TSplashFrm* splash);
+
+    void startMonitor();
+    void updateModel();
+    void updateStatus();
+    // Paints the chart of the selected connection on a canvas of W x H.
+    void drawChart(QPainter& canvas, int W, int H);
+    bool isConnectionOnline();
+    void selectConnection(int newConnectionId);
+    void restorePosition();
+    void applyTransparency();
+    // 0 adds, 1 modifies, 2 deletes the tray icon; false when refused.
+    bool notifyTrayIcon(int message);
+
+    // What start-up found wrong but lived with (a damaged log, a price
+    // table that did not load): told to the user once the meter runs.
+    const QStringList& startupNotices() const { return notices; }
+
+    // Components.
+    QLabel* Image1;
+    QFrame* panelChart;
+    TPaintBox* pbChart;
+    QWidget* pBottom;
+    TStatusBar* StatusBar;
+    QToolButton* sbConMenu;
+    QTimer* Timer;
+    QTimer* HideTimer;
+    QMenu* PopupMenu1;
+    QMenu* pmConMenu;
+    QObject* ActionList;
+    QObject* ImageList;
+    QAction* actHide;
+    QAction* actShow;
+    QAction* actShutdown;
+    QAction* actShowHide;
+    QAction* actTotals;
+    QAction* actOptions;
+    QAction* actPrices;
+    QAction* actAbout;
+    QSystemTrayIcon* trayIcon = nullptr;
+    // Whether the desktop has a tray now (QSystemTrayIcon's answer).
+    std::function<bool()> isTrayAvailable;
+    // The price editor: true when the user confirmed (runPriceEditor).
+    std::function<bool(Prices* prices, QWidget* parent)> runPrices;
+
+    // Models (owned), in the order they are made.
+    std::unique_ptr<SharedStatisticsReader> sharedStat;
+    std::unique_ptr<ConnectionsTracer> tracer;
+    TLTMonitorState ltMonitorState = ltmsCreated;
+    std::unique_ptr<DataList> entryNames;
+    std::unique_ptr<Prices> prices;
+    std::unique_ptr<RecordFilter_byConnectionName> filter;
+    std::unique_ptr<TodayTotals> todayTotals;
+    int chartWidth = 0;
+    std::string logFileName;
+    std::unique_ptr<LTOptions> options;
+
+    // Handlers.
+    void TimerTimer();
+    void HideTimerTimer();
+    void pbChartDblClick();
+    void actShowExecute();
+    void actHideExecute();
+    void actShowHideExecute();
+    void actShutdownExecute();
+    void actTotalsExecute();
+    void actPricesExecute();
+    void actOptionsExecute();
+    void actAboutExecute();
+    void sbConMenuClick();
+    void ConMenuItemClick(QAction* item);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createComponents();
+    void createActions();
+    void collectEntryNames(RasProvider& ras);
+    void copyShowHideFrom(const QAction* action);
+    void trace(const std::string& message);
+    bool canHide() const;
+
+    DbgLogger* dbgLogger;
+    TMainForm2* MainForm2 = nullptr;
+    TSplashFrm* SplashFrm = nullptr;
+    QStringList notices;
+    // The chart's pixels, kept between paints to save an allocation a tick.
+    QImage chartImage;
+    std::vector<int> chartStarts;
+};
