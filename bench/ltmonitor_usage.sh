@@ -6,7 +6,7 @@
 usage() {
     cat <<'EOF'
 Usage: bench/ltmonitor_usage.sh [--help] [BIN_DIR]
-  BIN_DIR   where ltmonitor, minimal_qt, meter_bench and ltsrvc are (build/dev/bin)
+  BIN_DIR   where ltmonitor, minimal_qt, meter_bench, ltsrvc and xtraywait are (build/dev/bin)
 
 Under one Xvfb with trayer, ltmonitor (the meter hidden at start, later shown
 by a click on its tray icon) and minimal_qt (shown) run side by side on a log
@@ -18,16 +18,19 @@ of a year of ten interfaces (87,600 records) and a live table of ten rows:
   start-up from execve to ltmonitor's "tray icon added" line in debug.log
            (minimal_qt: to its first paint), strace -ttt, median of 5
            (goal: ltmonitor <= 300 ms)
-Build: cmake --build --preset dev --target ltmonitor minimal_qt meter_bench ltsrvc
+Build: cmake --build --preset dev --target ltmonitor minimal_qt meter_bench ltsrvc xtraywait
 EOF
 }
 set -euo pipefail
+scripts=$(dirname "$(realpath "$0")")/../scripts
+. "$scripts/waits.sh"
+. "$scripts/xsession.sh"
 if [[ "${1:-}" == "--help" || "${1:-}" == "-h" ]]; then
     usage
     exit 0
 fi
 bin=$(realpath "${1:-build/dev/bin}")
-for program in ltmonitor minimal_qt meter_bench ltsrvc; do
+for program in ltmonitor minimal_qt meter_bench ltsrvc xtraywait; do
     [[ -x "$bin/$program" ]] || { echo "missing $bin/$program (see --help)" >&2; exit 2; }
 done
 for tool in Xvfb trayer xdotool xwininfo strace unshare ip; do
@@ -40,6 +43,7 @@ cleanup() {
     [[ -s "$work/traffic.pid" ]] && pids+=("$(cat "$work/traffic.pid")")
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
+    xsession_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -80,13 +84,9 @@ while True:
     exec "$1" >/dev/null' _ "$bin/ltsrvc" "$work/traffic.pid" &
 pids+=($!)
 
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
-trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true >/dev/null 2>&1 &
-pids+=($!)
-sleep 2 # the service has published its table by now
+xsession_start "$bin/xtraywait" "$work" 1280x1024x24
+table=$LINKTALLY_IPC_DIR/LINKTALLY_1.3.1_STATISTICS
+wait_for 5 test -s "$table" || { echo "the service published no table" >&2; exit 1; }
 
 # ns on CPU so far, all threads of the process.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d", s}'; }
@@ -108,19 +108,19 @@ pids+=($monitor)
 "$bin/minimal_qt" >/dev/null 2>&1 &
 minimal=$!
 pids+=($minimal)
-sleep 5 # the splash (1.5 s) and the meter (0.2 s) are gone by now
+# Once the splash (1.5 s) has gone, so has the start's hiding of the meter (0.2 s).
+icon=$("$bin/xtraywait" 10 --icon ltmonitor) || { echo "no tray icon of ltmonitor" >&2; exit 1; }
+wait_for 10 window_gone About || { echo "the splash stays" >&2; exit 1; }
 if meter_visible; then
     echo "the meter is on screen although trayer runs: no tray icon?" >&2
     exit 1
 fi
 read -r cpu_hidden_monitor cpu_hidden_minimal < <(cpu_rates 25)
 
-# A left click on the only icon in the tray shows the meter.
-tray=$(xdotool search --onlyvisible --classname '^panel$' | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$tray")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
-sleep 2
-if ! meter_visible; then
+# A left click on its tray icon shows the meter.
+read -r x y w h <<<"$icon"
+xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+if ! wait_for 5 meter_visible; then
     echo "the meter did not show after a click on the tray icon" >&2
     exit 1
 fi
@@ -171,7 +171,6 @@ printf '%-34s %12s %12s %7s  %s\n' \
     "VmRSS KiB after 60 s" "$rss_monitor" "$rss_minimal" "$r_rss" "<= 1.3 $(verdict "$r_rss" 1.3)" \
     "start-up ms, median of 5" "$startup_monitor" "$startup_minimal" "$(ratio "$startup_monitor" "$startup_minimal")" \
     "ltmonitor <= 300 $(verdict "$startup_monitor" 300)"
-table=$LINKTALLY_IPC_DIR/LINKTALLY_1.3.1_STATISTICS
 echo "live table rows: $(od -An -tu4 -j4 -N4 "$table" 2>/dev/null | tr -d ' ' || echo none)"
 echo "the meter's last status: $(grep 'updateStatus' "$XDG_DATA_HOME/$product/debug.log" | tail -n 1)"
 echo "start-up runs, ms: ltmonitor ${monitor_runs[*]}; minimal_qt ${minimal_runs[*]}"

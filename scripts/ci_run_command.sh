@@ -6,7 +6,7 @@
 # user's own data folder, the tray icon showing the meter window), and the
 # monitor's Exit (tray menu) must end both, run.sh with status 0. Needs
 # root (it adds the user and removes it afterwards).
-#   scripts/ci_run_command.sh [BUILD_DIR]   default: build/dev, else build/ci
+#   scripts/ci_run_command.sh [BUILD_DIR]   default: build/ci under CI, else build/dev
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -16,35 +16,26 @@ case "${1:-}" in
 esac
 fail() { echo "ci_run_command: $*" >&2; exit 1; }
 . scripts/waits.sh
+. scripts/xsession.sh
+. scripts/preset.sh
 [ "$(id -u)" -eq 0 ] || fail "needs root (it creates a user)"
 
-build="${1:-}"
-if [ -z "$build" ]; then
-    for candidate in build/dev build/ci; do
-        if [ -x "$candidate/bin/ltsrvc" ] && [ -x "$candidate/bin/ltmonitor" ] && [ -x "$candidate/bin/xtraywait" ]; then
-            build=$candidate
-            break
-        fi
-    done
-fi
-[ -n "$build" ] && [ -x "$build/bin/ltmonitor" ] && [ -x "$build/bin/xtraywait" ] ||
-    fail "no build with ltsrvc, ltmonitor and xtraywait (run scripts/test.sh first)"
+build="${1:-build/$(default_preset)}"
+[ -x "$build/bin/ltsrvc" ] && [ -x "$build/bin/ltmonitor" ] && [ -x "$build/bin/xtraywait" ] ||
+    fail "$build has no ltsrvc, ltmonitor and xtraywait (run scripts/test.sh first)"
 for tool in Xvfb trayer xdotool runuser useradd; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/test.sh installs the packages)"
 done
 
 stage=$(mktemp -d /tmp/linktally-run-XXXXXX)
 user="ltrun$(od -An -N3 -tu4 /dev/urandom | tr -d ' ')"
-xvfb_pid="" trayer_pid="" run_pid=""
+run_pid=""
 cleanup() {
     local pid
     for pid in $run_pid $(pgrep -u "$user" 2>/dev/null || true); do
         kill -KILL "$pid" 2>/dev/null || true
     done
-    for pid in $trayer_pid $xvfb_pid; do
-        kill -TERM "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    xsession_stop
     if id "$user" >/dev/null 2>&1; then
         # What the user's programs left outside its home: the monitor's
         # instance lock in /dev/shm, Qt's runtime folder in /tmp.
@@ -69,13 +60,7 @@ useradd -m -s /bin/bash "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 [ ! -e "$home/.local" ] && [ ! -e "$home/.config" ] || fail "$home is not a fresh home"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$stage/display" 2>"$stage/xvfb.log" &
-xvfb_pid=$!
-wait_for 5 grep -q . "$stage/display" 2>/dev/null || fail "Xvfb did not start: $(cat "$stage/xvfb.log")"
-export DISPLAY=":$(head -1 "$stage/display")"
-trayer --edge bottom --align right --widthtype pixel --width 100 --height 32 >"$stage/trayer.log" 2>&1 &
-trayer_pid=$!
-"$build/bin/xtraywait" 10 || fail "trayer took no system tray: $(cat "$stage/trayer.log")"
+xsession_start "$build/bin/xtraywait" "$stage" || fail "no virtual X session"
 echo "X server $DISPLAY with trayer; user $user (home $home); checkout copy $copy"
 
 started=$(date +%s%N)

@@ -9,9 +9,9 @@
 # The build must exist (scripts/test.sh makes it).
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. scripts/preset.sh
 
-preset=dev
-[ -n "${CI:-}" ] && preset=ci
+preset=$(default_preset)
 repeat=""
 while [ $# -gt 0 ]; do
     case "$1" in

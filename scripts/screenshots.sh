@@ -19,11 +19,11 @@ case "${1:-}" in
 esac
 fail() { echo "screenshots: $*" >&2; exit 1; }
 . scripts/waits.sh
+. scripts/xsession.sh
+. scripts/preset.sh
 
-# The build of scripts/test.sh: ci under CI, else dev.
-preset=dev
-[ -n "${CI:-}" ] && preset=ci
-export LT_SCREENSHOTS_PRESET="${LT_SCREENSHOTS_PRESET:-$preset}"
+# The build of scripts/test.sh.
+export LT_SCREENSHOTS_PRESET="${LT_SCREENSHOTS_PRESET:-$(default_preset)}"
 preset=$LT_SCREENSHOTS_PRESET
 
 if [ "${LT_SCREENSHOTS_INSIDE:-}" != 1 ]; then
@@ -53,6 +53,7 @@ cleanup() {
         kill -TERM "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    xsession_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -65,13 +66,7 @@ mkdir -p "$XDG_CONFIG_HOME/Tarnwick Software/Linktally"
 printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tarnwick Software\\Linktally\\1.3.1]\n"Connection"="lm0"\n' \
     >"$XDG_CONFIG_HOME/Tarnwick Software/Linktally/1.3.1.reg"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for 5 grep -q . "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -1 "$work/display")"
-trayer --edge bottom --align right --widthtype pixel --width 100 --height 32 >"$work/trayer.log" 2>&1 &
-pids+=($!)
-"$bin/xtraywait" 10 || fail "trayer took no system tray: $(cat "$work/trayer.log")"
+xsession_start "$bin/xtraywait" "$work" || fail "no virtual X session"
 
 # Five weeks of lm0's history and a price table, for the totals window.
 "$bin/makehistory" lm0 35 || fail "no history"

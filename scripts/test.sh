@@ -6,9 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
+. scripts/preset.sh
 
-preset=dev
-[ -n "${CI:-}" ] && preset=ci
+preset=$(default_preset)
 case "${1:-}" in
     --asan) preset=asan ;;
     --tsan) preset=tsan ;;
