@@ -5,8 +5,8 @@
 //
 //   build/dev/bin/collector_bench
 #include "common/common.h"
-#include "log/conlogger.h"
 #include "common/lanstatcollector.h"
+#include "log/conlogger.h"
 #include "netns.h"
 #include "platform/named_lock.h"
 #include "service/rasconbuffer.h"

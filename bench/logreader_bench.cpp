@@ -5,13 +5,13 @@
 // today's totals.
 //
 //   build/dev/bin/logreader_bench
-#include "log/conlogger.h"
 #include "common/datetime.h"
+#include "heapcount.h"
+#include "log/conlogger.h"
 #include "model/datamodel.h"
-#include "model/viewformat.h"
 #include "model/sharedstatreader.h"
 #include "model/todaytot.h"
-#include "heapcount.h"
+#include "model/viewformat.h"
 
 #include <benchmark/benchmark.h>
 

@@ -42,8 +42,8 @@ pids=()
 cleanup() {
     [[ -s "$work/traffic.pid" ]] && pids+=("$(cat "$work/traffic.pid")")
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
     xsession_stop
+    wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

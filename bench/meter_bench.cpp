@@ -9,15 +9,15 @@
 #include "common/common.h"
 #include "common/datetime.h"
 #include "common/sharedstatdata.h"
-#include "model/datamodel.h"
-#include "ui/guicommon.h"
 #include "model/contrace.h"
-#include "ui/monitor_main.h"
+#include "model/datamodel.h"
 #include "model/optionsmodel.h"
 #include "model/sharedstatreader.h"
+#include "offscreen.h"
 #include "platform/ras.h"
 #include "platform/shared_memory.h"
-#include "offscreen.h"
+#include "ui/guicommon.h"
+#include "ui/monitor_main.h"
 
 #include <QImage>
 #include <QPainter>

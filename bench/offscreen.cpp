@@ -1,7 +1,7 @@
 #include "offscreen.h"
 
-#include "log/conlogger.h"
 #include "common/datetime.h"
+#include "log/conlogger.h"
 #include "ui/guicommon.h"
 
 #include <benchmark/benchmark.h>

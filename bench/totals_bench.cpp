@@ -9,13 +9,13 @@
 #include "common/common.h"
 #include "common/datetime.h"
 #include "model/datamodel.h"
+#include "model/sharedstatreader.h"
+#include "model/todaytot.h"
+#include "offscreen.h"
 #include "ui/linktally_mainFrm.h"
 #include "ui/monthCostsFrme.h"
 #include "ui/stackedbarchart.h"
 #include "ui/yearCostsFrme.h"
-#include "model/sharedstatreader.h"
-#include "model/todaytot.h"
-#include "offscreen.h"
 
 #include <QAction>
 #include <QImage>

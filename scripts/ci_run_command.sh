@@ -92,18 +92,12 @@ before=$(ltmonitor_windows)
 xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
 wait_for 5 more_windows_than "$before" || { show_log; fail "a right click on the tray icon opens no menu"; }
 xdotool key Up Return
-status=""
-for _ in $(seq 100); do
-    if ! kill -0 "$run_pid" 2>/dev/null; then
-        status=0
-        wait "$run_pid" || status=$?
-        break
-    fi
-    sleep 0.1
-done
+ended() { ! kill -0 "$run_pid" 2>/dev/null; }
+wait_for 10 ended || { show_log; fail "run.sh still runs 10 s after Exit"; }
+status=0
+wait "$run_pid" || status=$?
 run_pid_done=$run_pid
 run_pid=""
-[ -n "$status" ] || { show_log; fail "run.sh still runs 10 s after Exit"; }
 [ "$status" -eq 0 ] || { show_log; fail "run.sh exited with status $status"; }
 if kill -0 "$service" 2>/dev/null || pgrep -u "$user" >/dev/null; then
     show_log

@@ -17,6 +17,7 @@ struct MovedUnit {
 };
 constexpr MovedUnit MOVED_UNITS[] = {
     {"src/log/logrecord", "src/common/conlogger"},
+    {"src/log/logframe", "src/common/logframe"},
     {"src/log/conlogger", "src/common/conlogger"},
     {"src/log/logreader", "src/frontend/datamodel"},
     {"src/model/datalist", "src/frontend/datamodel"},
@@ -28,6 +29,10 @@ constexpr MovedUnit MOVED_UNITS[] = {
     {"src/model/optionsmodel", "src/monitor/optionsmodel"},
     {"src/model/sharedstatreader", "src/monitor/sharedstatreader"},
     {"src/model/todaytot", "src/monitor/todaytot"},
+    {"src/programs/ltreport/ltreport", "src/tools/ltreport"},
+    {"src/programs/ltreport/reportformat", "src/tools/reportformat"},
+    {"src/programs/ltmonitor/ltmonitor", "src/monitor/monitor_main"},
+    {"src/ui/meterwidgets", "src/monitor/monitor_main"},
     {"src/ui/LogFrame", "src/frontend/LogFrame"},
     {"src/ui/PriceEditorFrm", "src/frontend/PriceEditorFrm"},
     {"src/ui/PriceRecordEditorFrm", "src/frontend/PriceRecordEditorFrm"},
@@ -69,8 +74,10 @@ const char* ltSourceUnit(const char* file, char* out, unsigned outSize)
     if (dot && (!slash || dot > slash))
         *dot = '\0';
     for (const MovedUnit& unit : MOVED_UNITS)
-        if (unit.path == out)
+        if (unit.path == out) {
             std::snprintf(out, outSize, "%s", unit.designPath);
+            break;
+        }
     return out;
 }
 

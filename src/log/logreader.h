@@ -8,8 +8,22 @@
 #include "platform/files.h"
 #include "platform/named_lock.h"
 
+#include <concepts>
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+// What the two passes hand records to: the model's LogRecords and DataList.
+template <class T>
+concept RecordCollection = requires(T records, const LogRecordFields& r) {
+    records.add(r.type, r.entryName, r.deviceType, r.deviceName, r.phoneNumber, r.userName, r.start, r.end,
+                r.sent, r.received);
+    records.sortByStart();
+};
+template <class T>
+concept NameList = requires(T names, std::string_view name) {
+    { names.idOf(name) } -> std::convertible_to<int>;
+};
 
 // Reads the connection log incrementally: each pass delivers the records
 // appended since the previous pass of the same reader, under the statistics
@@ -32,10 +46,10 @@ public:
     bool readRecord(LogRecordFields& record);
     // One locked pass: every further record of the day restriction goes to
     // the model's LogRecords (add), which is then sorted by start.
-    template <class Records> void readAll(Records& records);
+    template <RecordCollection Records> void readAll(Records& records);
     // One locked pass: the entry name of every further record of the day
     // restriction goes to the model's DataList (idOf).
-    template <class Names> void readEntryNames(Names& entryNames);
+    template <NameList Names> void readEntryNames(Names& entryNames);
 
 private:
     template <class Accept> void pass(Accept&& accept);
@@ -66,7 +80,7 @@ template <class Accept> void LogReader::pass(Accept&& accept)
             accept(record);
 }
 
-template <class Records> void LogReader::readAll(Records& records)
+template <RecordCollection Records> void LogReader::readAll(Records& records)
 {
     pass([&records](const LogRecordFields& r) {
         records.add(r.type, r.entryName, r.deviceType, r.deviceName, r.phoneNumber, r.userName, r.start, r.end,
@@ -75,7 +89,7 @@ template <class Records> void LogReader::readAll(Records& records)
     records.sortByStart();
 }
 
-template <class Names> void LogReader::readEntryNames(Names& entryNames)
+template <NameList Names> void LogReader::readEntryNames(Names& entryNames)
 {
     pass([&entryNames](const LogRecordFields& r) { entryNames.idOf(r.entryName); });
 }

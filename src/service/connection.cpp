@@ -1,8 +1,8 @@
 #include "service/connection.h"
 
 #include "common/common.h"
-#include "log/conlogger.h"
 #include "common/ltassert.h"
+#include "log/conlogger.h"
 
 #include <atomic>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "service/ltservice.h"
 
 #include "common/common.h"
-#include "log/conlogger.h"
 #include "common/dbglogger.h"
+#include "log/conlogger.h"
 #include "platform/service_control.h"
 #include "service/conobserver.h"
 #include "service/rasconbuffer.h"

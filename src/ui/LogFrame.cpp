@@ -1,9 +1,9 @@
 #include "ui/LogFrame.h"
 
 #include "common/ltassert.h"
+#include "model/viewformat.h"
 #include "ui/guicommon.h"
 #include "ui/logRecordsModel.h"
-#include "model/viewformat.h"
 
 #include <QAction>
 #include <QEvent>

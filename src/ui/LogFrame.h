@@ -2,9 +2,9 @@
 // with paging controls under the list.
 #pragma once
 
-#include "ui/basicFrme.h"
 #include "model/datamodel.h"
 #include "model/viewformat.h"
+#include "ui/basicFrme.h"
 
 #include <array>
 #include <memory>

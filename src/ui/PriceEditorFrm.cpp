@@ -1,9 +1,9 @@
 #include "ui/PriceEditorFrm.h"
 
 #include "common/ltassert.h"
-#include "ui/PriceRecordEditorFrm.h"
 #include "model/datamodel.h"
 #include "ui/guicommon.h"
+#include "ui/PriceRecordEditorFrm.h"
 #include "ui/pricesListModel.h"
 
 #include <QAction>

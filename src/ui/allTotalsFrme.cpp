@@ -1,9 +1,9 @@
 #include "ui/allTotalsFrme.h"
 
 #include "model/datamodel.h"
-#include "ui/totalsFrame.h"
-#include "model/viewformat.h"
 #include "model/todaytot.h"
+#include "model/viewformat.h"
+#include "ui/totalsFrame.h"
 
 #include <QFrame>
 #include <QVBoxLayout>

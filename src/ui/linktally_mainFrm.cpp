@@ -2,8 +2,8 @@
 
 #include "common/common.h"
 #include "common/ltassert.h"
-#include "ui/allTotalsFrme.h"
 #include "model/datamodel.h"
+#include "ui/allTotalsFrme.h"
 #include "ui/guicommon.h"
 #include "ui/hourCosts.h"
 #include "ui/LogFrame.h"

@@ -1,7 +1,7 @@
 #include "ui/logRecordsModel.h"
 
-#include "ui/guicommon.h"
 #include "model/viewformat.h"
+#include "ui/guicommon.h"
 
 namespace {
 

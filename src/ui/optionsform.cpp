@@ -2,8 +2,8 @@
 
 #include "common/ltassert.h"
 #include "model/datamodel.h"
-#include "ui/guicommon.h"
 #include "model/optionsmodel.h"
+#include "ui/guicommon.h"
 
 #include <QAction>
 #include <QCheckBox>

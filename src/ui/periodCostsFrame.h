@@ -3,9 +3,9 @@
 // bar chart and as a list, their sum in a totals table.
 #pragma once
 
-#include "ui/basicFrme.h"
 #include "model/datamodel.h"
 #include "model/viewformat.h"
+#include "ui/basicFrme.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "ui/periodTotalsModel.h"
 
-#include "ui/guicommon.h"
 #include "model/viewformat.h"
+#include "ui/guicommon.h"
 
 #include <utility>
 

@@ -6,9 +6,9 @@
 
 #include "common/ltassert.h"
 #include "errors/ltexception.h"
-#include "ui/jpegimage.h"
 #include "platform/dynlib.h"
 #include "splashspots.h"
+#include "ui/jpegimage.h"
 #include <QAction>
 #include <QDesktopServices>
 #include <QLabel>

@@ -87,6 +87,12 @@ TEST(LTAssert, names_units_from_their_top_folder_even_for_absolute_paths)
     EXPECT_STREQ(ltSourceUnit("src/v1.2/noext", unit, sizeof unit), "src/v1.2/noext");
     EXPECT_STREQ(ltSourceUnit("/home/u/src/repo/src/common/conlogger.cpp", unit, sizeof unit),
                  "src/common/conlogger");
-    // A unit that moved keeps its path of the design.
+}
+
+TEST(LTAssert, names_a_unit_that_moved_by_its_path_of_the_design)
+{
+    char unit[128];
     EXPECT_STREQ(ltSourceUnit("src/log/logrecord.cpp", unit, sizeof unit), "src/common/conlogger");
+    EXPECT_STREQ(ltSourceUnit("/home/u/linktally/src/model/prices.cpp", unit, sizeof unit), "src/frontend/datamodel");
+    EXPECT_STREQ(ltSourceUnit("src/model/contrace.h", unit, sizeof unit), "src/monitor/contrace");
 }

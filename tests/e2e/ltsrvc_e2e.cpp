@@ -2,9 +2,9 @@
 // device switched to PPP, under an accelerated faked clock (libfaketime):
 // hours pass in seconds.
 #include "common/common.h"
-#include "log/conlogger.h"
 #include "common/sharedstatdata.h"
 #include "damagedlog.h"
+#include "log/conlogger.h"
 #include "model/datamodel.h"
 #include "model/sharedstatreader.h"
 #include "netns.h"

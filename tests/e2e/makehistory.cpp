@@ -3,8 +3,8 @@
 // log, and a price table of two items in the user's data folder.
 //   makehistory CONNECTION DAYS
 #include "common/common.h"
-#include "log/conlogger.h"
 #include "common/datetime.h"
+#include "log/conlogger.h"
 #include "model/datamodel.h"
 
 #include <cmath>

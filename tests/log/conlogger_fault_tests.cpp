@@ -1,9 +1,9 @@
 // The log writer when the file system cannot tell the log's size: fstat(2)
 // is made to fail in this program only.
+#include "errors/ltexception.h"
 #include "log/conlogger.h"
 #include "model/datamodel.h"
 #include "testenv.h"
-#include "errors/ltexception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "log/conlogger.h"
 #include "common/dbglogger.h"
 #include "damagedlog.h"
 #include "goldenframes.h"
+#include "log/conlogger.h"
 #include "model/datamodel.h"
 #include "testenv.h"
 

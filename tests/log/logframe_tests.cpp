@@ -1,9 +1,9 @@
+#include "damagedlog.h"
+#include "errors/ltexception.h"
 #include "log/conlogger.h"
 #include "log/logframe.h"
-#include "damagedlog.h"
 #include "model/datamodel.h"
 #include "testenv.h"
-#include "errors/ltexception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "log/logrecord.h"
 #include "errors/ltexception.h"
 #include "goldenframes.h"
+#include "log/logrecord.h"
 
 #include <gtest/gtest.h>
 

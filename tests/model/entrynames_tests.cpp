@@ -1,5 +1,5 @@
-#include "log/conlogger.h"
 #include "fakes/scripted_ras.h"
+#include "log/conlogger.h"
 #include "model/datamodel.h"
 #include "testenv.h"
 

@@ -1,9 +1,9 @@
+#include "errors/ltexception.h"
 #include "model/datamodel.h"
 #include "model/optionsmodel.h"
 #include "platform/autostart.h"
 #include "platform/service_control.h"
 #include "testenv.h"
-#include "errors/ltexception.h"
 
 #include <gtest/gtest.h>
 

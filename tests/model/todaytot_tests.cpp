@@ -1,6 +1,6 @@
 #include "common/common.h"
-#include "log/conlogger.h"
 #include "fakes/live_table.h"
+#include "log/conlogger.h"
 #include "model/sharedstatreader.h"
 #include "model/todaytot.h"
 

@@ -1,7 +1,7 @@
 // The Connection Log tab: its pages, the page box, the toolbar and the rows.
-#include "ui/LogFrame.h"
-#include "ui/guicommon.h"
 #include "framemodel.h"
+#include "ui/guicommon.h"
+#include "ui/LogFrame.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

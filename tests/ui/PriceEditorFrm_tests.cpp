@@ -1,10 +1,10 @@
 // The price editor's list over a real price table, with the record dialog
 // answered by the test.
-#include "ui/uslocale.h"
-#include "ui/PriceEditorFrm.h"
 #include "model/datamodel.h"
 #include "ui/guicommon.h"
+#include "ui/PriceEditorFrm.h"
 #include "ui/pricesListModel.h"
+#include "ui/uslocale.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

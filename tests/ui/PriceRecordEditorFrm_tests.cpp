@@ -1,11 +1,11 @@
 // The record dialog of the price editor, driven through its controls, and
 // the price text conversion both dialogs share.
 #include "errors/ltexception.h"
-#include "ui/uslocale.h"
-#include "ui/PriceRecordEditorFrm.h"
 #include "model/datamodel.h"
 #include "ui/guicommon.h"
+#include "ui/PriceRecordEditorFrm.h"
 #include "ui/pricesListModel.h"
+#include "ui/uslocale.h"
 
 #include <QApplication>
 #include <QComboBox>

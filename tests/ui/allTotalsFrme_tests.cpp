@@ -2,8 +2,8 @@
 // with the running quantum of the connection added.
 #include "fakes/live_table.h"
 #include "ui/allTotalsFrme.h"
-#include "ui/totalsFrame.h"
 #include "ui/framemodel.h"
+#include "ui/totalsFrame.h"
 
 #include <QGroupBox>
 #include <QLabel>

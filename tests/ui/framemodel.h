@@ -3,11 +3,11 @@
 #pragma once
 
 #include "common/common.h"
-#include "ui/basicFrme.h"
 #include "model/datamodel.h"
 #include "model/sharedstatreader.h"
 #include "model/todaytot.h"
 #include "testenv.h"
+#include "ui/basicFrme.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // The totals window: its tabs, its records' life from opening to hiding,
 // and the meter's forwards.
-#include "log/conlogger.h"
 #include "damagedlog.h"
+#include "log/conlogger.h"
 #include "ui/allTotalsFrme.h"
 #include "ui/framemodel.h"
 #include "ui/guicommon.h"

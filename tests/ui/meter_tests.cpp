@@ -1,16 +1,16 @@
 // The meter window over its real models: a scripted interface table, a
 // live table published by the test, the test's own settings and files.
 #include "common/common.h"
+#include "errors/ltexception.h"
 #include "fakes/fake_table.h"
 #include "fakes/live_table.h"
 #include "fakes/scripted_ras.h"
-#include "model/datamodel.h"
-#include "ui/guicommon.h"
 #include "model/contrace.h"
-#include "ui/monitor_main.h"
+#include "model/datamodel.h"
 #include "model/optionsmodel.h"
 #include "platform/named_lock.h"
-#include "errors/ltexception.h"
+#include "ui/guicommon.h"
+#include "ui/monitor_main.h"
 
 #include <QAction>
 #include <QImage>

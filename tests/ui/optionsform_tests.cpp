@@ -1,7 +1,7 @@
 // The options dialog over a real options model.
 #include "model/datamodel.h"
-#include "ui/optionsform.h"
 #include "model/optionsmodel.h"
+#include "ui/optionsform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
