@@ -6,6 +6,7 @@
 // record it appends reads back intact, to the reader that read before too,
 // which then holds the same records as a fresh one.
 #include "common/common.h"
+#include "errors/ltexception.h"
 #include "log/conlogger.h"
 #include "log/logframe.h"
 #include "model/datamodel.h"

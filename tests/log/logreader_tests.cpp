@@ -206,6 +206,10 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
     const std::string path = logPath();
     { ConnectionLogger logger(nullptr, path); }
     constexpr int count = 3000;
+    // The writer holds back its second half until the reader has made a
+    // pass, so that the passes overlap the appending on any machine.
+    int firstPass[2];
+    ASSERT_EQ(::pipe(firstPass), 0);
     const pid_t writer = ::fork();
     ASSERT_GE(writer, 0);
     if (writer == 0) {
@@ -214,7 +218,10 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
         platform::SecurityDescriptor descriptor{0644};
         platform::SecurityAttributes attributes{&descriptor, false};
         platform::NamedLock mutex("Global\\LINKTALLY_1.3.1_STATISTICS_MUTEX", &attributes);
+        char go = 0;
         for (int i = 0; i < count; ++i) {
+            if (i == count / 2 && ::read(firstPass[0], &go, 1) != 1)
+                ::_exit(2);
             platform::NamedLockGuard locked(mutex);
             logger.logLANConnection(nameFor(i), D, D, static_cast<std::uint64_t>(i), 0);
         }
@@ -229,8 +236,11 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
         failure = failureOf(reader, m.records);
         if (failure == "(none)")
             failure.clear();
-        ++passes;
+        if (++passes == 1)
+            ASSERT_EQ(::write(firstPass[1], "1", 1), 1);
     }
+    ::close(firstPass[0]);
+    ::close(firstPass[1]);
     int status = 0;
     ::waitpid(writer, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
