@@ -236,8 +236,9 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
         failure = failureOf(reader, m.records);
         if (failure == "(none)")
             failure.clear();
-        if (++passes == 1)
+        if (++passes == 1) {
             ASSERT_EQ(::write(firstPass[1], "1", 1), 1);
+        }
     }
     ::close(firstPass[0]);
     ::close(firstPass[1]);
