@@ -25,6 +25,9 @@ ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& file
         static constexpr const char* message =
             "ConnectionLogger::ConnectionLogger - FATAL ERROR! Can't open the log file.";
         trace(std::string(message) + "\n");
+        if (const std::string target = platform::danglingLinkTarget(fileName); !target.empty())
+            tell("The log file " + fileName + " is a symbolic link to " + target +
+                 ", which does not exist (on a disk that is not mounted?); no record is written through it.");
         throw LTException(message, file.openError());
     }
     repair();

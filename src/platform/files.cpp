@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,6 +50,13 @@ int openOrCreate(const std::string& path, int flags, mode_t mode)
         }
         if (errno != EEXIST)
             return -1;
+        // A symbolic link whose target is missing answers ENOENT to the open
+        // and EEXIST to the creation, for ever: never create through it.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            errno = ENOENT;
+            return -1;
+        }
         // Created by someone else in between: open theirs.
     }
 }
@@ -148,6 +156,17 @@ int readableFileError(const std::string& path)
 {
     UniqueFd fd;
     return openRegular(path, fd);
+}
+
+std::string danglingLinkTarget(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0)
+        return {};
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return target;
 }
 
 std::string fileErrorText(int error)

@@ -58,6 +58,10 @@ private:
 // error: ENOENT when missing, EISDIR for a folder, EINVAL for a device or
 // FIFO (whose reads may never end), else the open's errno.
 int readableFileError(const std::string& path);
+// The target of path when path is a symbolic link to nothing (a file on a
+// disk that is not mounted, say); else empty.
+std::string danglingLinkTarget(const std::string& path);
+
 // Its answer for a message: "it is a folder", "it is not a regular file" or
 // the system's text.
 std::string fileErrorText(int error);

@@ -72,10 +72,12 @@ public:
         return wait();
     }
     void signal(int number) { ::kill(pid, number); }
-    int wait()
+    // The exit status, or -1 when still running after seconds.
+    int wait(double seconds = 30)
     {
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        if (!eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, seconds))
+            return -1;
         exited = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
@@ -292,6 +294,22 @@ TEST(LtsrvcEndToEnd, fails_with_a_message_when_dev_shm_is_full)
     EXPECT_EQ(service.wait(), 1);
     EXPECT_EQ(service.errors().rfind("ltsrvc: Can't create FileMapping Error code: 28.", 0), 0u) << service.errors();
     netns::sh("umount '" + ipc + "'");
+}
+
+TEST(LtsrvcEndToEnd, refuses_at_start_a_log_that_is_a_symbolic_link_to_nothing)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    std::filesystem::create_directories(std::filesystem::path(setup.logPath).parent_path());
+    const std::string target = setup.folder + "/unmounted/cn.log";
+    std::filesystem::create_symlink(target, setup.logPath);
+    Service service(setup.folder);
+    EXPECT_EQ(service.wait(10), 1) << "still running: " << service.errors();
+    EXPECT_NE(service.errors().find("The log file " + setup.logPath + " is a symbolic link to " + target +
+                                    ", which does not exist"),
+              std::string::npos)
+        << service.errors();
+    EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
