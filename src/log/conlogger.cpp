@@ -134,8 +134,28 @@ void ConnectionLogger::appendRecord(int recordSize)
          std::to_string(MAX_HELD_RECORDS) + ") until writing succeeds again.");
 }
 
+bool ConnectionLogger::followPath()
+{
+    // Records go to the file the path names now, never to one deleted or
+    // moved away while the service ran.
+    if (file.isNamedBy(fileName))
+        return true;
+    file = platform::AppendFile(fileName);
+    if (!file.isOpen()) {
+        trace("ConnectionLogger::appendFrame() - the log file is gone and can't be created again, record held. "
+              "Error code: " + std::to_string(file.lastError()) + ".\n");
+        return false;
+    }
+    pendingTruncate = -1; // a boundary of the old file
+    tell("The log file " + fileName + " was deleted or moved while the service ran; records from " +
+         FormatDateTime("yyyy-mm-dd hh:nn:ss", Now()) + " on go to a new " + fileName + ".");
+    return true;
+}
+
 bool ConnectionLogger::writeFrame(const unsigned char* record, int recordSize)
 {
+    if (!followPath())
+        return false;
     if (pendingTruncate >= 0) {
         if (!file.truncate(pendingTruncate)) {
             trace("ConnectionLogger::appendFrame() - the log file can't be restored to its last frame. "

@@ -54,6 +54,9 @@ private:
     // Appends the reader's bytes to "<file>.damaged"; 0, or the error.
     int keepDamaged(const platform::FileReader& reader, std::int64_t offset, std::int64_t length);
     void appendRecord(int recordSize);
+    // Opens the path anew when it no longer names the open file; false
+    // while nothing can be opened there.
+    bool followPath();
     bool writeFrame(const unsigned char* record, int recordSize);
     void hold(const unsigned char* record, int recordSize);
     void writeHeld();

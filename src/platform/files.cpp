@@ -119,6 +119,18 @@ bool AppendFile::truncate(std::int64_t length)
     return true;
 }
 
+bool AppendFile::isNamedBy(const std::string& path) const
+{
+    struct stat named {}, open {};
+    if (!fd)
+        return false;
+    if (::fstat(fd.get(), &open) != 0)
+        return true; // nothing known against it
+    if (::stat(path.c_str(), &named) != 0)
+        return errno != ENOENT && errno != ENOTDIR;
+    return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 bool AppendFile::sync()
 {
     if (::fsync(fd.get()) != 0) {

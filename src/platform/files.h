@@ -47,6 +47,9 @@ public:
     bool truncate(std::int64_t length);
     // Pushes what was written to the disk.
     bool sync();
+    // Whether path still names the open file: false once the file is
+    // known to be deleted, or moved away and perhaps replaced.
+    bool isNamedBy(const std::string& path) const;
     int lastError() const { return error; }
 
 private:

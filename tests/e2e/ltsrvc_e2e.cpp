@@ -312,6 +312,33 @@ TEST(LtsrvcEndToEnd, refuses_at_start_a_log_that_is_a_symbolic_link_to_nothing)
     EXPECT_FALSE(std::filesystem::exists(target));
 }
 
+TEST(LtsrvcEndToEnd, writes_to_a_new_cn_log_once_the_open_one_is_deleted)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    ASSERT_TRUE(netns::sh("ip link add la0 type veth peer name la1 && ip link set la0 up && ip link set la1 up"));
+    Service service(setup.folder);
+    SharedStatisticsReader reader;
+    auto sent = [&] {
+        reader.refresh();
+        const int la0 = indexOf(reader, "la0");
+        return la0 < 0 ? 0 : reader.getQuantumSent(static_cast<std::uint32_t>(la0));
+    };
+    ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "la0") >= 0; })) << service.errors();
+    ASSERT_TRUE(netns::sendFrames("la0", 10, 1000));
+    ASSERT_TRUE(eventually([&] { return sent() == 10000; }));
+
+    std::filesystem::remove(setup.logPath);
+    ASSERT_TRUE(netns::sh("ip link del la0")); // both ends go: their records follow at once
+    ASSERT_TRUE(eventually([&] { return readLog(setup.logPath).size() == 2; })) << service.errors();
+    EXPECT_EQ(service.kill(SIGTERM), 0);
+    const std::vector<Record> records = readLog(setup.logPath);
+    EXPECT_EQ(records[0].sent + records[1].sent, 10000u);
+    EXPECT_NE(service.errors().find("The log file " + setup.logPath + " was deleted or moved while the service ran"),
+              std::string::npos)
+        << service.errors();
+}
+
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
 {
     const std::string folder = testenv::freshFolder("systemd");

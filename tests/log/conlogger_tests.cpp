@@ -324,3 +324,27 @@ TEST(ConnectionLogger, creates_the_log_and_its_side_file_0644_under_a_umask_of_0
     ASSERT_EQ(::stat((damaged + ".damaged").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
+
+TEST(ConnectionLogger, follows_its_path_when_the_log_is_moved_or_deleted_and_says_so_each_time)
+{
+    const std::string path = logPath("replaced");
+    std::vector<std::string> told;
+    ConnectionLogger logger(nullptr, path, [&](const std::string& message) { told.push_back(message); });
+    logger.logLANConnection("before", 46000.0, 46000.04, 1, 1);
+    ASSERT_EQ(::rename(path.c_str(), (path + ".moved").c_str()), 0);
+    logger.logLANConnection("after-move", 46000.04, 46000.08, 1, 1);
+    logger.logLANConnection("after-move-2", 46000.08, 46000.12, 1, 1);
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    logger.logLANConnection("after-delete", 46000.12, 46000.16, 1, 1);
+
+    EXPECT_EQ(namesIn(path + ".moved"), std::vector<std::string>{"before"});
+    EXPECT_EQ(namesIn(path), std::vector<std::string>{"after-delete"});
+    ASSERT_EQ(told.size(), 2u);
+    for (const std::string& message : told)
+        EXPECT_EQ(message.rfind("The log file " + path + " was deleted or moved while the service ran; records from ", 0),
+                  0u)
+            << message;
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
