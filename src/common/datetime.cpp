@@ -373,12 +373,14 @@ bool parseWithPattern(std::string_view text, const std::string& pattern, TDateTi
 
 } // namespace
 
-std::string DateToStr(TDateTime date)
+namespace {
+
+std::string dateWithPattern(TDateTime date, const std::string& pattern)
 {
     int year, month, day;
     DecodeDate(date, year, month, day);
     std::string out;
-    for (const char field : localeDatePattern().text) {
+    for (const char field : pattern) {
         if (field == 'd')
             appendNumber(out, day, 2);
         else if (field == 'm')
@@ -391,7 +393,15 @@ std::string DateToStr(TDateTime date)
     return out;
 }
 
+constexpr char isoDatePattern[] = "y-m-d";
+
+} // namespace
+
+std::string DateToStr(TDateTime date) { return dateWithPattern(date, localeDatePattern().text); }
+
+std::string DateToISO(TDateTime date) { return dateWithPattern(date, isoDatePattern); }
+
 bool TryStrToDate(std::string_view text, TDateTime& date)
 {
-    return parseWithPattern(text, localeDatePattern().text, date, false) || parseWithPattern(text, "y-m-d", date, true);
+    return parseWithPattern(text, isoDatePattern, date, true) || parseWithPattern(text, localeDatePattern().text, date, false);
 }

@@ -59,8 +59,11 @@ std::string FormatDateTime(std::string_view format, TDateTime dateTime,
 std::string FormatDateTime(std::string_view format, TDateTime dateTime);
 
 // The user's short date (LC_TIME's D_FMT) with the year always in four
-// digits, as "prices.txt" stores it: a two-digit year does not convert back.
+// digits: a two-digit year does not convert back.
 std::string DateToStr(TDateTime date);
-// Reads the form DateToStr writes (a two-digit year is taken as 20yy) or
-// ISO yyyy-mm-dd; false for anything else.
+// yyyy-mm-dd, the form stored files use: it means the same day under every
+// locale.
+std::string DateToISO(TDateTime date);
+// Reads ISO yyyy-mm-dd or the form DateToStr writes (a two-digit year is
+// taken as 20yy); false for anything else.
 bool TryStrToDate(std::string_view text, TDateTime& date);

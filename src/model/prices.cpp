@@ -275,7 +275,7 @@ void Prices::save(const std::string& fileName) const
             continue;
         out << entryNames->nameOf(static_cast<int>(id)) << '\n' << prices[id].size() << '\n';
         for (const auto& [date, item] : prices[id])
-            out << DateToStr(date) << ' ' << item.uploadPrice << ' ' << item.downloadPrice << '\n';
+            out << DateToISO(date) << ' ' << item.uploadPrice << ' ' << item.downloadPrice << '\n';
     }
 }
 

@@ -84,6 +84,27 @@ TEST(Prices, saves_and_loads_back_to_six_significant_digits_in_any_locale)
     }
 }
 
+TEST(Prices, writes_dates_that_mean_the_same_day_under_every_locale_and_still_reads_the_locales_short_date)
+{
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not generated here";
+    Table t;
+    t.prices.setPrice(t.isp, EncodeDate(2021, 12, 10), 1, 2);
+    const std::string path = priceFile("");
+    t.prices.save(path);
+    const std::string older = priceFile("Office modem\n1\n12.10.2021 3 4\n"); // a German short date
+    DataList names, olderNames;
+    Prices loaded(&names), olderLoaded(&olderNames);
+    olderLoaded.load(older);
+    std::setlocale(LC_ALL, "C");
+    loaded.load(path);
+    std::ifstream in(path);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(text, "Office modem\n1\n2021-12-10 1 2\n");
+    EXPECT_EQ(priceAt(loaded, 0, EncodeDate(2021, 12, 10)), std::make_pair(1.0, 2.0));
+    EXPECT_EQ(priceAt(olderLoaded, 0, EncodeDate(2021, 10, 12)), std::make_pair(3.0, 4.0));
+}
+
 TEST(Prices, stops_loading_where_the_file_stops_making_sense_and_keeps_what_came_before)
 {
     struct Case {
@@ -180,7 +201,7 @@ TEST(Prices, keeps_a_file_that_failed_to_load_before_the_first_save_over_it_and_
     EXPECT_THROW(prices.load(path), LTException);
     prices.save(path);
     EXPECT_EQ(testenv::readFile(path + ".bak"), damaged);
-    EXPECT_EQ(testenv::readFile(path), "A\n1\n03/01/2004 1 1\n");
+    EXPECT_EQ(testenv::readFile(path), "A\n1\n2004-03-01 1 1\n");
     prices.save(path); // the file holds a sound table now: nothing more to keep
     EXPECT_FALSE(std::filesystem::exists(path + ".bak.1"));
 

@@ -115,8 +115,8 @@ TDateTime dateOption(const Options& options)
     TDateTime date = 0;
     // Days the log can hold (1950 .. 2299), so that every period fits too.
     if (!TryStrToDate(options.date, date) || date < EncodeDate(1950, 1, 1) || date >= EncodeDate(2300, 1, 1))
-        throw LTException("'" + options.date + "' is not a valid date (give the short date of your locale, as " +
-                          DateToStr(std::floor(Now())) + ", or YYYY-MM-DD)");
+        throw LTException("'" + options.date + "' is not a valid date (give YYYY-MM-DD, as " + DateToISO(std::floor(Now())) +
+                          "; the short date of your locale, as " + DateToStr(std::floor(Now())) + ", is read too)");
     return date;
 }
 
@@ -285,7 +285,7 @@ int main(int argc, char** argv)
                                 "one row per day of the month", "one row per month of the year"};
     for (int i = 0; i < 4; ++i) {
         periodCommands[i] = app.add_subcommand(periodNames[i], periodHelp[i]);
-        periodCommands[i]->add_option("date", options.date, "a day in the period (default: today)");
+        periodCommands[i]->add_option("date", options.date, "a day in the period, as YYYY-MM-DD (default: today)");
     }
     auto* logCommand = app.add_subcommand("log", "the connection log, 24 records a page");
     auto* pageOption = logCommand->add_option("-p,--page", options.page, "page number (default: the last page)");
