@@ -3,6 +3,7 @@
 #include "common/ltassert.h"
 
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -91,8 +92,7 @@ Total4Period LogRecords::totalFor(TDateTime start, double length, const RecordFi
         const LogRecord& record = **at;
         if (!filter.accept(record))
             continue;
-        total.sent += record.getSent();
-        total.received += record.getReceived();
+        total.addBytes(record.getSent(), record.getReceived());
         double upload = 0, download = 0, cost = 0;
         if (!costOf(record, upload, download, cost))
             total.costsUnknown = true;
@@ -128,14 +128,29 @@ Total4Period LogRecords::totalOfAll(const RecordFilter& filter) const
     return totalFor(first, (last + 1) - first, filter);
 }
 
+namespace {
+
+std::uint64_t saturatingSum(std::uint64_t a, std::uint64_t b)
+{
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<std::uint64_t>::max() : sum;
+}
+
+} // namespace
+
+void Total4Period::addBytes(std::uint64_t moreSent, std::uint64_t moreReceived)
+{
+    sent = saturatingSum(sent, moreSent);
+    received = saturatingSum(received, moreReceived);
+}
+
 Total4Period sumOfTotals(const listOfTotals& totals)
 {
     LT_ASSERT(totals.size() > 0);
     Total4Period sum;
     sum.start = totals.front().start;
     for (const Total4Period& t : totals) {
-        sum.sent += t.sent;
-        sum.received += t.received;
+        sum.addBytes(t.sent, t.received);
         if (t.costsUnknown)
             sum.costsUnknown = true;
         if (!sum.costsUnknown) {
@@ -150,8 +165,9 @@ Total4Period operator+(const Total4Period& a, const Total4Period& b)
 {
     Total4Period sum;
     sum.start = a.start;
-    sum.sent = a.sent + b.sent;
-    sum.received = a.received + b.received;
+    sum.sent = a.sent;
+    sum.received = a.received;
+    sum.addBytes(b.sent, b.received);
     sum.uploadCost = (a.costsUnknown ? 0 : a.uploadCost) + (b.costsUnknown ? 0 : b.uploadCost);
     sum.downloadCost = (a.costsUnknown ? 0 : a.downloadCost) + (b.costsUnknown ? 0 : b.downloadCost);
     sum.costsUnknown = a.costsUnknown || b.costsUnknown;

@@ -82,6 +82,10 @@ struct Total4Period {
     double uploadCost = 0;
     double downloadCost = 0;
     bool costsUnknown = false;
+
+    // Saturates rather than wraps: a total never shows less than one of its
+    // records holds (a damaged record may hold close to 2^64 bytes).
+    void addBytes(std::uint64_t moreSent, std::uint64_t moreReceived);
 };
 using listOfTotals = std::vector<Total4Period>;
 

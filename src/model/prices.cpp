@@ -142,7 +142,7 @@ bool parsePrice(std::string_view text, double& price)
 {
     text = withoutPlus(text);
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), price);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(price);
+    return error == std::errc() && end == text.data() + text.size() && isCostablePrice(price);
 }
 
 // A two-digit year would be read as 20yy, whatever century was meant; save
@@ -283,3 +283,5 @@ double megabytesOf(std::uint64_t bytes) { return static_cast<double>(bytes) * (1
 
 // Scaling by 2^-20 is exact, so the order of the factors changes nothing.
 double costOfBytes(std::uint64_t bytes, double pricePerMb) { return megabytesOf(bytes) * pricePerMb; }
+
+bool isCostablePrice(double pricePerMb) { return std::isfinite(pricePerMb * 1099511627776.0); }

@@ -74,3 +74,6 @@ private:
 double megabytesOf(std::uint64_t bytes);
 // Money of bytes at a price per megabyte: bytes x price x 2^-20.
 double costOfBytes(std::uint64_t bytes, double pricePerMb);
+// A price whose cost of 2^40 megabytes (a lifetime of traffic) is still a
+// finite number: larger ones would show "inf" in every total.
+bool isCostablePrice(double pricePerMb);

@@ -63,8 +63,7 @@ Total4Period TodayTotals::liveTotalOn(TDateTime day, const RecordFilter& filter,
     const std::string& name = entryNames.nameOf(byName->getConnectionId());
     for (std::uint32_t i = 0; i < reader.size(); ++i) {
         if (name == reader.getName(i)) {
-            live.sent += reader.getQuantumSent(i);
-            live.received += reader.getQuantumReceived(i);
+            live.addBytes(reader.getQuantumSent(i), reader.getQuantumReceived(i));
         }
     }
     double uploadPrice = 0, downloadPrice = 0;

@@ -41,6 +41,8 @@ int daysInMonthOf(TDateTime date)
     return DaysInAMonth(year, month);
 }
 
+bool isViewDay(TDateTime date) { return date >= FIRST_VIEW_DAY && date < LAST_VIEW_DAY + 1; }
+
 PeriodRows computePeriod(PeriodView view, TDateTime date, const LogRecords& records, const RecordFilter& filter)
 {
     PeriodRows rows;

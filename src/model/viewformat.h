@@ -3,6 +3,7 @@
 // the totals table's texts. Shared by the monitor's frames and ltreport.
 #pragma once
 
+#include "log/logrecord.h"
 #include "model/datamodel.h"
 
 #include <array>
@@ -21,6 +22,12 @@ struct PeriodRows {
 // The first day of the view's period that contains date: its midnight, the
 // Sunday starting its week, the first of its month or of its year.
 TDateTime periodStartOf(PeriodView view, TDateTime date);
+
+// The days a view can show, those the log can hold: 1950-01-01 to
+// 2299-12-31. Pickers and arrows stop there, so every period fits too.
+inline constexpr TDateTime FIRST_VIEW_DAY = LOG_DATE_MIN;
+inline constexpr TDateTime LAST_VIEW_DAY = LOG_DATE_MAX - 1;
+bool isViewDay(TDateTime date);
 
 // The number of days of date's month: 28 to 31.
 int daysInMonthOf(TDateTime date);

@@ -23,6 +23,7 @@ namespace {
 constexpr int FIELD_HEIGHT = 21;
 
 constexpr const char* NEGATIVE_PRICE = "A price cannot be negative.";
+constexpr const char* HUGE_PRICE = "A price cannot be that large.";
 
 QLabel* newLabel(QWidget* parent, const char* name, const char* caption, int left, int top, QWidget* buddy)
 {
@@ -48,6 +49,12 @@ bool isNegative(const QLineEdit* edit)
 {
     const std::optional<double> price = tryParsePrice(edit->text());
     return price && *price < 0;
+}
+
+bool isHuge(const QLineEdit* edit)
+{
+    const std::optional<double> price = tryParsePrice(edit->text());
+    return price && !isCostablePrice(*price);
 }
 
 } // namespace
@@ -154,12 +161,15 @@ void TPriceRecordEditorForm::FormShow()
 
 void TPriceRecordEditorForm::updateOkButton()
 {
-    // The table holds no negative price: such input is refused here, and
-    // the dialog says why.
+    // The table holds no negative price, nor one that no cost could be
+    // computed with: such input is refused here, and the dialog says why.
     const bool negative = isNegative(edUploadPrice) || isNegative(edDownloadPrice);
+    const bool huge = isHuge(edUploadPrice) || isHuge(edDownloadPrice);
     btnOk->setEnabled(!isBlank(edUploadPrice) && !isBlank(edDownloadPrice) && cbEntryName->currentIndex() >= 0 &&
-                      !negative);
-    const QString why = negative ? QString::fromUtf8(NEGATIVE_PRICE) : QString();
+                      !negative && !huge);
+    const QString why = negative ? QString::fromUtf8(NEGATIVE_PRICE)
+                        : huge   ? QString::fromUtf8(HUGE_PRICE)
+                                 : QString();
     lbNegativePrice->setText(why);
     btnOk->setToolTip(why);
 }

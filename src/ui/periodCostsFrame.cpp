@@ -93,6 +93,7 @@ void TPeriodCostsFrame::buildToolBar()
     dtpDay->setObjectName("dtpDay");
     dtpDay->setCalendarPopup(true);
     dtpDay->setDisplayFormat(shortDateFormat());
+    dtpDay->setDateRange(qDateFromDate(FIRST_VIEW_DAY), qDateFromDate(LAST_VIEW_DAY));
     // Typing recomputes once the date is complete, not at every digit.
     dtpDay->setKeyboardTracking(false);
     dtpDay->setFixedWidth(std::max(DATE_WIDTH, dtpDay->sizeHint().width()));
@@ -188,7 +189,9 @@ void TPeriodCostsFrame::showDate()
 {
     // The period is computed already: showing its start is no new choice.
     const QSignalBlocker quiet(dtpDay);
-    dtpDay->setDate(qDateFromDate(periodStart));
+    dtpDay->setDate(qDateFromDate(std::clamp(periodStart, FIRST_VIEW_DAY, LAST_VIEW_DAY)));
+    actPred->setEnabled(isViewDay(periodStart - 1));
+    actNext->setEnabled(isViewDay(steppedStart(1)));
 }
 
 void TPeriodCostsFrame::dtpDayChange() { showPeriod(dateFromQDate(dtpDay->date())); }

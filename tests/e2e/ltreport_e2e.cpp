@@ -244,3 +244,19 @@ TEST(Ltreport, refuses_a_folder_a_device_or_a_fifo_where_a_file_should_be)
     EXPECT_EQ(folder.status, 1);
     EXPECT_EQ(folder.err, "ltreport: can't read " + h.logPath + ": it is a folder\n");
 }
+
+TEST(Ltreport, shows_a_generated_years_hours_starting_on_the_hour)
+{
+    History h;
+    ASSERT_EQ(std::system((std::string(MAKEHISTORY) + " lm0 400").c_str()), 0);
+    const Output last = h.run("-c lm0 -f csv log");
+    ASSERT_EQ(last.status, 0) << last.err;
+    const auto count = [&](const std::string& text) {
+        int n = 0;
+        for (std::size_t at = last.out.find(text); at != std::string::npos; at = last.out.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_GT(count(",lm0,"), 0);
+    EXPECT_EQ(count(".00 - "), count(",lm0,")) << last.out; // every row "hh.00 - hh.59"
+}

@@ -1,7 +1,7 @@
 // A made-up history for pictures and demonstrations: hourly records of one
 // LAN connection over the last days, written to the service's connection
 // log, and a price table of two items in the user's data folder.
-//   makehistory CONNECTION DAYS
+//   makehistory CONNECTION DAYS [MB_PER_HOUR]    (about 6 MB an hour unless given)
 #include "common/common.h"
 #include "common/datetime.h"
 #include "log/conlogger.h"
@@ -20,24 +20,27 @@ constexpr std::uint64_t Mb = 1048576;
 
 // Busy evenings, quiet nights, a little more at weekends; no randomness,
 // so that pictures of the same day look alike.
-std::uint64_t receivedIn(TDateTime hour)
+std::uint64_t receivedIn(TDateTime hour, double mbPerHour)
 {
     const double h = std::fmod(hour, 1.0) * 24;
     const double evening = 1 + std::sin((h - 13) / 24 * 2 * M_PI);
     const double weekend = DayOfWeek(hour) == 1 || DayOfWeek(hour) == 7 ? 1.6 : 1.0;
     const double day = 1 + 0.3 * std::sin(std::floor(hour) * 1.7);
-    return static_cast<std::uint64_t>(evening * weekend * day * 6 * Mb);
+    return static_cast<std::uint64_t>(evening * weekend * day * mbPerHour * Mb);
 }
 
-void writeHistory(const std::string& connection, int days)
+void writeHistory(const std::string& connection, int days, double mbPerHour)
 {
     const std::string folder = monitor::getServiceDataFolder();
     std::filesystem::create_directories(folder);
     ConnectionLogger log(nullptr, folder + "/" + CONNECTION_LOG_FILE_NAME);
     const TDateTime now = Now();
-    const TDateTime thisHour = std::floor(now * 24) / 24;
-    for (TDateTime hour = std::floor(now) - days; hour < thisHour - 1e-9; hour += 1.0 / 24) {
-        const std::uint64_t received = receivedIn(hour);
+    const TDateTime first = std::floor(now) - days;
+    // Each hour from its index: adding 1/24 up drifts to xx.59 in a year.
+    const auto hours = static_cast<long>(std::floor((now - first) * 24 + 1e-6));
+    for (long i = 0; i < hours; ++i) {
+        const TDateTime hour = first + static_cast<double>(i) / 24;
+        const std::uint64_t received = receivedIn(hour, mbPerHour);
         log.logLANConnection(connection, hour, hour + 3599.0 / 86400, received / 7, received);
     }
 
@@ -52,12 +55,12 @@ void writeHistory(const std::string& connection, int days)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: makehistory CONNECTION DAYS\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: makehistory CONNECTION DAYS [MB_PER_HOUR]\n");
         return 2;
     }
     try {
-        writeHistory(argv[1], std::atoi(argv[2]));
+        writeHistory(argv[1], std::atoi(argv[2]), argc == 4 ? std::atof(argv[3]) : 6.0);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makehistory: %s\n", e.what());

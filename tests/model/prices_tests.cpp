@@ -146,6 +146,7 @@ TEST(Prices, refuses_a_value_that_makes_no_sense_naming_the_file_line_and_text_a
         {good + "B\n1\n2004-03-01 nan 1\n", ", line 6: 'nan' is not a price", 1, 2},
         {good + "B\n1\n2004-03-01 1 inf\n", ", line 6: 'inf' is not a price", 1, 2},
         {good + "B\n1\n2004-03-01 1e309 1\n", ", line 6: '1e309' is not a price", 1, 2},
+        {good + "B\n1\n2004-03-01 1e308 1\n", ", line 6: '1e308' is not a price", 1, 2}, // its costs: inf
         {good + "B\n1\n2004-03-01 1 0.05x\n", ", line 6: '0.05x' is not a price", 1, 2},
         {good + "B\n1\n2004-03-01 1 1 1\n", ", line 6: '2004-03-01 1 1 1" + notAnItem, 1, 2},
         {"A\r\n2\r\n2004-03-01 1 1\r\n2004-03-02 1\r\n", ", line 4: '2004-03-02 1" + notAnItem, 1, 1},

@@ -69,6 +69,23 @@ struct Everything : RecordFilter {
 
 } // namespace
 
+TEST(Totals, never_show_less_than_one_of_their_records_holds)
+{
+    const std::uint64_t all = 18446744073709551615u;
+    Priced h;
+    h.add("a", day + 0.5, 3, all);
+    h.add("a", day + 0.6, all, 5);
+    h.records.sortByStart();
+    const Total4Period dayTotal = h.records.totalFor(day, 1, h.a);
+    EXPECT_EQ(dayTotal.sent, all);
+    EXPECT_EQ(dayTotal.received, all);
+    listOfTotals hours;
+    h.records.totalsFor(day, 1.0 / 24, 24, h.a, hours);
+    EXPECT_EQ(sumOfTotals(hours).received, all);
+    EXPECT_EQ((dayTotal + dayTotal).sent, all);
+    EXPECT_EQ(receivedMbCell(dayTotal), receivedMbCell(Total4Period{day, 0, all}));
+}
+
 TEST(Totals, stop_adding_costs_at_the_first_unpriced_record_but_keep_the_traffic)
 {
     Priced h;

@@ -125,7 +125,7 @@ TEST_F(RecordDialog, enables_ok_only_with_a_connection_and_both_prices_filled)
     EXPECT_FALSE(form->btnOk->isEnabled());
 }
 
-TEST_F(RecordDialog, refuses_a_negative_price_keeping_ok_disabled_and_saying_why)
+TEST_F(RecordDialog, refuses_a_negative_price_or_one_too_large_to_cost_keeping_ok_disabled_and_saying_why)
 {
     showNew();
     chooseConnection(0);
@@ -145,6 +145,11 @@ TEST_F(RecordDialog, refuses_a_negative_price_keeping_ok_disabled_and_saying_why
     EXPECT_TRUE(form->btnOk->isEnabled());
     form->edUploadPrice->setText("-1e-9");
     EXPECT_FALSE(form->btnOk->isEnabled());
+    form->edUploadPrice->setText("1e296"); // 2^40 Mb of it is no finite cost
+    EXPECT_FALSE(form->btnOk->isEnabled());
+    EXPECT_EQ(form->lbNegativePrice->text(), "A price cannot be that large.");
+    form->edUploadPrice->setText("1e295");
+    EXPECT_TRUE(form->btnOk->isEnabled());
 }
 
 TEST_F(RecordDialog, copies_the_upload_text_as_typed_into_an_empty_download_field_on_leaving_it)

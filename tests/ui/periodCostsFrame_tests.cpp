@@ -155,6 +155,31 @@ TEST_F(PeriodFrames, year_tab_names_its_twelve_rows_by_month)
     EXPECT_EQ(year.cell(11, 1), "-");
 }
 
+TEST_F(PeriodFrames, pickers_and_arrows_stop_at_the_days_the_log_can_hold)
+{
+    SetFixedNow(EncodeDate(2299, 6, 1));
+    Tab<TYearCostsFrame> year(model);
+    QAction* next = year.frame.findChild<QAction*>("actNext");
+    QAction* previous = year.frame.findChild<QAction*>("actPred");
+    EXPECT_FALSE(next->isEnabled());
+    EXPECT_TRUE(previous->isEnabled());
+    year.click("ToolButton2");
+    EXPECT_EQ(year.title(), " Totals: Year 2299 ");
+    EXPECT_EQ(year.picker->maximumDate(), QDate(2299, 12, 31));
+
+    year.picker->setDate(QDate(1950, 7, 1));
+    EXPECT_EQ(year.title(), " Totals: Year 1950 ");
+    EXPECT_FALSE(previous->isEnabled());
+    EXPECT_TRUE(next->isEnabled());
+    year.picker->setDate(QDate(1751, 1, 1)); // clamped by the picker
+    EXPECT_EQ(year.title(), " Totals: Year 1950 ");
+
+    Tab<TWeekCostsFrame> week(model); // 1950-01-01, a Sunday, starts the first week
+    week.picker->setDate(QDate(1950, 1, 3));
+    EXPECT_EQ(week.picker->date(), QDate(1950, 1, 1));
+    EXPECT_FALSE(week.frame.findChild<QAction*>("actPred")->isEnabled());
+}
+
 TEST_F(PeriodFrames, rows_show_dashes_without_traffic_and_a_question_mark_until_priced)
 {
     const int eth0 = model.history.entryNames.idOf("eth0");

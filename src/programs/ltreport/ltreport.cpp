@@ -113,8 +113,7 @@ TDateTime dateOption(const Options& options)
     if (options.date.empty())
         return std::floor(Now());
     TDateTime date = 0;
-    // Days the log can hold (1950 .. 2299), so that every period fits too.
-    if (!TryStrToDate(options.date, date) || date < EncodeDate(1950, 1, 1) || date >= EncodeDate(2300, 1, 1))
+    if (!TryStrToDate(options.date, date) || !isViewDay(date))
         throw LTException("'" + options.date + "' is not a valid date (give YYYY-MM-DD, as " + DateToISO(std::floor(Now())) +
                           "; the short date of your locale, as " + DateToStr(std::floor(Now())) + ", is read too)");
     return date;
