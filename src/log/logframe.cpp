@@ -69,14 +69,20 @@ namespace {
 
 // Copies the length record bytes at recordOffset into scratch and decodes
 // them exactly; the decoding error, or empty when the record is whole.
-std::string decodeFailure(const unsigned char* data, int length, std::int64_t recordOffset, LogRecordBuffer& scratch)
+void decodeCopy(const unsigned char* data, int length, std::int64_t recordOffset, LogRecordBuffer& scratch,
+                LogRecordFields& record)
 {
     if (scratch.getCapacity() < length)
         scratch.SetCapacity(std::max(length, 1));
     std::memcpy(scratch.getData(), data, static_cast<std::size_t>(length));
+    decodeFrameRecord(scratch, length, recordOffset, record);
+}
+
+std::string decodeFailure(const unsigned char* data, int length, std::int64_t recordOffset, LogRecordBuffer& scratch)
+{
     try {
         LogRecordFields record;
-        decodeFrameRecord(scratch, length, recordOffset, record);
+        decodeCopy(data, length, recordOffset, scratch, record);
     } catch (const LTDataCorruptedException& e) {
         return e.what();
     }
@@ -224,9 +230,23 @@ std::string damageReason(LogBytes& bytes, std::int64_t offset, LogRecordBuffer& 
     return decodeFailure(data, length, recordOffset, scratch);
 }
 
+// Hands the record that the walk found between frameOffset and recordEnd
+// to seen, decoded again: the search keeps no fields.
+void tell(const ScannedRecord& seen, LogBytes& bytes, std::int64_t frameOffset, std::int64_t recordEnd,
+          LogRecordBuffer& scratch)
+{
+    if (!seen)
+        return;
+    const std::int64_t recordOffset = frameOffset + FRAME_LENGTH_SIZE;
+    const int length = static_cast<int>(recordEnd - recordOffset);
+    LogRecordFields record;
+    decodeCopy(bytes.at(recordOffset, static_cast<std::size_t>(length)), length, recordOffset, scratch, record);
+    seen(frameOffset, recordEnd - frameOffset, record);
+}
+
 } // namespace
 
-LogScan scanLog(LogBytes& bytes)
+LogScan scanLog(LogBytes& bytes, const ScannedRecord& seen)
 {
     LogRecordBuffer scratch(1024);
     FrameSearch search(bytes, scratch);
@@ -236,6 +256,7 @@ LogScan scanLog(LogBytes& bytes)
     while (offset < scan.size) {
         if (const std::int64_t end = wholeFrameEnd(bytes, offset, scratch); end >= 0) {
             ++scan.records;
+            tell(seen, bytes, offset, end, scratch);
             offset = scan.wholeEnd = end;
             continue;
         }
@@ -246,7 +267,9 @@ LogScan scanLog(LogBytes& bytes)
         if (resync.kind == Resync::Kind::RecoveredRecord) {
             scan.damaged.push_back({offset, FRAME_LENGTH_SIZE, reason});
             ++scan.records;
-            offset = scan.wholeEnd = offset + FRAME_LENGTH_SIZE + resync.recordLength;
+            const std::int64_t end = offset + FRAME_LENGTH_SIZE + resync.recordLength;
+            tell(seen, bytes, offset, end, scratch);
+            offset = scan.wholeEnd = end;
         } else {
             scan.damaged.push_back({offset, resync.offset - offset, reason});
             offset = resync.offset;

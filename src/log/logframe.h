@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -135,4 +136,7 @@ struct LogScan {
     std::int64_t tailLength() const { return size - wholeEnd; }
     bool clean() const { return damaged.empty() && tailLength() == 0; }
 };
-LogScan scanLog(LogBytes& bytes);
+// Called with each record the walk counts: where its frame starts, the
+// frame's length and the record, valid during the call.
+using ScannedRecord = std::function<void(std::int64_t frameOffset, std::int64_t frameLength, const LogRecordFields& record)>;
+LogScan scanLog(LogBytes& bytes, const ScannedRecord& seen = {});

@@ -4,6 +4,7 @@
 #include "common/dbglogger.h"
 #include "log/logframe.h"
 #include "model/datamodel.h"
+#include "model/logcheck.h"
 #include "model/sharedstatreader.h"
 #include "model/todaytot.h"
 #include "model/viewformat.h"
@@ -230,27 +231,34 @@ LogCheck check()
         return result;
     }
     LogScan scan;
+    PlausibilityCheck plausibility(Now());
     {
         // Not while the service appends a frame.
         platform::NamedLock mutex = openStatisticsMutex();
         platform::NamedLockGuard locked(mutex);
         FileLogBytes bytes(file);
-        scan = scanLog(bytes);
+        scan = scanLog(bytes, [&](std::int64_t offset, std::int64_t length, const LogRecordFields& record) {
+            plausibility.add(offset, length, record);
+        });
     }
+    const std::vector<SuspiciousRecord> suspicious = plausibility.finish();
     for (const DamagedRegion& region : scan.damaged)
         result.table.rows.push_back({std::to_string(region.offset), std::to_string(region.length), region.reason});
+    for (const SuspiciousRecord& record : suspicious)
+        result.table.rows.push_back({std::to_string(record.offset), std::to_string(record.length), record.reason});
     if (scan.tailLength() > 0)
         result.table.rows.push_back({std::to_string(scan.wholeEnd), std::to_string(scan.tailLength()),
                                      "torn tail (the service keeps it in cn.log.damaged and cuts it off when it starts)"});
-    result.damaged = !scan.clean();
+    result.damaged = !scan.clean() || !suspicious.empty();
     result.table.summary = {
         {"Whole records", std::to_string(scan.records)},
         {"Damaged regions", std::to_string(scan.damaged.size())},
+        {"Suspicious", std::to_string(suspicious.size())},
         {"Torn tail", scan.tailLength() > 0 ? std::to_string(scan.tailLength()) +
                                                   (scan.tailLength() == 1 ? " byte" : " bytes") + " at offset " +
                                                   std::to_string(scan.wholeEnd)
                                             : "none"},
-        {"Status", result.damaged ? "damaged" : "clean"}};
+        {"Status", !scan.clean() ? "damaged" : !suspicious.empty() ? "suspicious" : "clean"}};
     return result;
 }
 
@@ -291,7 +299,7 @@ int main(int argc, char** argv)
     auto* liveCommand = app.add_subcommand("live", "the service's live table");
     auto* connectionsCommand = app.add_subcommand("connections", "the connection names with their ids");
     auto* checkCommand = app.add_subcommand(
-        "check", "walks the whole log: whole records, damaged regions, torn tail; exit status 2 when damaged");
+        "check", "walks the whole log: whole records, damaged regions, records that cannot be true, torn tail; exit status 2 when any");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
