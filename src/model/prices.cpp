@@ -177,9 +177,12 @@ void Prices::load(const std::string& fileName)
 {
     damagedFile.clear();
     // A folder, device or FIFO is never read: a FIFO would block the
-    // monitor, a device might never end.
-    if (const int error = platform::readableFileError(fileName); error == EISDIR || error == EINVAL)
+    // monitor, a device might never end. A file that is there but cannot be
+    // read is kept aside before a save writes over it.
+    if (const int error = platform::readableFileError(fileName); error != 0 && error != ENOENT) {
+        damagedFile = fileName;
         throw LTException(fileName + ": " + platform::fileErrorText(error));
+    }
     std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open())
         return;
@@ -266,9 +269,7 @@ void Prices::save(const std::string& fileName) const
         keepCopyOf(fileName);
         damagedFile.clear();
     }
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out.is_open())
-        return;
+    std::ostringstream out;
     out.imbue(std::locale::classic());
     for (std::size_t id = 0; id < prices.size(); ++id) {
         if (prices[id].empty())
@@ -277,6 +278,9 @@ void Prices::save(const std::string& fileName) const
         for (const auto& [date, item] : prices[id])
             out << DateToISO(date) << ' ' << item.uploadPrice << ' ' << item.downloadPrice << '\n';
     }
+    if (const int error = platform::replaceFileContents(fileName, out.str(), 0644); error != 0)
+        throw LTException("Can't write " + fileName + ": " + platform::fileErrorText(error) +
+                          "; the prices were not saved (the table as edited is in use until the monitor ends).");
 }
 
 double megabytesOf(std::uint64_t bytes) { return static_cast<double>(bytes) * (1.0 / 1048576.0); }

@@ -181,6 +181,43 @@ std::string danglingLinkTarget(const std::string& path)
     return target;
 }
 
+int replaceFileContents(const std::string& path, const std::string& text, unsigned mode)
+{
+    std::string target = path;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (!::realpath(path.c_str(), resolved))
+            return errno;
+        target = resolved;
+    }
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        if (::access(target.c_str(), W_OK) != 0)
+            return errno;
+        mode = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    const std::string temporary = target + ".tmp";
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd)
+        return errno;
+    int error = 0;
+    errno = 0;
+    if (::write(fd.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        error = errno ? errno : ENOSPC; // a short write: the disk is full
+    else if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
+        error = errno;
+    fd.reset();
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temporary.c_str());
+    return error;
+}
+
 std::string fileErrorText(int error)
 {
     return error == EISDIR ? "it is a folder" : error == EINVAL ? "it is not a regular file" : std::strerror(error);

@@ -65,6 +65,14 @@ int readableFileError(const std::string& path);
 // disk that is not mounted, say); else empty.
 std::string danglingLinkTarget(const std::string& path);
 
+// Replaces the contents of the file path names with text, whole or not at
+// all: written to a temporary file beside it, pushed to the disk and renamed
+// over it, so that a full disk or a crash leaves the old contents. A file
+// this process may not write (made read-only by its user, say) stays as it
+// is. A symbolic link is followed; an existing file keeps its mode, a new
+// one gets mode. 0, or the error.
+int replaceFileContents(const std::string& path, const std::string& text, unsigned mode);
+
 // Its answer for a message: "it is a folder", "it is not a regular file" or
 // the system's text.
 std::string fileErrorText(int error);

@@ -195,20 +195,7 @@ bool RegistryKey::deleteValue(const std::string& name)
 
 bool RegistryKey::save() const
 {
-    // Temporary file, fsync, rename: a crash leaves the old or the new file.
-    const std::string temporary = path + ".tmp";
-    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (!fd)
-        return false;
-    const std::string text = formatRegistryText(keyName, values);
-    const bool written = ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                         ::fsync(fd.get()) == 0;
-    fd.reset();
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return replaceFileContents(path, formatRegistryText(keyName, values), 0600) == 0;
 }
 
 } // namespace platform

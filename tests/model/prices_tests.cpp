@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -234,4 +235,62 @@ TEST(Prices, refuses_a_folder_or_a_fifo_instead_of_waiting_on_it)
     } catch (const LTException& e) {
         EXPECT_EQ(std::string(e.what()), fifo + ": it is not a regular file");
     }
+}
+
+TEST(Prices, says_why_a_file_cannot_be_read_or_written_and_never_writes_over_one_it_could_not_read)
+{
+    const std::string folder = testenv::freshFolder("unreadable");
+    const std::string loop = folder + "/prices.txt";
+    std::filesystem::create_symlink(loop, loop); // unreadable even to root
+    DataList names;
+    Prices prices(&names);
+    try {
+        prices.load(loop);
+        ADD_FAILURE() << "a link to itself loaded";
+    } catch (const LTException& e) {
+        EXPECT_EQ(std::string(e.what()), loop + ": Too many levels of symbolic links");
+    }
+    prices.setPrice(names.idOf("A"), EncodeDate(2026, 1, 1), 1, 1);
+    EXPECT_THROW(prices.save(loop), LTException); // no copy can be kept of it
+    EXPECT_TRUE(std::filesystem::is_symlink(loop));
+
+    const std::string missingFolder = folder + "/gone/prices.txt";
+    try {
+        prices.save(missingFolder);
+        ADD_FAILURE() << "saved into no folder";
+    } catch (const LTException& e) {
+        EXPECT_EQ(std::string(e.what()), "Can't write " + missingFolder +
+                                             ": No such file or directory; the prices were not saved (the table as "
+                                             "edited is in use until the monitor ends).");
+    }
+    EXPECT_EQ(prices.size(), 1);
+
+    if (::geteuid() != 0) { // root reads and writes whatever the mode says
+        const std::string locked = priceFile("A\n1\n2004-03-01 1 1\n");
+        ::chmod(locked.c_str(), 0);
+        EXPECT_THROW(prices.load(locked), LTException);
+        EXPECT_THROW(prices.save(locked), LTException);
+        ::chmod(locked.c_str(), 0644);
+        EXPECT_EQ(testenv::readFile(locked), "A\n1\n2004-03-01 1 1\n");
+    }
+}
+
+TEST(Prices, save_replaces_the_file_whole_through_a_link_keeping_its_mode)
+{
+    const std::string folder = testenv::freshFolder("linked");
+    const std::string real = priceFile("A\n1\n2004-03-01 1 1\n");
+    ::chmod(real.c_str(), 0600);
+    const std::string link = folder + "/prices.txt";
+    std::filesystem::create_symlink(real, link);
+    DataList names;
+    Prices prices(&names);
+    prices.load(link);
+    prices.setPrice(0, EncodeDate(2005, 1, 1), 2, 2);
+    prices.save(link);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(testenv::readFile(real), "A\n2\n2004-03-01 1 1\n2005-01-01 2 2\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_FALSE(std::filesystem::exists(real + ".tmp"));
 }
