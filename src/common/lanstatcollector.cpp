@@ -71,6 +71,11 @@ DWORD LanStatisticsCollector::getReceivedOctets(int index) const { return row(in
 
 DWORD LanStatisticsCollector::getIfIndex(int index) const { return row(index).dwIndex; }
 
+bool LanStatisticsCollector::isOperational(int index) const
+{
+    return row(index).dwOperStatus == IF_OPER_STATUS_OPERATIONAL;
+}
+
 int LanStatisticsCollector::find(const std::string& name) const
 {
     for (int i = 0; i < count(); ++i) {

@@ -30,6 +30,8 @@ public:
     // The interface's index in the system (dwIndex): a link re-created under
     // the same name gets a new one.
     DWORD getIfIndex(int index) const;
+    // Whether the interface is up and running (operational status 5).
+    bool isOperational(int index) const;
     // Position of the first interface with that name, or -1.
     int find(const std::string& name) const;
 

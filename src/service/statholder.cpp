@@ -22,7 +22,9 @@ std::string format(const char* pattern, const std::string& text, long long a, lo
 
 StatisticsHolder::StatisticsHolder(RasConBuffer* conBuffer, ConnectionLogger* conLogger, DbgLogger* dbgLogger,
                                    RasProvider& ras)
-    : dbgLogger(dbgLogger), ras(ras), conBuffer((LT_ASSERT(conBuffer), *conBuffer)), lanCollector(dbgLogger, true),
+    // Interfaces that are down are listed too: the pass that ends a
+    // connection reads their counters, which still hold its last second.
+    : dbgLogger(dbgLogger), ras(ras), conBuffer((LT_ASSERT(conBuffer), *conBuffer)), lanCollector(dbgLogger, false),
       conLogger(conLogger)
 {
 }
@@ -179,9 +181,13 @@ void StatisticsHolder::LAN_ReadStatistics()
         trace(format("StatisticsHolder::LAN_ReadStatistics() - %s sent %d received %d \n", ci->getName(),
                      lanCollector.getSentOctets(i), lanCollector.getReceivedOctets(i)));
         unmatched[static_cast<std::size_t>(i)] = false;
+        if (!lanCollector.isOperational(i)) {
+            ci->setDisconnected();
+            trace("StatisticsHolder::LAN_ReadStatistics() - disconnected " + ci->getName() + " (down)\n");
+        }
     }
     for (int i = 0; i < n; ++i) {
-        if (!unmatched[static_cast<std::size_t>(i)])
+        if (!unmatched[static_cast<std::size_t>(i)] || !lanCollector.isOperational(i))
             continue;
         auto ci = std::make_unique<Connection>(lanCollector.getName(i), passNumber, lanCollector.getIfIndex(i));
         ci->updateCounters(lanCollector.getSentOctets(i), lanCollector.getReceivedOctets(i));

@@ -339,6 +339,30 @@ TEST(LtsrvcEndToEnd, writes_to_a_new_cn_log_once_the_open_one_is_deleted)
         << service.errors();
 }
 
+TEST(LtsrvcEndToEnd, counts_the_last_second_before_a_link_goes_down)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    ASSERT_TRUE(netns::sh("ip link add lb0 type veth peer name lb1 && ip link set lb0 up && ip link set lb1 up"));
+    Service service(setup.folder);
+    SharedStatisticsReader reader;
+    ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "lb1") >= 0; })) << service.errors();
+    ASSERT_TRUE(netns::sendFrames("lb0", 1000, 1000)); // no sample waited for: straight down
+    ASSERT_TRUE(netns::sh("ip link set lb0 down"));
+    const std::uint64_t sent = kernelTx("lb0");
+    ASSERT_TRUE(eventually([&] {
+        const std::vector<Record> records = readLog(setup.logPath);
+        return std::any_of(records.begin(), records.end(), [](const Record& r) { return r.name == "lb0"; });
+    })) << service.errors();
+    EXPECT_EQ(service.kill(SIGTERM), 0);
+    std::uint64_t logged = 0;
+    for (const Record& r : readLog(setup.logPath))
+        if (r.name == "lb0")
+            logged += r.sent;
+    EXPECT_EQ(logged, sent);
+    EXPECT_GE(sent, 1000000u);
+}
+
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
 {
     const std::string folder = testenv::freshFolder("systemd");
