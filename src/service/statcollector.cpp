@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -112,29 +113,48 @@ void StatisticsCollector::DoInLoop()
     std::this_thread::sleep_for(std::chrono::milliseconds(COLLECTOR_PERIOD));
 }
 
+std::vector<const Connection*> StatisticsCollector::publishedConnections()
+{
+    ++passes;
+    std::map<int, Traffic> now;
+    std::vector<const Connection*> all;
+    for (int i = 0; i < statHolder->size(); ++i) {
+        const Connection* c = statHolder->connection(i);
+        all.push_back(c);
+        const Traffic before = traffic[c->getUID()];
+        Traffic& t = now[c->getUID()];
+        t.bytes = c->getQuantumSent() + c->getQuantumReceived();
+        t.grewInPass = t.bytes > before.bytes ? passes : before.grewInPass;
+    }
+    traffic = std::move(now); // forgets the connections that ended
+    if (all.size() <= static_cast<std::size_t>(SHAREDSTAT_SIZE))
+        return all;
+    auto rank = [&](const Connection* c) {
+        if (c->getConnectionType() == RAS_CONNECTION)
+            return std::numeric_limits<std::int64_t>::max();
+        const Traffic& t = traffic[c->getUID()];
+        return t.bytes > 0 ? t.grewInPass : -1;
+    };
+    std::stable_sort(all.begin(), all.end(), [&](const Connection* a, const Connection* b) { return rank(a) > rank(b); });
+    all.resize(SHAREDSTAT_SIZE);
+    return all;
+}
+
 void StatisticsCollector::publish()
 {
     LT_ASSERT(sharedStat != NULL);
-    const auto count = static_cast<std::uint32_t>(statHolder->size());
+    const std::vector<const Connection*> shown = publishedConnections();
+    const auto count = static_cast<std::uint32_t>(shown.size());
     bool rebuild = count != sharedStat->size;
-    if (!rebuild) {
-        LT_ASSERT(sharedStat->size <= SHAREDSTAT_SIZE);
-        for (std::uint32_t i = 0; i < sharedStat->size && !rebuild; ++i)
-            rebuild = statHolder->connection(static_cast<int>(i))->getUID() != sharedStat->table[i].UID;
-    }
-    if (rebuild) {
-        sharedStat->size = std::min<std::uint32_t>(count, SHAREDSTAT_SIZE);
-        for (std::uint32_t i = 0; i < sharedStat->size; ++i)
-            fillEntry(sharedStat->table[i], *statHolder->connection(static_cast<int>(i)));
-        return;
-    }
-    LT_ASSERT_TEXT(sharedStat->size == static_cast<std::uint32_t>(statHolder->size()),
-                   "sharedStat->size == statHolder->size()");
-    LT_ASSERT(sharedStat->size <= SHAREDSTAT_SIZE);
-    for (std::uint32_t i = 0; i < sharedStat->size; ++i) {
-        const Connection* c = statHolder->connection(static_cast<int>(i));
-        LT_ASSERT(c->getUID() == sharedStat->table[i].UID);
-        updateEntry(sharedStat->table[i], *c);
+    for (std::uint32_t i = 0; i < count && !rebuild; ++i)
+        rebuild = shown[i]->getUID() != sharedStat->table[i].UID;
+    LT_ASSERT(count <= SHAREDSTAT_SIZE);
+    sharedStat->size = count;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (rebuild)
+            fillEntry(sharedStat->table[i], *shown[i]);
+        else
+            updateEntry(sharedStat->table[i], *shown[i]);
     }
 }
 

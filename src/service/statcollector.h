@@ -7,8 +7,12 @@
 #include "platform/shared_memory.h"
 #include "service/stopablethread.h"
 
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <vector>
 
+class Connection;
 class ConnectionLogger;
 class RasConBuffer;
 class RasProvider;
@@ -35,6 +39,12 @@ protected:
 private:
     void createSharedStatistics();
     void publish();
+    // The connections the table shows, at most its ten: all of them in
+    // creation order while they fit; beyond that dial-up links first, then
+    // links with traffic in their current quantum (most recent traffic
+    // first), then the rest in creation order, so that the link in use is
+    // never left out. Every connection is logged all the same.
+    std::vector<const Connection*> publishedConnections();
 
     ConnectionLogger* conLogger;
     std::unique_ptr<StatisticsHolder> statHolder;
@@ -43,4 +53,12 @@ private:
     platform::SharedMemory mapping;
     SharedStatData* sharedStat = nullptr;
     int logCounter = 0;
+    // Per connection (UID): its quantum's bytes at the last pass and the
+    // pass in which they last grew.
+    struct Traffic {
+        std::uint64_t bytes = 0;
+        std::int64_t grewInPass = -1;
+    };
+    std::map<int, Traffic> traffic;
+    std::int64_t passes = 0;
 };

@@ -363,6 +363,33 @@ TEST(LtsrvcEndToEnd, counts_the_last_second_before_a_link_goes_down)
     EXPECT_GE(sent, 1000000u);
 }
 
+TEST(LtsrvcEndToEnd, shows_the_link_in_use_among_more_than_ten)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    for (int i = 0; i < 6; ++i) {
+        const std::string a = "lc" + std::to_string(i), b = "ld" + std::to_string(i);
+        ASSERT_TRUE(netns::sh("ip link add " + a + " type veth peer name " + b + " && ip link set " + a +
+                              " up && ip link set " + b + " up"));
+    }
+    Service service(setup.folder);
+    SharedStatisticsReader reader;
+    ASSERT_TRUE(eventually([&] { reader.refresh(); return reader.size() == 10; })) << service.errors();
+    std::string hidden;
+    for (int i = 0; i < 6 && hidden.empty(); ++i)
+        for (const std::string& name : {"lc" + std::to_string(i), "ld" + std::to_string(i)})
+            if (indexOf(reader, name) < 0)
+                hidden = name;
+    ASSERT_FALSE(hidden.empty());
+    ASSERT_TRUE(netns::sendFrames(hidden.c_str(), 10, 1000));
+    EXPECT_TRUE(eventually([&] {
+        reader.refresh();
+        const int at = indexOf(reader, hidden);
+        return at >= 0 && reader.getQuantumSent(static_cast<std::uint32_t>(at)) == 10000;
+    })) << hidden;
+    EXPECT_EQ(service.kill(SIGTERM), 0);
+}
+
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
 {
     const std::string folder = testenv::freshFolder("systemd");

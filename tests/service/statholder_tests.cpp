@@ -166,7 +166,7 @@ TEST_F(Collector, logs_each_connection_once_an_hour_and_raises_the_log_version)
     EXPECT_EQ(table().logVersion, 2);
 }
 
-TEST_F(Collector, publishes_ten_of_eleven_connections_and_cuts_names_to_255_bytes)
+TEST_F(Collector, publishes_ten_of_eleven_connections_those_with_traffic_first_and_cuts_names_to_255_bytes)
 {
     const std::string longName(300, 'n');
     for (int i = 0; i < 11; ++i)
@@ -179,8 +179,15 @@ TEST_F(Collector, publishes_ten_of_eleven_connections_and_cuts_names_to_255_byte
     EXPECT_EQ(std::string(table().table[0].name), std::string(255, 'n'));
     EXPECT_STREQ(table().table[9].name, "eth9");
     setRow(1, 77, 0, 2);
-    pass(); // rebuilt again: the counts differ on every pass
-    EXPECT_EQ(table().table[1].quantumSent, 77u);
+    pass(); // a link with traffic comes first
+    EXPECT_STREQ(table().table[0].name, "eth1");
+    EXPECT_EQ(table().table[0].quantumSent, 77u);
+    setRow(10, 5, 0, 11); // the one left out carries traffic now: it is shown, the latest first
+    pass();
+    EXPECT_STREQ(table().table[0].name, "eth10");
+    EXPECT_STREQ(table().table[1].name, "eth1");
+    EXPECT_EQ(std::string(table().table[2].name), std::string(255, 'n'));
+    EXPECT_STREQ(table().table[9].name, "eth8"); // eth9 is left out
 }
 
 TEST_F(Collector, refuses_to_start_while_another_service_owns_the_table)
