@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +32,7 @@ ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& file
         throw LTException(message, file.openError());
     }
     repair();
+    takePending();
 }
 
 ConnectionLogger::~ConnectionLogger()
@@ -45,9 +47,63 @@ ConnectionLogger::~ConnectionLogger()
     } catch (const LTException& e) {
         trace(std::string("ConnectionLogger::~ConnectionLogger() - ") + e.what() + "\n");
     }
-    if (!held.empty() || dropped > 0)
+    if (held.empty() && dropped == 0)
+        return;
+    const std::string lost = dropped > 0 ? " " + std::to_string(dropped) + " more records are lost." : "";
+    if (held.empty()) {
+        tell(std::to_string(dropped) + " records could not be written to the log file " + fileName + " and are lost.");
+        return;
+    }
+    if (const int error = keepPending(); error != 0) {
         tell(std::to_string(held.size() + dropped) + " records could not be written to the log file " + fileName +
-             " and are lost.");
+             " nor kept in " + pendingName() + " (" + platform::fileErrorText(error) + ") and are lost.");
+        return;
+    }
+    tell(std::to_string(held.size()) + " records could not be written to the log file " + fileName + "; they are kept in " +
+         pendingName() + " and go to the log first when the service starts again." + lost);
+}
+
+std::string ConnectionLogger::pendingName() const { return fileName + ".pending"; }
+
+int ConnectionLogger::keepPending()
+{
+    // The whole hold, replacing what an earlier stop kept: the records taken
+    // from it are still held, oldest first.
+    std::vector<unsigned char> frames;
+    for (const std::vector<unsigned char>& record : held)
+        appendFrame(frames, record.data(), static_cast<int>(record.size()), static_cast<std::int64_t>(frames.size()));
+    return platform::replaceFileContents(pendingName(),
+                                         std::string(reinterpret_cast<const char*>(frames.data()), frames.size()), 0644);
+}
+
+void ConnectionLogger::takePending()
+{
+    const platform::FileReader reader(pendingName());
+    if (!reader.isOpen())
+        return;
+    FileLogBytes bytes(reader);
+    const LogScan scan = scanLog(bytes, [&](std::int64_t, std::int64_t, const LogRecordFields& r) {
+        int size = 0;
+        if (r.type == RAS_CONNECTION)
+            buffer.PackRAS(r.entryName, r.deviceType, r.deviceName, r.phoneNumber, r.userName, r.start, r.end, r.sent,
+                           r.received, size);
+        else
+            buffer.PackLAN(r.entryName, r.start, r.end, r.sent, r.received, size);
+        held.emplace_back(buffer.getData(), buffer.getData() + size);
+    });
+    hasPending = true;
+    pendingClean = scan.clean();
+    if (held.empty() && pendingClean) { // nothing in it: it goes
+        ::unlink(pendingName().c_str());
+        hasPending = false;
+        return;
+    }
+    tell(std::to_string(held.size()) + " records kept in " + pendingName() +
+         " when the service last stopped go to the log before new ones" +
+         (pendingClean ? "." : "; its damaged bytes stay in " + pendingName() + ".damaged."));
+    platform::NamedLock mutex = openStatisticsMutex();
+    platform::NamedLockGuard locked(mutex);
+    writeHeld();
 }
 
 void ConnectionLogger::repair()
@@ -172,10 +228,8 @@ bool ConnectionLogger::writeFrame(const unsigned char* record, int recordSize)
               std::to_string(file.lastError()) + ".\n");
         return false;
     }
-    frame.resize(static_cast<std::size_t>(recordSize) + FRAME_LENGTH_SIZE);
-    putFrameLength(frame.data(), recordSize);
-    std::memcpy(frame.data() + FRAME_LENGTH_SIZE, record, static_cast<std::size_t>(recordSize));
-    scrambleRecord(frame.data() + FRAME_LENGTH_SIZE, recordSize, frameMask(size + FRAME_LENGTH_SIZE));
+    frame.clear();
+    appendFrame(frame, record, recordSize, size);
     if (file.append(frame.data(), frame.size()))
         return true;
     const int error = file.lastError();
@@ -205,6 +259,15 @@ void ConnectionLogger::writeHeld()
         held.pop_front();
     if (!held.empty())
         return;
+    // Every record it kept is in the log now; damage in it stays aside.
+    if (hasPending) {
+        const std::string pending = pendingName();
+        const int done = pendingClean ? ::unlink(pending.c_str())
+                                      : ::rename(pending.c_str(), (pending + ".damaged").c_str());
+        if (done != 0)
+            trace("ConnectionLogger - can't remove " + pending + ". Error code: " + std::to_string(errno) + ".\n");
+        hasPending = false;
+    }
     tell("The log file " + fileName + " is written again: " + std::to_string(waiting) + " held records written" +
          (dropped ? ", " + std::to_string(dropped) + " lost." : "."));
     dropped = 0;

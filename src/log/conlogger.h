@@ -33,7 +33,8 @@ public:
     ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName, Alert alert = {});
     ConnectionLogger(const ConnectionLogger&) = delete;
     ConnectionLogger& operator=(const ConnectionLogger&) = delete;
-    // Writes what is still held, when it can.
+    // Writes what is still held, when it can; what cannot be written is kept
+    // in "<file>.pending", which the next logger appends first.
     ~ConnectionLogger();
 
     void logRASConnection(std::string_view entryName, std::string_view deviceType,
@@ -60,6 +61,11 @@ private:
     bool writeFrame(const unsigned char* record, int recordSize);
     void hold(const unsigned char* record, int recordSize);
     void writeHeld();
+    std::string pendingName() const;
+    // The held records as frames in "<file>.pending"; 0, or the error.
+    int keepPending();
+    // Holds the records of "<file>.pending", oldest first, and writes them.
+    void takePending();
     void trace(const std::string& message);
     void tell(const std::string& message);
 
@@ -72,4 +78,6 @@ private:
     std::int64_t pendingTruncate = -1; // boundary a failed write could not restore yet
     std::deque<std::vector<unsigned char>> held; // unscrambled records, oldest first
     std::size_t dropped = 0;                     // records lost while the hold was full
+    bool hasPending = false;                     // held records came from "<file>.pending"
+    bool pendingClean = true;                    // and it held no damage
 };

@@ -19,6 +19,16 @@ void putFrameLength(unsigned char* lengthBytes, int length)
 
 unsigned char frameMask(std::int64_t recordOffset) { return static_cast<unsigned char>(recordOffset & 0xFF); }
 
+void appendFrame(std::vector<unsigned char>& bytes, const unsigned char* record, int recordSize,
+                 std::int64_t frameOffset)
+{
+    const std::size_t at = bytes.size();
+    bytes.resize(at + FRAME_LENGTH_SIZE + static_cast<std::size_t>(recordSize));
+    putFrameLength(bytes.data() + at, recordSize);
+    std::memcpy(bytes.data() + at + FRAME_LENGTH_SIZE, record, static_cast<std::size_t>(recordSize));
+    scrambleRecord(bytes.data() + at + FRAME_LENGTH_SIZE, recordSize, frameMask(frameOffset + FRAME_LENGTH_SIZE));
+}
+
 void decodeFrameRecord(LogRecordBuffer& buffer, int size, std::int64_t recordOffset, LogRecordFields& record)
 {
     buffer.Scramble(size, frameMask(recordOffset));

@@ -29,6 +29,10 @@ inline constexpr const char* FRAME_PAST_END_MESSAGE =
 
 int frameLength(const unsigned char* lengthBytes);
 void putFrameLength(unsigned char* lengthBytes, int length);
+// Appends to bytes the frame of a plain record, scrambled for the frame's
+// offset in its file, frameOffset.
+void appendFrame(std::vector<unsigned char>& bytes, const unsigned char* record, int recordSize,
+                 std::int64_t frameOffset);
 // The mask of a record whose bytes stand at recordOffset: its low 8 bits.
 // An unknown offset (-1) gives 0xFF.
 unsigned char frameMask(std::int64_t recordOffset);

@@ -25,6 +25,7 @@
 #include <functional>
 #include <map>
 #include <net/if.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,12 +46,19 @@ using testenv::eventually;
 // One run of the real program, its output kept in files.
 class Service {
 public:
-    Service(const std::string& folder, const char* fakeStart = nullptr) : out(folder + "/out"), err(folder + "/err")
+    // fileSizeLimit: no file of the service grows past it, as on a full disk.
+    Service(const std::string& folder, const char* fakeStart = nullptr, rlim_t fileSizeLimit = RLIM_INFINITY)
+        : out(folder + "/out"), err(folder + "/err")
     {
         pid = ::fork();
         if (pid != 0)
             return;
         testenv::redirectOutput(out, err);
+        if (fileSizeLimit != RLIM_INFINITY) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         if (fakeStart) {
             ::setenv("LD_PRELOAD", libfaketime(), 1);
             ::setenv("FAKETIME", fakeStart, 1);
@@ -388,6 +396,43 @@ TEST(LtsrvcEndToEnd, shows_the_link_in_use_among_more_than_ten)
         return at >= 0 && reader.getQuantumSent(static_cast<std::uint32_t>(at)) == 10000;
     })) << hidden;
     EXPECT_EQ(service.kill(SIGTERM), 0);
+}
+
+TEST(LtsrvcEndToEnd, keeps_the_records_a_full_disk_refused_at_stop_for_the_next_start)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    std::filesystem::create_directories(std::filesystem::path(setup.logPath).parent_path());
+    {
+        ConnectionLogger history(nullptr, setup.logPath);
+        for (int i = 0; i < 100; ++i)
+            history.logLANConnection("old", 46000.0, 46000.0, 1, 1);
+    }
+    const auto full = static_cast<rlim_t>(std::filesystem::file_size(setup.logPath)) + 10;
+    ASSERT_TRUE(netns::sh("ip link add le0 type veth peer name le1 && ip link set le0 up && ip link set le1 up"));
+    const auto sentOnLe0 = [](SharedStatisticsReader& reader) {
+        reader.refresh();
+        const int at = indexOf(reader, "le0");
+        return at < 0 ? 0 : reader.getQuantumSent(static_cast<std::uint32_t>(at));
+    };
+    {
+        Service service(setup.folder, nullptr, full);
+        SharedStatisticsReader reader;
+        ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "le0") >= 0; })) << service.errors();
+        ASSERT_TRUE(netns::sendFrames("le0", 10, 1000));
+        ASSERT_TRUE(eventually([&] { return sentOnLe0(reader) == 10000; }));
+        EXPECT_EQ(service.kill(SIGTERM), 0);
+        EXPECT_NE(service.errors().find("kept in " + setup.logPath + ".pending"), std::string::npos) << service.errors();
+    }
+    ASSERT_EQ(readLog(setup.logPath).size(), 100u);
+    Service again(setup.folder);
+    EXPECT_TRUE(eventually([&] { return !std::filesystem::exists(setup.logPath + ".pending"); })) << again.errors();
+    EXPECT_EQ(again.kill(SIGTERM), 0);
+    std::uint64_t sent = 0;
+    for (const Record& r : readLog(setup.logPath))
+        if (r.name == "le0")
+            sent += r.sent;
+    EXPECT_EQ(sent, 10000u);
 }
 
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -183,6 +185,53 @@ TEST(ConnectionLogger, undoes_a_failed_write_and_holds_the_records_until_a_write
     EXPECT_NE(trace.find("ConnectionLogger::appendFrame() - write failed, record held. Error code: "),
               std::string::npos)
         << trace;
+}
+
+TEST(ConnectionLogger, keeps_what_it_cannot_write_at_its_end_in_a_pending_file_and_writes_it_first_next_time)
+{
+    const std::string folder = testenv::freshFolder("pending");
+    const std::string path = folder + "/cn.log";
+    {
+        ConnectionLogger logger(nullptr, path);
+        for (int i = 0; i < 100; ++i)
+            logger.logLANConnection("eth0", 46000.0, 46000.0, 0, 0);
+    }
+    const auto history = static_cast<rlim_t>(testenv::readBytes(path).size());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The log cannot grow; a small file beside it can.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = history + 10;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string told;
+        {
+            ConnectionLogger logger(nullptr, path, [&told](const std::string& message) { told = message; });
+            logger.logRASConnection("held", "modem", "USR", "555", "joe", 46000.0, 46000.5, 1, 2);
+            logger.logLANConnection("held too", 46000.0, 46000.0, 3, 4);
+        }
+        ::_exit(told == "2 records could not be written to the log file " + path + "; they are kept in " + path +
+                            ".pending and go to the log first when the service starts again."
+                    ? 0
+                    : 3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << WEXITSTATUS(status);
+    ASSERT_TRUE(std::filesystem::exists(path + ".pending"));
+    std::vector<std::string> told;
+    {
+        ConnectionLogger logger(nullptr, path, [&told](const std::string& message) { told.push_back(message); });
+        logger.logLANConnection("new", 46001.0, 46001.0, 0, 0);
+    }
+    std::vector<std::string> expected(100, "eth0");
+    expected.insert(expected.end(), {"held", "held too", "new"});
+    EXPECT_EQ(namesIn(path), expected);
+    EXPECT_FALSE(std::filesystem::exists(path + ".pending"));
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told[0], "2 records kept in " + path + ".pending when the service last stopped go to the log before new ones.");
 }
 
 TEST(ConnectionLogger, drops_a_record_its_frame_cannot_announce_and_keeps_the_log_readable)
