@@ -145,7 +145,7 @@ TEST_F(RecordDialog, refuses_a_negative_price_or_one_too_large_to_cost_keeping_o
     EXPECT_TRUE(form->btnOk->isEnabled());
     form->edUploadPrice->setText("-1e-9");
     EXPECT_FALSE(form->btnOk->isEnabled());
-    form->edUploadPrice->setText("1e296"); // 2^40 Mb of it is no finite cost
+    form->edUploadPrice->setText("1e297"); // 2^40 Mb of it is no finite cost
     EXPECT_FALSE(form->btnOk->isEnabled());
     EXPECT_EQ(form->lbNegativePrice->text(), "A price cannot be that large.");
     form->edUploadPrice->setText("1e295");
