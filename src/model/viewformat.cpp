@@ -3,6 +3,7 @@
 #include "common/ltassert.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 
 namespace {
@@ -160,4 +161,18 @@ std::string groupDigits(std::uint64_t value)
         value /= 1000;
     }
     return std::to_string(value) + " " + text;
+}
+
+std::string axisNumber(double value)
+{
+    const double magnitude = std::fabs(value);
+    if (magnitude < 9007199254740992.0 && magnitude == std::floor(magnitude))
+        return (value < 0 ? "-" : "") + groupDigits(static_cast<std::uint64_t>(magnitude));
+    char text[400];
+    for (int decimals = 1; decimals < 20; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        if (std::fabs(std::strtod(text, nullptr) - value) <= magnitude * 1e-9)
+            break;
+    }
+    return text;
 }

@@ -72,3 +72,7 @@ std::string statusOnlineText(bool online);
 
 // A count in groups of three digits: 1234567 gives "1 234 567".
 std::string groupDigits(std::uint64_t value);
+// A chart axis's number, never in exponent form: a whole number grouped as
+// groupDigits does ("5 000 000"), a fraction with the decimals it needs
+// ("0.00002", "2.5").
+std::string axisNumber(double value);

@@ -30,6 +30,7 @@ TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelLayout> layou
         panel->setGeometry(left, 0, layout.width, BOTTOM_HEIGHT);
         left += layout.width;
         panels.push_back(panel);
+        texts.push_back(panel->text());
     }
 }
 
@@ -40,17 +41,29 @@ void TStatusBar::resizeEvent(QResizeEvent* event)
     // so that its right-justified text is never cut off there.
     if (QLabel* last = panels.empty() ? nullptr : panels.back())
         last->setGeometry(last->x(), 0, std::max(0, width() - last->x()), BOTTOM_HEIGHT);
+    for (std::size_t i = 0; i < panels.size(); ++i)
+        showFitted(i);
 }
 
-QString TStatusBar::panelText(int index) const { return panels.at(static_cast<std::size_t>(index))->text(); }
+QString TStatusBar::panelText(int index) const { return texts.at(static_cast<std::size_t>(index)); }
 
 void TStatusBar::setPanelText(int index, const QString& value)
 {
-    QLabel* panel = panels.at(static_cast<std::size_t>(index));
+    const auto i = static_cast<std::size_t>(index);
     // Laying out and painting a text costs more than the rest of a tick.
-    if (panel->text() == value)
+    if (texts.at(i) == value)
         return;
-    panel->setText(value);
+    texts[i] = value;
     // Large counts may not fit a panel: the whole text is a hover away.
-    panel->setToolTip(value);
+    panels[i]->setToolTip(value);
+    showFitted(i);
+}
+
+void TStatusBar::showFitted(std::size_t index)
+{
+    QLabel* panel = panels[index];
+    const int room = panel->contentsRect().width() - 2 * panel->indent();
+    const QString shown = panel->fontMetrics().elidedText(texts[index], Qt::ElideRight, std::max(0, room));
+    if (panel->text() != shown)
+        panel->setText(shown);
 }

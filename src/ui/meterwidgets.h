@@ -46,5 +46,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Shows a panel's whole text, or where the panel is too narrow its
+    // start and an ellipsis: a cut number must never read as another one.
+    void showFitted(std::size_t index);
+
     std::vector<QLabel*> panels;
+    std::vector<QString> texts; // whole, as set
 };

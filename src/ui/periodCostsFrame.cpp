@@ -148,6 +148,16 @@ void TPeriodCostsFrame::buildTotalsPanel()
             guarded([this](int column, int, int width) { keepColumnMinimum(column, width); }));
 }
 
+void TPeriodCostsFrame::fitValueColumns()
+{
+    // A value is never cut: a column is as wide as its widest value, and no
+    // narrower than designed.
+    QHeaderView* header = lvTotals->horizontalHeader();
+    for (int column = 1; column <= static_cast<int>(variant.valueColumnWidths.size()); ++column)
+        header->resizeSection(column, std::max(variant.valueColumnWidths[static_cast<std::size_t>(column - 1)],
+                                               static_cast<QAbstractItemView*>(lvTotals)->sizeHintForColumn(column)));
+}
+
 void TPeriodCostsFrame::keepColumnMinimum(int column, int width)
 {
     if (column == 0 && width < variant.firstColumnMinimum)
@@ -170,6 +180,7 @@ void TPeriodCostsFrame::showPeriod(TDateTime date)
     PeriodRows rows = computePeriod(variant.view, date, *records, *filter);
     periodStart = rows.start;
     totalsModel->reload([&] { periodTotals = std::move(rows.totals); }, std::move(rows.rowFormat));
+    fitValueColumns();
     totalsTableFrame->showTotals(sumOfTotals(periodTotals), rows.title);
     showChart();
     showDate();

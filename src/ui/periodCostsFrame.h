@@ -64,6 +64,7 @@ public:
     void dtpDayChange();
     void actPredExecute();
     void actNextExecute();
+    void fitValueColumns();
 
     QFrame* Panel1;
     QToolBar* ToolBar1;

@@ -1,5 +1,7 @@
 #include "ui/stackedbarchart.h"
 
+#include "model/viewformat.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLinearGradient>
@@ -10,6 +12,8 @@
 #include <cmath>
 
 namespace {
+
+QString axisText(double value) { return QString::fromStdString(axisNumber(value)); }
 
 // Room around the bevel, as the totals window's other panels have.
 constexpr int MARGIN_TOP = 3;
@@ -164,7 +168,7 @@ const TStackedBarChart::Layout& TStackedBarChart::layout() const
             labelWidth = std::max(labelWidth, metrics.horizontalAdvance(row.label));
     }
     // Room for the end labels, centred on the plot's edges, and a digit to spare.
-    const int endTick = metrics.horizontalAdvance(QString::number(scale_.maximum, 'g', 6)) + metrics.horizontalAdvance(QLatin1Char('0'));
+    const int endTick = metrics.horizontalAdvance(axisText(scale_.maximum)) + metrics.horizontalAdvance(QLatin1Char('0'));
 
     // The legend's line, then the tick labels' line, then the ticks.
     const int top = out.content.top() + 2 * metrics.height() + TICK_LENGTH;
@@ -190,7 +194,7 @@ void TStackedBarChart::layOutTicks(Layout& out) const
     for (int index = 0; index <= count; ++index) {
         Tick tick;
         tick.x = xFor(out, index * scale_.step);
-        tick.text = QString::number(index * scale_.step, 'g', 6);
+        tick.text = axisText(index * scale_.step);
         const int width = metrics.horizontalAdvance(tick.text);
         tick.textRect = QRect(static_cast<int>(std::lround(tick.x - width / 2.0)), textTop, width, metrics.height());
         out.ticks.push_back(std::move(tick));

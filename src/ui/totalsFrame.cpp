@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int FRAME_WIDTH = 281;
@@ -93,15 +95,22 @@ TtotalsTableFrame::TtotalsTableFrame(QWidget* parent) : QWidget(parent)
     lbCostsD = newValue(GroupBox, "lbCostsD", 255, 60, COSTS_WIDTH);
     lbCostsT = newValue(GroupBox, "lbCostsT", 255, 84, COSTS_WIDTH);
     for (QLabel* label : {Label5, Label6, lbTrafficU, lbTrafficD, lbTrafficT, lbCostsU, lbCostsD, lbCostsT})
-        anchoredRight.push_back({label, label->x()});
+        anchoredRight.push_back({label, label->x() + label->width(), label->width()});
     GroupBox->installEventFilter(this);
+}
+
+void TtotalsTableFrame::place(const Anchored& anchored) const
+{
+    const int width = std::max(anchored.designedWidth, anchored.label->sizeHint().width());
+    const int right = anchored.designedRight + GroupBox->width() - DESIGNED_BOX_WIDTH;
+    anchored.label->setGeometry(right - width, anchored.label->y(), width, anchored.label->height());
 }
 
 bool TtotalsTableFrame::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == GroupBox && event->type() == QEvent::Resize)
-        for (const auto& [label, designedLeft] : anchoredRight)
-            label->move(designedLeft + GroupBox->width() - DESIGNED_BOX_WIDTH, label->y());
+        for (const Anchored& anchored : anchoredRight)
+            place(anchored);
     return QWidget::eventFilter(watched, event);
 }
 
@@ -116,4 +125,6 @@ void TtotalsTableFrame::showTotals(const Total4Period& totals, const std::string
     lbCostsD->setText(QString::fromStdString(costText(totals.downloadCost, totals.costsUnknown)));
     lbCostsT->setText(QString::fromStdString(costText(totals.uploadCost + totals.downloadCost, totals.costsUnknown)));
     GroupBox->setTitle(QString(" Totals: %1 ").arg(QString::fromStdString(title)));
+    for (const Anchored& anchored : anchoredRight)
+        place(anchored);
 }

@@ -38,6 +38,13 @@ public:
 
 private:
     // The heads and values keep their distance to the box's right edge
-    // when the table is wider or narrower than designed.
-    std::vector<std::pair<QLabel*, int>> anchoredRight;
+    // when the table is wider or narrower than designed, and grow to the
+    // left for a value longer than their designed width.
+    struct Anchored {
+        QLabel* label;
+        int designedRight;
+        int designedWidth;
+    };
+    void place(const Anchored& anchored) const;
+    std::vector<Anchored> anchoredRight;
 };

@@ -185,3 +185,13 @@ TEST(Periods, start_weeks_on_sunday_and_give_february_its_leap_day)
     EXPECT_EQ(year.totals[2].start, EncodeDate(2028, 3, 1));
     EXPECT_EQ(year.title, "Year 2028");
 }
+
+TEST(AxisNumbers, are_plain_grouped_whole_numbers_or_fractions_never_exponents)
+{
+    EXPECT_EQ(axisNumber(1e6), "1 000 000");
+    EXPECT_EQ(axisNumber(5e6), "5 000 000");
+    EXPECT_EQ(axisNumber(0), "0");
+    EXPECT_EQ(axisNumber(2e-5), "0.00002");
+    EXPECT_EQ(axisNumber(2.5), "2.5");
+    EXPECT_EQ(axisNumber(0.3), "0.3");
+}

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QTimer>
@@ -132,6 +133,19 @@ TEST_F(Meter, reads_today_s_megabytes_costs_and_online_from_the_live_table)
     EXPECT_EQ(panel(0), "S/R: 1.00/2.00 Mb");
     EXPECT_EQ(panel(1), "Costs: 2.00");
     EXPECT_EQ(panel(2), "Online");
+}
+
+TEST_F(Meter, shows_a_status_too_long_for_its_panel_cut_with_an_ellipsis_and_whole_in_its_tool_tip)
+{
+    live.rows({{"eth0", 35000ull * 1048576, 140000ull * 1048576, 0, 0}});
+    start();
+    const QString whole = "S/R: 35000.00/140000.00 Mb";
+    EXPECT_EQ(panel(0), whole);
+    auto* shown = form->StatusBar->findChild<QLabel*>("Panel0");
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->text().endsWith(QChar(0x2026))) << shown->text().toStdString();
+    EXPECT_TRUE(whole.startsWith(shown->text().chopped(1)));
+    EXPECT_EQ(shown->toolTip(), whole);
 }
 
 TEST_F(Meter, tells_once_after_start_which_line_of_the_price_table_failed_and_prices_nothing)

@@ -180,6 +180,19 @@ TEST_F(PeriodFrames, pickers_and_arrows_stop_at_the_days_the_log_can_hold)
     EXPECT_FALSE(week.frame.findChild<QAction*>("actPred")->isEnabled());
 }
 
+TEST_F(PeriodFrames, widen_their_value_columns_to_the_widest_value)
+{
+    for (int hour = 0; hour < 24 * 31; ++hour) // 20,000 MB an hour for a month
+        model.add("eth0", EncodeDate(2026, 3, 1) + hour / 24.0, EncodeDate(2026, 3, 1) + (hour + 0.9) / 24.0,
+                  20000 * Mb, 20000 * Mb);
+    Tab<TYearCostsFrame> year(model);
+    EXPECT_EQ(year.cell(2, 1), "14880000.00");
+    QHeaderView* header = year.list->horizontalHeader();
+    for (int column = 1; column < year.list->model()->columnCount(); ++column)
+        EXPECT_GE(header->sectionSize(column), static_cast<QAbstractItemView*>(year.list)->sizeHintForColumn(column))
+            << column;
+}
+
 TEST_F(PeriodFrames, rows_show_dashes_without_traffic_and_a_question_mark_until_priced)
 {
     const int eth0 = model.history.entryNames.idOf("eth0");

@@ -51,6 +51,24 @@ TEST(TotalsTable, keeps_the_heads_and_values_at_their_distance_from_the_right_ed
     EXPECT_EQ(table.Label2->x(), 12); // row heads stay on the left
 }
 
+TEST(TotalsTable, grows_a_long_value_to_the_left_keeping_every_digit_and_its_right_edge)
+{
+    TtotalsTableFrame table;
+    table.show();
+    const int trafficRight = table.lbTrafficT->geometry().right();
+    const int costsRight = table.lbCostsT->geometry().right();
+    Total4Period t;
+    t.sent = 3980000ull * 1048576; // a busy month of a LAN link
+    t.uploadCost = 129350;
+    table.showTotals(t, "December, 2026");
+    for (QLabel* value : {table.lbTrafficU, table.lbTrafficT, table.lbCostsU, table.lbCostsT}) {
+        EXPECT_GE(value->width(), value->sizeHint().width()) << value->text().toStdString();
+    }
+    EXPECT_EQ(table.lbTrafficT->text(), "3980000.0 Mb");
+    EXPECT_EQ(table.lbTrafficT->geometry().right(), trafficRight);
+    EXPECT_EQ(table.lbCostsT->geometry().right(), costsRight);
+}
+
 TEST(ListRows, paint_odd_rows_light_blue_and_leave_even_rows_to_the_list)
 {
     EXPECT_FALSE(highlightOddRow(0).isValid());
