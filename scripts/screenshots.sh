@@ -6,7 +6,7 @@
 # shows: splash, meter online (traffic in its chart), connection menu, tray
 # menu, options dialog, both price dialogs, every tab of the totals window
 # over a generated month of history, meter offline (after the link is
-# deleted).
+# deleted), then the Totals and Year tabs over a large history (large-*.png).
 #   scripts/screenshots.sh [OUT_DIR]   default: build/screenshots
 set -euo pipefail
 self="$(realpath "$0")"
@@ -63,8 +63,12 @@ chmod 700 "$work/runtime"
 export LINKTALLY_COMMON_APPDATA="$work/common" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 export XDG_RUNTIME_DIR="$work/runtime" LINKTALLY_IPC_DIR="$work/ipc" HOME="$work/home"
 mkdir -p "$XDG_CONFIG_HOME/Tarnwick Software/Linktally"
-printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tarnwick Software\\Linktally\\1.3.1]\n"Connection"="lm0"\n' \
-    >"$XDG_CONFIG_HOME/Tarnwick Software/Linktally/1.3.1.reg"
+# The connection the monitor shows.
+select_connection() {
+    printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tarnwick Software\\Linktally\\1.3.1]\n"Connection"="%s"\n' \
+        "$1" >"$XDG_CONFIG_HOME/Tarnwick Software/Linktally/1.3.1.reg"
+}
+select_connection lm0
 
 xsession_start "$bin/xtraywait" "$work" || fail "no virtual X session"
 
@@ -187,6 +191,35 @@ wait_for 10 meter_says 'Offline$' || fail "the meter does not say Offline"
 sleep 0.3 # painted
 shot meter-offline.png --window "$meter"
 
+before=$(ltmonitor_windows)
+xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
+popup_open "$before"
+xdotool key Up Return
+for _ in $(seq 50); do
+    kill -0 "$monitor_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$monitor_pid" 2>/dev/null && fail "ltmonitor did not exit from its tray menu"
+
+# A large history, 20,000 MB an hour for five weeks: every figure whole on
+# the Totals and Year tabs.
+select_connection big0
+"$bin/makehistory" big0 35 20000 || fail "no large history"
+QT_QPA_PLATFORM=xcb "$bin/ltmonitor" >"$work/ltmonitor-large.log" 2>&1 &
+monitor_pid=$!
+pids+=($monitor_pid)
+window About >/dev/null
+wait_for 10 window_gone About || fail "the splash window stays"
+tray_menu 1
+totals=$(window "Linktally Totals 1.3.1")
+for tab in totals day week month year; do
+    xdotool windowfocus "$totals" 2>/dev/null || true
+    xdotool key ctrl+Tab
+    sleep 0.4
+    case $tab in totals | year) shot "large-$tab.png" --window "$totals" ;; esac
+done
+xdotool windowunmap "$totals"
+wait_for 5 window_gone "Linktally Totals 1.3.1" || fail "the totals window stays"
 before=$(ltmonitor_windows)
 xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
 popup_open "$before"

@@ -23,7 +23,7 @@ window_gone() { ! windows_titled "$1" | grep -qx "${2:-[0-9]*}"; }
 
 # The number of ltmonitor's visible top-level windows (meter, dialogs, open
 # menus); more than before once a menu opened.
-ltmonitor_windows() { xdotool search --maxdepth 1 --onlyvisible --classname '^ltmonitor$' 2>/dev/null | wc -l; }
+ltmonitor_windows() { { xdotool search --maxdepth 1 --onlyvisible --classname '^ltmonitor$' 2>/dev/null || true; } | wc -l; }
 more_windows_than() { [ "$(ltmonitor_windows)" -gt "$1" ]; }
 no_more_windows_than() { [ "$(ltmonitor_windows)" -le "$1" ]; }
 

@@ -22,6 +22,8 @@ constexpr int DESIGNED_BOX_WIDTH = FRAME_WIDTH - 2 * BORDER;
 // Room for the values left of their right edges: "99999.9 Mb" and "99999.99".
 constexpr int TRAFFIC_WIDTH = 80;
 constexpr int COSTS_WIDTH = 52;
+// The least room between a row's head and its first value.
+constexpr int ROW_GAP = 4;
 
 QLabel* newLabel(QWidget* parent, const char* name, const char* text, int left, int top, const QColor& colour)
 {
@@ -94,23 +96,44 @@ TtotalsTableFrame::TtotalsTableFrame(QWidget* parent) : QWidget(parent)
     lbCostsU = newValue(GroupBox, "lbCostsU", 255, 40, COSTS_WIDTH);
     lbCostsD = newValue(GroupBox, "lbCostsD", 255, 60, COSTS_WIDTH);
     lbCostsT = newValue(GroupBox, "lbCostsT", 255, 84, COSTS_WIDTH);
-    for (QLabel* label : {Label5, Label6, lbTrafficU, lbTrafficD, lbTrafficT, lbCostsU, lbCostsD, lbCostsT})
-        anchoredRight.push_back({label, label->x() + label->width(), label->width()});
+    for (QLabel* label : {Label5, lbTrafficU, lbTrafficD, lbTrafficT})
+        anchoredRight.push_back({label, label->x() + label->width(), label->width(), false});
+    for (QLabel* label : {Label6, lbCostsU, lbCostsD, lbCostsT})
+        anchoredRight.push_back({label, label->x() + label->width(), label->width(), true});
+    rows = {{Label2, lbTrafficU}, {Label3, lbTrafficD}, {Label4, lbTrafficT}};
+    for (const auto& [head, value] : rows)
+        headTexts.push_back(head->text());
     GroupBox->installEventFilter(this);
 }
 
-void TtotalsTableFrame::place(const Anchored& anchored) const
+void TtotalsTableFrame::place()
 {
-    const int width = std::max(anchored.designedWidth, anchored.label->sizeHint().width());
-    const int right = anchored.designedRight + GroupBox->width() - DESIGNED_BOX_WIDTH;
-    anchored.label->setGeometry(right - width, anchored.label->y(), width, anchored.label->height());
+    const int shift = GroupBox->width() - DESIGNED_BOX_WIDTH;
+    int costsGrowth = 0;
+    for (const Anchored& a : anchoredRight)
+        if (a.costs)
+            costsGrowth = std::max(costsGrowth, a.label->sizeHint().width() - a.designedWidth);
+    for (const Anchored& a : anchoredRight) {
+        const int width = std::max(a.designedWidth, a.label->sizeHint().width());
+        const int right = a.designedRight + shift - (a.costs ? 0 : costsGrowth);
+        a.label->setGeometry(right - width, a.label->y(), width, a.label->height());
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto [head, value] = rows[i];
+        // The value is right-justified: only its text's extent counts.
+        const int textLeft = value->geometry().right() + 1 - value->fontMetrics().horizontalAdvance(value->text());
+        const int room = textLeft - ROW_GAP - head->x();
+        const QString shown = head->fontMetrics().elidedText(headTexts[i], Qt::ElideRight, std::max(0, room));
+        head->setText(shown);
+        head->setToolTip(shown == headTexts[i] ? QString() : headTexts[i]);
+        head->adjustSize();
+    }
 }
 
 bool TtotalsTableFrame::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == GroupBox && event->type() == QEvent::Resize)
-        for (const Anchored& anchored : anchoredRight)
-            place(anchored);
+        place();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -125,6 +148,5 @@ void TtotalsTableFrame::showTotals(const Total4Period& totals, const std::string
     lbCostsD->setText(QString::fromStdString(costText(totals.downloadCost, totals.costsUnknown)));
     lbCostsT->setText(QString::fromStdString(costText(totals.uploadCost + totals.downloadCost, totals.costsUnknown)));
     GroupBox->setTitle(QString(" Totals: %1 ").arg(QString::fromStdString(title)));
-    for (const Anchored& anchored : anchoredRight)
-        place(anchored);
+    place();
 }

@@ -38,13 +38,19 @@ public:
 
 private:
     // The heads and values keep their distance to the box's right edge
-    // when the table is wider or narrower than designed, and grow to the
-    // left for a value longer than their designed width.
+    // when the table is wider or narrower than designed. A value longer
+    // than its designed width grows to the left: a wider costs column moves
+    // the traffic column left with it, and a row head that a value then
+    // reaches is cut with an ellipsis (whole in its tool tip), never a digit.
     struct Anchored {
         QLabel* label;
         int designedRight;
         int designedWidth;
+        bool costs; // of the costs column, else of the traffic column
     };
-    void place(const Anchored& anchored) const;
+    void place();
+
     std::vector<Anchored> anchoredRight;
+    std::vector<std::pair<QLabel*, QLabel*>> rows; // a row head and its traffic value
+    std::vector<QString> headTexts;                 // the row heads' whole texts
 };

@@ -51,22 +51,30 @@ TEST(TotalsTable, keeps_the_heads_and_values_at_their_distance_from_the_right_ed
     EXPECT_EQ(table.Label2->x(), 12); // row heads stay on the left
 }
 
-TEST(TotalsTable, grows_a_long_value_to_the_left_keeping_every_digit_and_its_right_edge)
+TEST(TotalsTable, grows_long_values_to_the_left_keeping_every_digit_and_cuts_a_row_head_they_reach)
 {
     TtotalsTableFrame table;
+    table.resize(258, 117); // as narrow as on the Year tab
     table.show();
-    const int trafficRight = table.lbTrafficT->geometry().right();
     const int costsRight = table.lbCostsT->geometry().right();
     Total4Period t;
-    t.sent = 3980000ull * 1048576; // a busy month of a LAN link
-    t.uploadCost = 129350;
-    table.showTotals(t, "December, 2026");
-    for (QLabel* value : {table.lbTrafficU, table.lbTrafficT, table.lbCostsU, table.lbCostsT}) {
-        EXPECT_GE(value->width(), value->sizeHint().width()) << value->text().toStdString();
-    }
-    EXPECT_EQ(table.lbTrafficT->text(), "3980000.0 Mb");
-    EXPECT_EQ(table.lbTrafficT->geometry().right(), trafficRight);
+    t.sent = 22678845ull * 1048576; // a busy year of a LAN link
+    t.uploadCost = 1476110;
+    table.showTotals(t, "Year 2026");
+    EXPECT_EQ(table.lbTrafficT->text(), "22678845.0 Mb");
     EXPECT_EQ(table.lbCostsT->geometry().right(), costsRight);
+    EXPECT_LT(table.lbTrafficT->geometry().right(), table.lbCostsT->x());
+    for (QLabel* value : {table.lbTrafficU, table.lbTrafficT, table.lbCostsU, table.lbCostsT})
+        EXPECT_GE(value->width(), value->sizeHint().width()) << value->text().toStdString();
+    const int textLeft = table.lbTrafficT->geometry().right() -
+                         table.lbTrafficT->fontMetrics().horizontalAdvance(table.lbTrafficT->text());
+    EXPECT_LT(table.Label4->x() + table.Label4->fontMetrics().horizontalAdvance(table.Label4->text()), textLeft);
+    EXPECT_TRUE(table.Label4->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(table.Label4->toolTip(), "Both Directions");
+
+    table.showTotals(Total4Period{}, "Year 2027"); // small again: the heads come back whole
+    EXPECT_EQ(table.Label4->text(), "Both Directions");
+    EXPECT_EQ(table.Label4->toolTip(), "");
 }
 
 TEST(ListRows, paint_odd_rows_light_blue_and_leave_even_rows_to_the_list)
