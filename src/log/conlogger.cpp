@@ -6,6 +6,7 @@
 #include "log/logframe.h"
 #include "platform/named_lock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +17,13 @@ namespace {
 std::string formatLogTime(TDateTime t) { return FormatDateTime("dd:mm:yyyy hh:nn:ss", t); }
 
 int lowSigned32(std::uint64_t v) { return static_cast<int>(static_cast<std::uint32_t>(v)); }
+
+std::string connectionKey(unsigned char type, std::string_view name)
+{
+    std::string key(1, static_cast<char>(type));
+    key.append(name);
+    return key;
+}
 
 } // namespace
 
@@ -32,7 +40,6 @@ ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& file
         throw LTException(message, file.openError());
     }
     repair();
-    takePending();
 }
 
 ConnectionLogger::~ConnectionLogger()
@@ -82,7 +89,14 @@ void ConnectionLogger::takePending()
     if (!reader.isOpen())
         return;
     FileLogBytes bytes(reader);
+    std::size_t inLog = 0;
     const LogScan scan = scanLog(bytes, [&](std::int64_t, std::int64_t, const LogRecordFields& r) {
+        // A start that was stopped by a crash wrote some of them already:
+        // they are in order, so those are the ones the log has.
+        if (hasRecordFrom(r.type, r.entryName, r.start)) {
+            ++inLog;
+            return;
+        }
         int size = 0;
         if (r.type == RAS_CONNECTION)
             buffer.PackRAS(r.entryName, r.deviceType, r.deviceName, r.phoneNumber, r.userName, r.start, r.end, r.sent,
@@ -93,17 +107,22 @@ void ConnectionLogger::takePending()
     });
     hasPending = true;
     pendingClean = scan.clean();
-    if (held.empty() && pendingClean) { // nothing in it: it goes
+    if (held.empty() && pendingClean) { // nothing in it for the log: it goes
         ::unlink(pendingName().c_str());
         hasPending = false;
         return;
     }
     tell(std::to_string(held.size()) + " records kept in " + pendingName() +
          " when the service last stopped go to the log before new ones" +
+         (inLog > 0 ? " (" + std::to_string(inLog) + " more were in it already)" : "") +
          (pendingClean ? "." : "; its damaged bytes stay in " + pendingName() + ".damaged."));
-    platform::NamedLock mutex = openStatisticsMutex();
-    platform::NamedLockGuard locked(mutex);
     writeHeld();
+}
+
+bool ConnectionLogger::hasRecordFrom(unsigned char type, std::string_view name, TDateTime start) const
+{
+    const auto found = lastStarts.find(connectionKey(type, name));
+    return found != lastStarts.end() && found->second >= start;
 }
 
 void ConnectionLogger::repair()
@@ -117,7 +136,10 @@ void ConnectionLogger::repair()
     if (!reader.isOpen() || reader.size() <= 0)
         return;
     FileLogBytes bytes(reader);
-    const LogScan scan = scanLog(bytes);
+    const LogScan scan = scanLog(bytes, [this](std::int64_t, std::int64_t, const LogRecordFields& r) {
+        TDateTime& last = lastStarts[connectionKey(r.type, r.entryName)];
+        last = std::max(last, r.start);
+    });
     for (const DamagedRegion& region : scan.damaged)
         trace("ConnectionLogger::ConnectionLogger() - " + std::to_string(region.length) +
               " damaged bytes at offset " + std::to_string(region.offset) + " (" + region.reason +

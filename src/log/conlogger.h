@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +35,14 @@ public:
     ConnectionLogger(const ConnectionLogger&) = delete;
     ConnectionLogger& operator=(const ConnectionLogger&) = delete;
     // Writes what is still held, when it can; what cannot be written is kept
-    // in "<file>.pending", which the next logger appends first.
+    // in "<file>.pending", which the next service appends first.
     ~ConnectionLogger();
+
+    // Appends the records an earlier service kept in "<file>.pending", oldest
+    // first, leaving out those the log has already. Only the service that
+    // owns the live table calls it, under the statistics mutex, before it
+    // logs anything else.
+    void takePending();
 
     void logRASConnection(std::string_view entryName, std::string_view deviceType,
                           std::string_view deviceName, std::string_view phoneNumber,
@@ -46,6 +53,9 @@ public:
 
     // Records that could not be written yet, oldest first.
     std::size_t heldRecords() const { return held.size(); }
+    // Whether the log held, when this logger opened it, a record of that
+    // connection starting at start or later.
+    bool hasRecordFrom(unsigned char type, std::string_view name, TDateTime start) const;
 
     // How many unwritten records are kept in memory; later ones are dropped.
     static constexpr std::size_t MAX_HELD_RECORDS = 100000;
@@ -64,8 +74,6 @@ private:
     std::string pendingName() const;
     // The held records as frames in "<file>.pending"; 0, or the error.
     int keepPending();
-    // Holds the records of "<file>.pending", oldest first, and writes them.
-    void takePending();
     void trace(const std::string& message);
     void tell(const std::string& message);
 
@@ -80,4 +88,5 @@ private:
     std::size_t dropped = 0;                     // records lost while the hold was full
     bool hasPending = false;                     // held records came from "<file>.pending"
     bool pendingClean = true;                    // and it held no damage
+    std::map<std::string, TDateTime> lastStarts; // per type and name, of the log as opened
 };

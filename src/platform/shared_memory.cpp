@@ -52,7 +52,8 @@ void SharedMemory::close()
     fd.reset();
 }
 
-void SharedMemory::create(const std::string& name, std::size_t size, const SecurityAttributes* attributes)
+void SharedMemory::create(const std::string& name, std::size_t size, const SecurityAttributes* attributes,
+                          std::vector<unsigned char>* leftBehind)
 {
     close();
     path = namedObjectPath(name);
@@ -68,6 +69,11 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
             break;
         if (attempt == 5)
             throw LTException("Can't create FileMapping", EAGAIN);
+    }
+    if (leftBehind) {
+        leftBehind->assign(size, 0);
+        const ssize_t got = ::pread(file.get(), leftBehind->data(), size, 0);
+        leftBehind->resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     }
     // New, or left by an owner that died: either way it starts zeroed. The
     // pages are allocated now, so that a full /dev/shm is an error here and

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -23,7 +24,10 @@ public:
     // owner that died is taken over and zeroed. Throws LTException
     // "FileMapping already exists!" while another owner lives, "Can't create
     // FileMapping" or "MapViewOfFile failed!" with errno.
-    void create(const std::string& name, std::size_t size, const SecurityAttributes* attributes);
+    // leftBehind, when given, receives what a block taken over held (up to
+    // size bytes; empty for a new block) before it is zeroed.
+    void create(const std::string& name, std::size_t size, const SecurityAttributes* attributes,
+                std::vector<unsigned char>* leftBehind = nullptr);
     // Opens the block for reading. False (quietly) when there is none or it
     // is not complete yet; throws "Can't open FileMapping. Access denied!"
     // or "MapViewOfFile failed!" with errno.

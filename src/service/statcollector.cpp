@@ -3,7 +3,9 @@
 #include "common/common.h"
 #include "common/dbglogger.h"
 #include "common/ltassert.h"
+#include "log/conlogger.h"
 #include "service/connection.h"
+#include "service/quantumstore.h"
 #include "service/statholder.h"
 
 #include <algorithm>
@@ -61,6 +63,8 @@ StatisticsCollector::~StatisticsCollector()
         } catch (const LTException&) {
             mapping.removeName(); // without the mutex rather than not at all
         }
+        if (quanta)
+            quanta->removeName();
     }
 }
 
@@ -73,6 +77,19 @@ void StatisticsCollector::createSharedStatistics()
     platform::NamedLockGuard locked(*mutex);
     mapping.create(SHAREDSTAT_NAME, sizeof(SharedStatData), &attributes);
     sharedStat = static_cast<SharedStatData*>(mapping.data());
+    // What an earlier service could not write, then the running hour of a
+    // service that was killed, go to the log before this one samples
+    // anything: its quanta start where that one's ended.
+    conLogger->takePending();
+    quanta = std::make_unique<QuantumStore>(*conLogger, [this](unsigned char type, const std::string& name, TDateTime start) {
+        return conLogger->hasRecordFrom(type, name, start);
+    });
+    if (quanta->recovered() > 0) {
+        ++logCounter;
+        if (dbgLogger)
+            dbgLogger->log("StatisticsCollector - " + std::to_string(quanta->recovered()) +
+                           " records of a service that ended without a stop logged\n");
+    }
     sharedStat->size = 0;
     sharedStat->logVersion = logCounter;
     sharedStat->active = 0;
@@ -101,6 +118,10 @@ void StatisticsCollector::pass()
         sharedStat->active = 1;
         sharedStat->logVersion = logCounter;
         publish();
+        std::vector<const Connection*> all;
+        for (int i = 0; i < statHolder->size(); ++i)
+            all.push_back(statHolder->connection(i));
+        quanta->update(all);
     } catch (...) {
         if (dbgLogger)
             dbgLogger->log("StatisticsCollector::DoInLoop() - Exception\n");
@@ -166,6 +187,7 @@ void StatisticsCollector::AfterLoop()
             statHolder->connection(i)->log(conLogger);
         ++logCounter;
     }
+    quanta->clear();
     sharedStat->size = 0;
     sharedStat->active = 0;
     sharedStat->logVersion = logCounter;

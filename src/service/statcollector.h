@@ -14,6 +14,7 @@
 
 class Connection;
 class ConnectionLogger;
+class QuantumStore;
 class RasConBuffer;
 class RasProvider;
 class StatisticsHolder;
@@ -52,6 +53,7 @@ private:
     std::unique_ptr<platform::NamedLock> mutex;
     platform::SharedMemory mapping;
     SharedStatData* sharedStat = nullptr;
+    std::unique_ptr<QuantumStore> quanta;
     int logCounter = 0;
     // Per connection (UID): its quantum's bytes at the last pass and the
     // pass in which they last grew.

@@ -435,6 +435,35 @@ TEST(LtsrvcEndToEnd, keeps_the_records_a_full_disk_refused_at_stop_for_the_next_
     EXPECT_EQ(sent, 10000u);
 }
 
+TEST(LtsrvcEndToEnd, logs_the_running_hour_of_a_killed_service_when_the_next_one_starts)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    ASSERT_TRUE(netns::sh("ip link add lf0 type veth peer name lf1 && ip link set lf0 up && ip link set lf1 up"));
+    SharedStatisticsReader reader;
+    const auto sentOnLf0 = [&] {
+        reader.refresh();
+        const int at = indexOf(reader, "lf0");
+        return at < 0 ? 0 : reader.getQuantumSent(static_cast<std::uint32_t>(at));
+    };
+    for (int kill = 1; kill <= 3; ++kill) {
+        Service service(setup.folder);
+        ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "lf0") >= 0; })) << service.errors();
+        ASSERT_TRUE(netns::sendFrames("lf0", 10, 1000));
+        ASSERT_TRUE(eventually([&] { return sentOnLf0() == 10000; })) << kill;
+        EXPECT_EQ(service.kill(SIGKILL), 128 + SIGKILL);
+    }
+    Service last(setup.folder); // logs the third's hour before it meters
+    ASSERT_TRUE(eventually([&] { reader.refresh(); return reader.isActive(); })) << last.errors();
+    EXPECT_EQ(last.kill(SIGTERM), 0);
+    std::uint64_t sent = 0;
+    for (const Record& r : readLog(setup.logPath))
+        if (r.name == "lf0")
+            sent += r.sent;
+    EXPECT_EQ(sent, 30000u);
+    EXPECT_EQ(sent, kernelTx("lf0"));
+}
+
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
 {
     const std::string folder = testenv::freshFolder("systemd");

@@ -224,10 +224,24 @@ TEST(ConnectionLogger, keeps_what_it_cannot_write_at_its_end_in_a_pending_file_a
     std::vector<std::string> told;
     {
         ConnectionLogger logger(nullptr, path, [&told](const std::string& message) { told.push_back(message); });
+        logger.takePending();
         logger.logLANConnection("new", 46001.0, 46001.0, 0, 0);
     }
     std::vector<std::string> expected(100, "eth0");
     expected.insert(expected.end(), {"held", "held too", "new"});
+    EXPECT_EQ(namesIn(path), expected);
+    // A start stopped before it removed the file: what the log has is left out.
+    // The last two whole records again, as a pending file of their own.
+    {
+        ConnectionLogger again(nullptr, path + ".copy");
+        again.logRASConnection("held", "modem", "USR", "555", "joe", 46000.0, 46000.5, 1, 2);
+        again.logLANConnection("held too", 46000.0, 46000.0, 3, 4);
+    }
+    std::filesystem::rename(path + ".copy", path + ".pending");
+    {
+        ConnectionLogger logger(nullptr, path);
+        logger.takePending();
+    }
     EXPECT_EQ(namesIn(path), expected);
     EXPECT_FALSE(std::filesystem::exists(path + ".pending"));
     ASSERT_FALSE(told.empty());
