@@ -19,6 +19,8 @@ std::string seconds(double days) { return formatted("%.0f s", days * SecsPerDay)
 
 } // namespace
 
+bool PlausibilityCheck::isAhead(const Span& span) const { return std::max(span.start, span.end) > now + MOST_DAYS_AHEAD; }
+
 void PlausibilityCheck::suspect(const Span& span, const std::string& reason)
 {
     SuspiciousRecord& record = found[span.offset];
@@ -30,13 +32,15 @@ void PlausibilityCheck::suspect(const Span& span, const std::string& reason)
 void PlausibilityCheck::add(std::int64_t frameOffset, std::int64_t frameLength, const LogRecordFields& record)
 {
     const Span span{record.start, record.end, frameOffset, frameLength};
-    const double duration = std::max(record.end - record.start, 1.0 / SecsPerDay) * SecsPerDay;
-    const double most = MOST_BYTES_PER_SECOND * duration;
+    // A record that ends before it starts (the clock set back) held at most
+    // a quantum's traffic.
+    const double days = record.end >= record.start ? std::max(record.end - record.start, 1.0 / SecsPerDay) : 1.0 / 24;
+    const double most = MOST_BYTES_PER_SECOND * days * SecsPerDay;
     if (static_cast<double>(record.sent) > most || static_cast<double>(record.received) > most)
-        suspect(span, "more bytes than 100 Gbit/s carry in " + seconds(duration / SecsPerDay));
+        suspect(span, "more bytes than 100 Gbit/s carry in " + seconds(days));
     if (record.start - record.end > MOST_SET_BACK_DAYS)
         suspect(span, "ends " + seconds(record.start - record.end) + " before it starts");
-    if (std::max(record.start, record.end) > now + MOST_DAYS_AHEAD)
+    if (isAhead(span))
         suspect(span, "dated more than a day after now");
     std::string key(1, static_cast<char>(record.type));
     key.append(record.entryName);
@@ -45,15 +49,22 @@ void PlausibilityCheck::add(std::int64_t frameOffset, std::int64_t frameLength, 
 
 std::vector<SuspiciousRecord> PlausibilityCheck::finish()
 {
-    for (auto& [key, spans] : byConnection) {
-        std::stable_sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
-        const Span* latest = nullptr; // the one that ends last so far
+    // The service writes a connection's records in the order of its clock:
+    // each starts where the one before it ended.
+    for (const auto& [key, spans] : byConnection) {
+        const Span* before = nullptr;
         for (const Span& span : spans) {
-            if (latest && latest->end - span.start > MOST_OVERLAP_DAYS)
-                suspect(span, "overlaps the record at offset " + std::to_string(latest->offset) + " by " +
-                                  seconds(std::min(latest->end, span.end) - span.start));
-            if (!latest || span.end > latest->end)
-                latest = &span;
+            if (span.end < span.start) {
+                before = nullptr; // the clock was set back: its time runs on from here
+                continue;
+            }
+            const double overlap = before ? std::min(before->end, span.end) - span.start : 0;
+            if (overlap > MOST_OVERLAP_DAYS)
+                suspect(span, "overlaps the record at offset " + std::to_string(before->offset) + " by " +
+                                  seconds(overlap));
+            // A record dated ahead is suspicious itself: its neighbours are not.
+            if (!isAhead(span))
+                before = &span;
         }
     }
     std::vector<SuspiciousRecord> records;

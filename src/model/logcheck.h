@@ -25,8 +25,8 @@ inline constexpr double MOST_BYTES_PER_SECOND = 12.5e9;
 inline constexpr double MOST_SET_BACK_DAYS = 1.0 / 24;
 // Records are dated by the service's clock: not later than a day ahead.
 inline constexpr double MOST_DAYS_AHEAD = 1.0;
-// Two records of one connection follow each other; sampling lets them
-// overlap by less than a second.
+// Each record of a connection starts where the one before it in the log
+// ended; sampling lets them overlap by less than a second.
 inline constexpr double MOST_OVERLAP_DAYS = 1.0 / SecsPerDay;
 
 class PlausibilityCheck {
@@ -44,8 +44,9 @@ private:
         std::int64_t length;
     };
     void suspect(const Span& span, const std::string& reason);
+    bool isAhead(const Span& span) const;
 
     TDateTime now;
-    std::map<std::string, std::vector<Span>> byConnection; // type and name
+    std::map<std::string, std::vector<Span>> byConnection; // type and name; in file order
     std::map<std::int64_t, SuspiciousRecord> found;        // by offset
 };
