@@ -42,8 +42,9 @@ bool LanStatisticsCollector::refresh()
         const MIB_IFROW& r = t->table[i];
         if (r.dwType == IF_TYPE_PPP || r.dwType == IF_TYPE_SOFTWARE_LOOPBACK || r.dwType == IF_TYPE_SLIP)
             continue;
-        if (!onlyOperational || r.dwOperStatus == IF_OPER_STATUS_OPERATIONAL)
-            nicIfIndexes.push_back(i);
+        nicIfIndexes.push_back(i);
+        if (onlyOperational && !isOperational(count() - 1))
+            nicIfIndexes.pop_back();
     }
     return !readFailed;
 }

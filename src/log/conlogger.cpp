@@ -286,8 +286,9 @@ void ConnectionLogger::writeHeld()
         const std::string pending = pendingName();
         const int done = pendingClean ? ::unlink(pending.c_str())
                                       : ::rename(pending.c_str(), (pending + ".damaged").c_str());
+        const int error = errno;
         if (done != 0)
-            trace("ConnectionLogger - can't remove " + pending + ". Error code: " + std::to_string(errno) + ".\n");
+            trace("ConnectionLogger - can't remove " + pending + ". Error code: " + std::to_string(error) + ".\n");
         hasPending = false;
     }
     tell("The log file " + fileName + " is written again: " + std::to_string(waiting) + " held records written" +

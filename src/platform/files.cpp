@@ -173,13 +173,32 @@ int readableFileError(const std::string& path)
 std::string danglingLinkTarget(const std::string& path)
 {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0)
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0 ||
+        (errno != ENOENT && errno != ENOTDIR))
         return {};
     std::string target(PATH_MAX, '\0');
     const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
     target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return target;
 }
+
+namespace {
+
+// All of text, through interruptions and short writes; 0, or the error.
+int writeAll(int fd, const std::string& text)
+{
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return wrote < 0 ? errno : ENOSPC;
+        done += static_cast<std::size_t>(wrote);
+    }
+    return 0;
+}
+
+} // namespace
 
 int replaceFileContents(const std::string& path, const std::string& text, unsigned mode)
 {
@@ -191,24 +210,26 @@ int replaceFileContents(const std::string& path, const std::string& text, unsign
             return errno;
         target = resolved;
     }
+    bool existing = false;
     if (::stat(target.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode))
             return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         if (::access(target.c_str(), W_OK) != 0)
             return errno;
-        mode = st.st_mode & 07777;
+        existing = true;
     } else if (errno != ENOENT) {
         return errno;
     }
-    const std::string temporary = target + ".tmp";
-    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    // A temporary name of this process; a new file gets mode under the umask.
+    const std::string temporary = target + ".tmp" + std::to_string(::getpid());
+    ::unlink(temporary.c_str()); // left by a crash of an earlier process of this id
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, existing ? 0600 : mode));
     if (!fd)
         return errno;
-    int error = 0;
-    errno = 0;
-    if (::write(fd.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-        error = errno ? errno : ENOSPC; // a short write: the disk is full
-    else if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
+    int error = writeAll(fd.get(), text);
+    if (error == 0 && existing && ::fchmod(fd.get(), st.st_mode & 07777) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(fd.get()) != 0)
         error = errno;
     fd.reset();
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)

@@ -70,7 +70,7 @@ std::string danglingLinkTarget(const std::string& path);
 // over it, so that a full disk or a crash leaves the old contents. A file
 // this process may not write (made read-only by its user, say) stays as it
 // is. A symbolic link is followed; an existing file keeps its mode, a new
-// one gets mode. 0, or the error.
+// one gets mode under the umask. 0, or the error.
 int replaceFileContents(const std::string& path, const std::string& text, unsigned mode);
 
 // Its answer for a message: "it is a folder", "it is not a regular file" or

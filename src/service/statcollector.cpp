@@ -148,17 +148,26 @@ std::vector<const Connection*> StatisticsCollector::publishedConnections()
         t.grewInPass = t.bytes > before.bytes ? passes : before.grewInPass;
     }
     traffic = std::move(now); // forgets the connections that ended
-    if (all.size() <= static_cast<std::size_t>(SHAREDSTAT_SIZE))
-        return all;
+    if (all.size() > static_cast<std::size_t>(SHAREDSTAT_SIZE))
+        chooseShown(all);
+    shown.clear();
+    for (const Connection* c : all)
+        shown.insert(c->getUID());
+    return all;
+}
+
+void StatisticsCollector::chooseShown(std::vector<const Connection*>& all) const
+{
+    // Among links busy in the same pass, those shown already stay: a link
+    // that comes and goes would make the monitors' traces jump.
     auto rank = [&](const Connection* c) {
         if (c->getConnectionType() == RAS_CONNECTION)
-            return std::numeric_limits<std::int64_t>::max();
-        const Traffic& t = traffic[c->getUID()];
-        return t.bytes > 0 ? t.grewInPass : -1;
+            return std::make_pair(std::numeric_limits<std::int64_t>::max(), true);
+        const Traffic& t = traffic.at(c->getUID());
+        return std::make_pair(t.bytes > 0 ? t.grewInPass : -1, shown.count(c->getUID()) > 0);
     };
     std::stable_sort(all.begin(), all.end(), [&](const Connection* a, const Connection* b) { return rank(a) > rank(b); });
     all.resize(SHAREDSTAT_SIZE);
-    return all;
 }
 
 void StatisticsCollector::publish()

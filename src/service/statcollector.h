@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 class Connection;
@@ -46,6 +47,8 @@ private:
     // first), then the rest in creation order, so that the link in use is
     // never left out. Every connection is logged all the same.
     std::vector<const Connection*> publishedConnections();
+    // Puts the ten to show first and drops the rest.
+    void chooseShown(std::vector<const Connection*>& all) const;
 
     ConnectionLogger* conLogger;
     std::unique_ptr<StatisticsHolder> statHolder;
@@ -62,5 +65,6 @@ private:
         std::int64_t grewInPass = -1;
     };
     std::map<int, Traffic> traffic;
+    std::set<int> shown; // UIDs of the table at the last pass
     std::int64_t passes = 0;
 };
