@@ -166,9 +166,15 @@ std::string groupDigits(std::uint64_t value)
 std::string axisNumber(double value)
 {
     const double magnitude = std::fabs(value);
+    if (magnitude < 1e-12)
+        return "0";
     if (magnitude < 9007199254740992.0 && magnitude == std::floor(magnitude))
         return (value < 0 ? "-" : "") + groupDigits(static_cast<std::uint64_t>(magnitude));
     char text[400];
+    if (magnitude >= 9007199254740992.0) {
+        std::snprintf(text, sizeof text, "%.0f", value);
+        return text;
+    }
     for (int decimals = 1; decimals < 20; ++decimals) {
         std::snprintf(text, sizeof text, "%.*f", decimals, value);
         if (std::fabs(std::strtod(text, nullptr) - value) <= magnitude * 1e-9)

@@ -150,12 +150,14 @@ void TPeriodCostsFrame::buildTotalsPanel()
 
 void TPeriodCostsFrame::fitValueColumns()
 {
-    // A value is never cut: a column is as wide as its widest value, and no
-    // narrower than designed.
+    // A value is never cut: a column too narrow for its widest value
+    // widens; one the user made wider stays so.
     QHeaderView* header = lvTotals->horizontalHeader();
-    for (int column = 1; column <= static_cast<int>(variant.valueColumnWidths.size()); ++column)
-        header->resizeSection(column, std::max(variant.valueColumnWidths[static_cast<std::size_t>(column - 1)],
-                                               static_cast<QAbstractItemView*>(lvTotals)->sizeHintForColumn(column)));
+    for (int column = 1; column <= static_cast<int>(variant.valueColumnWidths.size()); ++column) {
+        const int needed = static_cast<QAbstractItemView*>(lvTotals)->sizeHintForColumn(column);
+        if (needed > header->sectionSize(column))
+            header->resizeSection(column, needed);
+    }
 }
 
 void TPeriodCostsFrame::keepColumnMinimum(int column, int width)
