@@ -404,8 +404,10 @@ TEST(LtsrvcEndToEnd, keeps_the_records_a_full_disk_refused_at_stop_for_the_next_
     ServiceFolders setup;
     std::filesystem::create_directories(std::filesystem::path(setup.logPath).parent_path());
     {
+        // Longer than the service's blocks in the IPC folder, which the
+        // file size limit below holds too.
         ConnectionLogger history(nullptr, setup.logPath);
-        for (int i = 0; i < 100; ++i)
+        for (int i = 0; i < 3000; ++i)
             history.logLANConnection("old", 46000.0, 46000.0, 1, 1);
     }
     const auto full = static_cast<rlim_t>(std::filesystem::file_size(setup.logPath)) + 10;
@@ -424,7 +426,7 @@ TEST(LtsrvcEndToEnd, keeps_the_records_a_full_disk_refused_at_stop_for_the_next_
         EXPECT_EQ(service.kill(SIGTERM), 0);
         EXPECT_NE(service.errors().find("kept in " + setup.logPath + ".pending"), std::string::npos) << service.errors();
     }
-    ASSERT_EQ(readLog(setup.logPath).size(), 100u);
+    ASSERT_EQ(readLog(setup.logPath).size(), 3000u);
     Service again(setup.folder);
     EXPECT_TRUE(eventually([&] { return !std::filesystem::exists(setup.logPath + ".pending"); })) << again.errors();
     EXPECT_EQ(again.kill(SIGTERM), 0);
