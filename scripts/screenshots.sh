@@ -153,6 +153,19 @@ tray_menu() {
     for ((k = 0; k < $1; k++)); do keys+=(Down); done
     xdotool key "${keys[@]}" Return
 }
+# Exit, the tray menu's last entry, and the monitor ends.
+exit_from_tray_menu() {
+    local before
+    before=$(ltmonitor_windows)
+    xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
+    popup_open "$before"
+    xdotool key Up Return
+    for _ in $(seq 50); do
+        kill -0 "$monitor_pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    fail "ltmonitor did not exit from its tray menu"
+}
 # The visible window of that title that is not $2.
 other_window() {
     other_of() { windows_titled "$1" | grep -vx "$2" | head -1 | grep .; }
@@ -191,15 +204,7 @@ wait_for 10 meter_says 'Offline$' || fail "the meter does not say Offline"
 sleep 0.3 # painted
 shot meter-offline.png --window "$meter"
 
-before=$(ltmonitor_windows)
-xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
-popup_open "$before"
-xdotool key Up Return
-for _ in $(seq 50); do
-    kill -0 "$monitor_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$monitor_pid" 2>/dev/null && fail "ltmonitor did not exit from its tray menu"
+exit_from_tray_menu
 
 # A large history, 20,000 MB an hour for five weeks: every figure whole on
 # the Totals and Year tabs.
@@ -220,13 +225,5 @@ for tab in totals day week month year; do
 done
 xdotool windowunmap "$totals"
 wait_for 5 window_gone "Linktally Totals 1.3.1" || fail "the totals window stays"
-before=$(ltmonitor_windows)
-xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 3
-popup_open "$before"
-xdotool key Up Return
-for _ in $(seq 50); do
-    kill -0 "$monitor_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$monitor_pid" 2>/dev/null && fail "ltmonitor did not exit from its tray menu"
+exit_from_tray_menu
 echo "Pictures in $out"

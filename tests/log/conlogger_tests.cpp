@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include <cmath>
 #include <csignal>
@@ -109,6 +110,40 @@ std::vector<std::string> namesIn(const std::string& path)
     return names;
 }
 
+// A log of 100 records of eth0 in a fresh folder; its path.
+std::string logWithHistory(const std::string& folder)
+{
+    const std::string path = testenv::freshFolder(folder) + "/cn.log";
+    ConnectionLogger logger(nullptr, path);
+    for (int i = 0; i < 100; ++i)
+        logger.logLANConnection("eth0", 46000.0, 46000.0, 0, 0);
+    return path;
+}
+
+void setFileSizeLimit(rlim_t bytes)
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// Runs body in a child process in which no file grows past the log's size
+// and ten bytes, as on a full disk (body may lift the limit); its status.
+int withLogFull(const std::string& path, const std::function<int()>& body)
+{
+    const auto size = static_cast<rlim_t>(testenv::readBytes(path).size());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        setFileSizeLimit(size + 10);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 } // namespace
 
 TEST(ConnectionLogger, cuts_a_torn_tail_before_appending_and_says_so)
@@ -146,38 +181,19 @@ TEST(ConnectionLogger, leaves_a_whole_log_untouched_on_open)
 
 TEST(ConnectionLogger, undoes_a_failed_write_and_holds_the_records_until_a_write_succeeds)
 {
-    const std::string folder = testenv::freshFolder("full");
-    const std::string path = folder + "/cn.log";
-    {
-        // Enough history that the size limit below leaves room for the traces.
-        ConnectionLogger logger(nullptr, path);
-        for (int i = 0; i < 100; ++i)
-            logger.logLANConnection("eth0", 46000.0, 46000.0, 0, 0);
-    }
-    const auto history = static_cast<rlim_t>(testenv::readBytes(path).size());
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // A file size limit just past the first frame: the next write is cut
-        // short, as on a full disk.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit {};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlim_t old = limit.rlim_cur;
-        limit.rlim_cur = history + 10;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        DbgLogger dbg(folder + "/debug.log");
-        ConnectionLogger logger(&dbg, path);
-        logger.logLANConnection("held", 46000.0, 46000.0, 0, 0);
-        logger.logLANConnection("held too", 46000.0, 46000.0, 0, 0);
-        limit.rlim_cur = old;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        logger.logLANConnection("eth2", 46000.0, 46000.0, 0, 0);
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string path = logWithHistory("full");
+    const std::string folder = std::filesystem::path(path).parent_path();
+    ASSERT_EQ(withLogFull(path,
+                          [&] {
+                              DbgLogger dbg(folder + "/debug.log");
+                              ConnectionLogger logger(&dbg, path);
+                              logger.logLANConnection("held", 46000.0, 46000.0, 0, 0);
+                              logger.logLANConnection("held too", 46000.0, 46000.0, 0, 0);
+                              setFileSizeLimit(RLIM_INFINITY);
+                              logger.logLANConnection("eth2", 46000.0, 46000.0, 0, 0);
+                              return 0;
+                          }),
+              0);
     std::vector<std::string> expected(100, "eth0");
     expected.insert(expected.end(), {"held", "held too", "eth2"});
     EXPECT_EQ(namesIn(path), expected);
@@ -189,37 +205,20 @@ TEST(ConnectionLogger, undoes_a_failed_write_and_holds_the_records_until_a_write
 
 TEST(ConnectionLogger, keeps_what_it_cannot_write_at_its_end_in_a_pending_file_and_writes_it_first_next_time)
 {
-    const std::string folder = testenv::freshFolder("pending");
-    const std::string path = folder + "/cn.log";
-    {
-        ConnectionLogger logger(nullptr, path);
-        for (int i = 0; i < 100; ++i)
-            logger.logLANConnection("eth0", 46000.0, 46000.0, 0, 0);
-    }
-    const auto history = static_cast<rlim_t>(testenv::readBytes(path).size());
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The log cannot grow; a small file beside it can.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = history + 10;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::string told;
-        {
-            ConnectionLogger logger(nullptr, path, [&told](const std::string& message) { told = message; });
-            logger.logRASConnection("held", "modem", "USR", "555", "joe", 46000.0, 46000.5, 1, 2);
-            logger.logLANConnection("held too", 46000.0, 46000.0, 3, 4);
-        }
-        ::_exit(told == "2 records could not be written to the log file " + path + "; they are kept in " + path +
-                            ".pending and go to the log first when the service starts again."
-                    ? 0
-                    : 3);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << WEXITSTATUS(status);
+    const std::string path = logWithHistory("pending");
+    const std::string keptMessage = "2 records could not be written to the log file " + path + "; they are kept in " +
+                                    path + ".pending and go to the log first when the service starts again.";
+    ASSERT_EQ(withLogFull(path,
+                          [&] {
+                              std::string told;
+                              {
+                                  ConnectionLogger logger(nullptr, path, [&](const std::string& m) { told = m; });
+                                  logger.logRASConnection("held", "modem", "USR", "555", "joe", 46000.0, 46000.5, 1, 2);
+                                  logger.logLANConnection("held too", 46000.0, 46000.0, 3, 4);
+                              }
+                              return told == keptMessage ? 0 : 3;
+                          }),
+              0);
     ASSERT_TRUE(std::filesystem::exists(path + ".pending"));
     std::vector<std::string> told;
     {
