@@ -152,6 +152,13 @@ struct ServiceFolders {
     std::string logPath = folder + "/Tarnwick Software/Linktally/1.3.1/cn.log";
 };
 
+// Two ends of a link, both up.
+bool vethPair(const std::string& a, const std::string& b)
+{
+    return netns::sh("ip link add " + a + " type veth peer name " + b + " && ip link set " + a + " up && ip link set " +
+                     b + " up");
+}
+
 int indexOf(const SharedStatisticsReader& reader, const std::string& name)
 {
     for (std::uint32_t i = 0; i < reader.size(); ++i)
@@ -168,7 +175,7 @@ TEST(LtsrvcEndToEnd, logs_one_record_per_connection_and_hour_with_the_kernels_by
     if (!libfaketime())
         GTEST_SKIP() << "libfaketime is not installed (Debian package faketime)";
     ServiceFolders setup;
-    ASSERT_TRUE(netns::sh("ip link add lt0 type veth peer name lt1 && ip link set lt0 up && ip link set lt1 up"));
+    ASSERT_TRUE(vethPair("lt0", "lt1"));
     netns::PppLink ppp("ppp5");
     ASSERT_TRUE(ppp.ok());
     std::ofstream(setup.folder + "/ppp-myisp.pid") << "4242\nppp5\n";
@@ -324,7 +331,7 @@ TEST(LtsrvcEndToEnd, writes_to_a_new_cn_log_once_the_open_one_is_deleted)
 {
     REQUIRE_PRIVATE_NETNS();
     ServiceFolders setup;
-    ASSERT_TRUE(netns::sh("ip link add la0 type veth peer name la1 && ip link set la0 up && ip link set la1 up"));
+    ASSERT_TRUE(vethPair("la0", "la1"));
     Service service(setup.folder);
     SharedStatisticsReader reader;
     auto sent = [&] {
@@ -351,7 +358,7 @@ TEST(LtsrvcEndToEnd, counts_the_last_second_before_a_link_goes_down)
 {
     REQUIRE_PRIVATE_NETNS();
     ServiceFolders setup;
-    ASSERT_TRUE(netns::sh("ip link add lb0 type veth peer name lb1 && ip link set lb0 up && ip link set lb1 up"));
+    ASSERT_TRUE(vethPair("lb0", "lb1"));
     Service service(setup.folder);
     SharedStatisticsReader reader;
     ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "lb1") >= 0; })) << service.errors();
@@ -377,8 +384,7 @@ TEST(LtsrvcEndToEnd, shows_the_link_in_use_among_more_than_ten)
     ServiceFolders setup;
     for (int i = 0; i < 6; ++i) {
         const std::string a = "lc" + std::to_string(i), b = "ld" + std::to_string(i);
-        ASSERT_TRUE(netns::sh("ip link add " + a + " type veth peer name " + b + " && ip link set " + a +
-                              " up && ip link set " + b + " up"));
+        ASSERT_TRUE(vethPair(a, b));
     }
     Service service(setup.folder);
     SharedStatisticsReader reader;
@@ -411,7 +417,7 @@ TEST(LtsrvcEndToEnd, keeps_the_records_a_full_disk_refused_at_stop_for_the_next_
             history.logLANConnection("old", 46000.0, 46000.0, 1, 1);
     }
     const auto full = static_cast<rlim_t>(std::filesystem::file_size(setup.logPath)) + 10;
-    ASSERT_TRUE(netns::sh("ip link add le0 type veth peer name le1 && ip link set le0 up && ip link set le1 up"));
+    ASSERT_TRUE(vethPair("le0", "le1"));
     const auto sentOnLe0 = [](SharedStatisticsReader& reader) {
         reader.refresh();
         const int at = indexOf(reader, "le0");
@@ -441,7 +447,7 @@ TEST(LtsrvcEndToEnd, logs_the_running_hour_of_a_killed_service_when_the_next_one
 {
     REQUIRE_PRIVATE_NETNS();
     ServiceFolders setup;
-    ASSERT_TRUE(netns::sh("ip link add lf0 type veth peer name lf1 && ip link set lf0 up && ip link set lf1 up"));
+    ASSERT_TRUE(vethPair("lf0", "lf1"));
     SharedStatisticsReader reader;
     const auto sentOnLf0 = [&] {
         reader.refresh();
