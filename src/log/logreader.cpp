@@ -19,6 +19,16 @@ LogReader::LogReader(const std::string& fileName, TDateTime day)
 {
 }
 
+bool LogReader::followPath()
+{
+    if (!file.isReplacedAt(fileName))
+        return false;
+    file = platform::FileReader(fileName);
+    recoveredLength = 0;
+    reportedDamage = reportedSize = lastWholeStart = lastWholeStartSize = -1;
+    return true;
+}
+
 bool LogReader::readRecord(LogRecordFields& record)
 {
     while (!atEnd && file.isOpen()) {

@@ -53,6 +53,10 @@ public:
 
 private:
     template <class Accept> void pass(Accept&& accept);
+    // Turns to the file the path names now when the service has made it
+    // anew (the one read to its end was moved or deleted): the records of
+    // both count. Whether it turned.
+    bool followPath();
     bool dayAccepts(TDateTime start) const;
     void skipDamage(std::int64_t frameStart, const std::string& reason, bool torn);
 
@@ -73,11 +77,13 @@ private:
 template <class Accept> void LogReader::pass(Accept&& accept)
 {
     platform::NamedLockGuard locked(mutex);
-    atEnd = false;
-    LogRecordFields record;
-    while (readRecord(record))
-        if (!dayFilter || dayAccepts(record.start))
-            accept(record);
+    do {
+        atEnd = false;
+        LogRecordFields record;
+        while (readRecord(record))
+            if (!dayFilter || dayAccepts(record.start))
+                accept(record);
+    } while (followPath());
 }
 
 template <RecordCollection Records> void LogReader::readAll(Records& records)

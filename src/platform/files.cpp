@@ -119,16 +119,31 @@ bool AppendFile::truncate(std::int64_t length)
     return true;
 }
 
-bool AppendFile::isNamedBy(const std::string& path) const
+namespace {
+
+enum class Naming { Same, Another, Nothing, Unknown };
+
+// What path names, seen from an open descriptor (-1: none).
+Naming whatPathNames(int fd, const std::string& path)
 {
     struct stat named {}, open {};
+    if (::stat(path.c_str(), &named) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Naming::Nothing : Naming::Unknown;
+    if (fd < 0)
+        return Naming::Another;
+    if (::fstat(fd, &open) != 0)
+        return Naming::Unknown;
+    return named.st_dev == open.st_dev && named.st_ino == open.st_ino ? Naming::Same : Naming::Another;
+}
+
+} // namespace
+
+bool AppendFile::isNamedBy(const std::string& path) const
+{
     if (!fd)
         return false;
-    if (::fstat(fd.get(), &open) != 0)
-        return true; // nothing known against it
-    if (::stat(path.c_str(), &named) != 0)
-        return errno != ENOENT && errno != ENOTDIR;
-    return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+    const Naming naming = whatPathNames(fd.get(), path);
+    return naming == Naming::Same || naming == Naming::Unknown; // nothing known against it
 }
 
 bool AppendFile::sync()
@@ -242,6 +257,11 @@ int replaceFileContents(const std::string& path, const std::string& text, unsign
 std::string fileErrorText(int error)
 {
     return error == EISDIR ? "it is a folder" : error == EINVAL ? "it is not a regular file" : std::strerror(error);
+}
+
+bool FileReader::isReplacedAt(const std::string& path) const
+{
+    return whatPathNames(fd ? fd.get() : -1, path) == Naming::Another;
 }
 
 FileReader::FileReader(const std::string& path, std::size_t bufferSize)

@@ -99,6 +99,9 @@ public:
     // Moves count bytes on without copying them.
     void skip(std::int64_t count);
     std::int64_t size() const;
+    // Whether path names another file than the open one now (or names one
+    // while none is open): a file moved or deleted and made anew there.
+    bool isReplacedAt(const std::string& path) const;
 
 private:
     std::size_t fill();

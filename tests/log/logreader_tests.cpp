@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,17 +95,24 @@ TEST(LogReader, with_a_day_takes_records_from_its_midnight_to_the_next)
     EXPECT_EQ(all.nameOf(3), "next");
 }
 
-TEST(LogReader, on_a_missing_file_yields_nothing_until_a_new_reader_finds_it)
+TEST(LogReader, follows_its_path_to_a_log_made_anew_after_reading_the_old_one_to_its_end)
 {
     const std::string path = logPath();
     Model m;
-    LogReader early(path);
-    early.readAll(m.records);
-    { ConnectionLogger(nullptr, path).logLANConnection("eth0", D, D, 0, 0); }
-    early.readAll(m.records);
+    LogReader reader(path);
+    reader.readAll(m.records); // no log yet: nothing
     EXPECT_EQ(m.records.size(), 0);
-    LogReader(path).readAll(m.records);
-    EXPECT_EQ(m.records.size(), 1);
+    {
+        ConnectionLogger logger(nullptr, path);
+        logger.logLANConnection("first", D, D, 0, 0);
+        reader.readAll(m.records); // the service made it
+        logger.logLANConnection("last of the old", D, D, 0, 0);
+        std::filesystem::rename(path, path + ".moved"); // the user moves it away; the service follows
+        logger.logLANConnection("first of the new", D, D, 0, 0);
+    }
+    reader.readAll(m.records);
+    EXPECT_EQ(namesOf(m.records, m.entryNames),
+              (std::vector<std::string>{"first", "last of the old", "first of the new"}));
 }
 
 TEST(LogReader, ends_quietly_on_half_a_length_and_reads_the_frame_once_it_is_whole)
