@@ -18,13 +18,6 @@ std::string formatLogTime(TDateTime t) { return FormatDateTime("dd:mm:yyyy hh:nn
 
 int lowSigned32(std::uint64_t v) { return static_cast<int>(static_cast<std::uint32_t>(v)); }
 
-std::string connectionKey(unsigned char type, std::string_view name)
-{
-    std::string key(1, static_cast<char>(type));
-    key.append(name);
-    return key;
-}
-
 } // namespace
 
 ConnectionLogger::ConnectionLogger(DbgLogger* dbgLogger, const std::string& fileName, Alert alert)
@@ -88,23 +81,35 @@ void ConnectionLogger::takePending()
     const platform::FileReader reader(pendingName());
     if (!reader.isOpen())
         return;
+    struct Kept {
+        std::string key;
+        TDateTime start;
+        std::vector<unsigned char> record;
+    };
+    std::vector<Kept> kept;
     FileLogBytes bytes(reader);
-    std::size_t inLog = 0;
     const LogScan scan = scanLog(bytes, [&](std::int64_t, std::int64_t, const LogRecordFields& r) {
-        // A start that was stopped by a crash wrote some of them already:
-        // they are in order, so those are the ones the log has.
-        if (hasRecordFrom(r.type, r.entryName, r.start)) {
-            ++inLog;
-            return;
-        }
         int size = 0;
         if (r.type == RAS_CONNECTION)
             buffer.PackRAS(r.entryName, r.deviceType, r.deviceName, r.phoneNumber, r.userName, r.start, r.end, r.sent,
                            r.received, size);
         else
             buffer.PackLAN(r.entryName, r.start, r.end, r.sent, r.received, size);
-        held.emplace_back(buffer.getData(), buffer.getData() + size);
+        kept.push_back({connectionKey(r.type, r.entryName), r.start, {buffer.getData(), buffer.getData() + size}});
     });
+    // A start that a crash stopped wrote some of them already, in order: a
+    // connection's records up to the one its last record in the log is.
+    std::map<std::string, std::size_t> written;
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        if (const auto last = lastStarts.find(kept[i].key); last != lastStarts.end() && last->second == kept[i].start)
+            written[kept[i].key] = i + 1;
+    std::size_t inLog = 0;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (const auto w = written.find(kept[i].key); w != written.end() && i < w->second)
+            ++inLog;
+        else
+            held.push_back(std::move(kept[i].record));
+    }
     hasPending = true;
     pendingClean = scan.clean();
     if (held.empty() && pendingClean) { // nothing in it for the log: it goes
@@ -119,10 +124,10 @@ void ConnectionLogger::takePending()
     writeHeld();
 }
 
-bool ConnectionLogger::hasRecordFrom(unsigned char type, std::string_view name, TDateTime start) const
+bool ConnectionLogger::lastRecordStartsAt(unsigned char type, std::string_view name, TDateTime start) const
 {
     const auto found = lastStarts.find(connectionKey(type, name));
-    return found != lastStarts.end() && found->second >= start;
+    return found != lastStarts.end() && found->second == start;
 }
 
 void ConnectionLogger::repair()
@@ -137,8 +142,7 @@ void ConnectionLogger::repair()
         return;
     FileLogBytes bytes(reader);
     const LogScan scan = scanLog(bytes, [this](std::int64_t, std::int64_t, const LogRecordFields& r) {
-        TDateTime& last = lastStarts[connectionKey(r.type, r.entryName)];
-        last = std::max(last, r.start);
+        lastStarts[connectionKey(r.type, r.entryName)] = r.start; // file order: the last one stays
     });
     for (const DamagedRegion& region : scan.damaged)
         trace("ConnectionLogger::ConnectionLogger() - " + std::to_string(region.length) +

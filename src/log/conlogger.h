@@ -53,9 +53,9 @@ public:
 
     // Records that could not be written yet, oldest first.
     std::size_t heldRecords() const { return held.size(); }
-    // Whether the log held, when this logger opened it, a record of that
-    // connection starting at start or later.
-    bool hasRecordFrom(unsigned char type, std::string_view name, TDateTime start) const;
+    // Whether the last record of that connection in the log, as this logger
+    // opened it, starts at start: the one a service wrote last for it.
+    bool lastRecordStartsAt(unsigned char type, std::string_view name, TDateTime start) const;
 
     // How many unwritten records are kept in memory; later ones are dropped.
     static constexpr std::size_t MAX_HELD_RECORDS = 100000;
@@ -88,5 +88,5 @@ private:
     std::size_t dropped = 0;                     // records lost while the hold was full
     bool hasPending = false;                     // held records came from "<file>.pending"
     bool pendingClean = true;                    // and it held no damage
-    std::map<std::string, TDateTime> lastStarts; // per type and name, of the log as opened
+    std::map<std::string, TDateTime> lastStarts; // of each connection's last record in the log as opened
 };

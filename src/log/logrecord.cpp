@@ -194,3 +194,10 @@ void LogRecordBuffer::ReadInt64(std::uint64_t& v)
     LT_ASSERT(pos <= capacity);
 }
 
+
+std::string connectionKey(unsigned char type, std::string_view name)
+{
+    std::string key(1, static_cast<char>(type));
+    key.append(name);
+    return key;
+}

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 // Fixed part of a record: type byte, one text length, start, end, sent,
@@ -24,6 +25,10 @@ static_assert(sizeof LOG_KEY - 1 == 26);
 // Dates a record may hold: 1950-01-01 00:00 up to 2300-01-01 00:00.
 inline constexpr TDateTime LOG_DATE_MIN = 18264.0;
 inline constexpr TDateTime LOG_DATE_MAX = 146099.0;
+
+// Which connection a record belongs to: its type and its entry (or
+// interface) name, as one key.
+std::string connectionKey(unsigned char type, std::string_view name);
 
 // One decoded record. The texts point into the buffer that decoded it and
 // stay valid until its next pack, read or capacity change.

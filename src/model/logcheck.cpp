@@ -42,9 +42,7 @@ void PlausibilityCheck::add(std::int64_t frameOffset, std::int64_t frameLength, 
         suspect(span, "ends " + seconds(record.start - record.end) + " before it starts");
     if (isAhead(span))
         suspect(span, "dated more than a day after now");
-    std::string key(1, static_cast<char>(record.type));
-    key.append(record.entryName);
-    byConnection[key].push_back(span);
+    byConnection[connectionKey(record.type, record.entryName)].push_back(span);
 }
 
 std::vector<SuspiciousRecord> PlausibilityCheck::finish()
@@ -58,6 +56,8 @@ std::vector<SuspiciousRecord> PlausibilityCheck::finish()
                 before = nullptr; // the clock was set back: its time runs on from here
                 continue;
             }
+            if (before && span.start < before->start)
+                before = nullptr; // the clock was set back while nothing was logged
             const double overlap = before ? std::min(before->end, span.end) - span.start : 0;
             if (overlap > MOST_OVERLAP_DAYS)
                 suspect(span, "overlaps the record at offset " + std::to_string(before->offset) + " by " +

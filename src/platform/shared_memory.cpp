@@ -60,7 +60,7 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
     const mode_t mode = creationMode(attributes);
     UniqueFd file;
     for (int attempt = 0;; ++attempt) {
-        file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, mode));
+        file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode));
         if (!file)
             throw LTException("Can't create FileMapping", errno);
         if (!takeOwnership(file.get()))
@@ -70,7 +70,9 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
         if (attempt == 5)
             throw LTException("Can't create FileMapping", EAGAIN);
     }
-    if (leftBehind) {
+    // What another account could have written is no block of ours.
+    struct stat st {};
+    if (leftBehind && ::fstat(file.get(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0) {
         leftBehind->assign(size, 0);
         const ssize_t got = ::pread(file.get(), leftBehind->data(), size, 0);
         leftBehind->resize(got > 0 ? static_cast<std::size_t>(got) : 0);

@@ -25,7 +25,8 @@ public:
     // "FileMapping already exists!" while another owner lives, "Can't create
     // FileMapping" or "MapViewOfFile failed!" with errno.
     // leftBehind, when given, receives what a block taken over held (up to
-    // size bytes; empty for a new block) before it is zeroed.
+    // size bytes) before it is zeroed: empty for a new block, or for one
+    // that another account owns or may write.
     void create(const std::string& name, std::size_t size, const SecurityAttributes* attributes,
                 std::vector<unsigned char>* leftBehind = nullptr);
     // Opens the block for reading. False (quietly) when there is none or it

@@ -89,15 +89,23 @@ bool Connection::quantumChanged(int quantumsPerDay) const
     return quantumIndex(quantumsPerDay, quantumStart) != quantumIndex(quantumsPerDay, lastUpdate);
 }
 
+bool quantumLeavesRecord(unsigned char connectionType, TDateTime quantumStart, TDateTime lastUpdate,
+                         std::uint64_t quantumSent, std::uint64_t quantumReceived)
+{
+    if (quantumStart == lastUpdate)
+        return false;
+    return connectionType == RAS_CONNECTION ||
+           (connectionType == LAN_CONNECTION && (quantumSent > 0 || quantumReceived > 0));
+}
+
 void Connection::log(ConnectionLogger* logger) const
 {
     LT_ASSERT(logger);
-    if (quantumStart == lastUpdate)
+    if (!quantumLeavesRecord(connectionType, quantumStart, lastUpdate, quantumSent, quantumReceived))
         return;
-    if (connectionType == RAS_CONNECTION) {
+    if (connectionType == RAS_CONNECTION)
         logger->logRASConnection(name, deviceType, deviceName, phoneNumber, userName, quantumStart, lastUpdate,
                                  quantumSent, quantumReceived);
-    } else if (connectionType == LAN_CONNECTION && (quantumSent > 0 || quantumReceived > 0)) {
+    else
         logger->logLANConnection(name, quantumStart, lastUpdate, quantumSent, quantumReceived);
-    }
 }

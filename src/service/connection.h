@@ -10,6 +10,11 @@
 
 class ConnectionLogger;
 
+// Whether a quantum leaves a record when logged: one with a sample since
+// it began, of a dial-up connection or of a LAN interface with traffic.
+bool quantumLeavesRecord(unsigned char connectionType, TDateTime quantumStart, TDateTime lastUpdate,
+                         std::uint64_t quantumSent, std::uint64_t quantumReceived);
+
 class Connection {
 public:
     // A dial-up connection.

@@ -2,6 +2,7 @@
 
 #include "common/common.h"
 #include "log/conlogger.h"
+#include "platform/named_objects.h"
 #include "service/connection.h"
 
 #include <algorithm>
@@ -19,39 +20,34 @@ template <std::size_t N> std::string textOf(const char (&field)[N]) { return std
 
 } // namespace
 
-QuantumStore::QuantumStore(ConnectionLogger& logger, const Logged& logged)
+QuantumStore::QuantumStore(ConnectionLogger& logger)
 {
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes;
-    initNullDaclSecurity(descriptor, attributes);
+    platform::SecurityDescriptor descriptor{0600};
+    platform::SecurityAttributes attributes{&descriptor, false};
     std::vector<unsigned char> leftBehind;
     mapping.create(QUANTUM_STORE_NAME, sizeof(QuantumStoreData), &attributes, &leftBehind);
     data = static_cast<QuantumStoreData*>(mapping.data());
-    recover(leftBehind, logger, logged);
+    if (leftBehind.size() == sizeof(QuantumStoreData))
+        std::memcpy(data, leftBehind.data(), sizeof(QuantumStoreData));
+    if (data->magic == QUANTUM_STORE_MAGIC && data->current < 2)
+        recover(logger);
     data->magic = QUANTUM_STORE_MAGIC;
-    data->count = 0;
+    data->current = 0;
+    data->count[0] = data->count[1] = 0;
 }
 
-void QuantumStore::recover(const std::vector<unsigned char>& leftBehind, ConnectionLogger& logger,
-                           const Logged& logged)
+void QuantumStore::recover(ConnectionLogger& logger)
 {
-    if (leftBehind.size() < sizeof(QuantumStoreData))
-        return;
-    QuantumStoreData old;
-    std::memcpy(&old, leftBehind.data(), sizeof old);
-    if (old.magic != QUANTUM_STORE_MAGIC)
-        return;
-    for (std::uint32_t i = 0; i < std::min(old.count, QUANTUM_STORE_CAPACITY); ++i) {
-        const StoredQuantum& q = old.quanta[i];
+    const std::uint32_t copy = data->current;
+    const std::uint32_t count = std::min(data->count[copy], QUANTUM_STORE_CAPACITY);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const StoredQuantum& q = data->quanta[copy][i];
         const std::string name = textOf(q.name);
-        const bool dialUp = q.connectionType == RAS_CONNECTION;
-        // As a pass would have logged it: a quantum without a sample is none,
-        // a LAN quantum without traffic leaves no record.
-        if (q.lastUpdate == q.quantumStart || (!dialUp && q.quantumSent == 0 && q.quantumReceived == 0))
+        if (!quantumLeavesRecord(q.connectionType, q.quantumStart, q.lastUpdate, q.quantumSent, q.quantumReceived))
             continue;
-        if (logged(q.connectionType, name, q.quantumStart))
-            continue; // killed between its record and this block's update
-        if (dialUp)
+        if (logger.lastRecordStartsAt(q.connectionType, name, q.quantumStart))
+            continue; // logged before the kill came (or by a start it cut short)
+        if (q.connectionType == RAS_CONNECTION)
             logger.logRASConnection(name, textOf(q.deviceType), textOf(q.deviceName), textOf(q.phoneNumber),
                                     textOf(q.userName), q.quantumStart, q.lastUpdate, q.quantumSent,
                                     q.quantumReceived);
@@ -63,22 +59,33 @@ void QuantumStore::recover(const std::vector<unsigned char>& leftBehind, Connect
 
 void QuantumStore::update(const std::vector<const Connection*>& connections)
 {
-    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(connections.size(), QUANTUM_STORE_CAPACITY));
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const Connection& c = *connections[i];
-        StoredQuantum& q = data->quanta[i];
-        putText(q.name, c.getName());
-        putText(q.deviceType, c.getDeviceType());
-        putText(q.deviceName, c.getDeviceName());
-        putText(q.phoneNumber, c.getPhoneNumber());
-        putText(q.userName, c.getUserName());
-        q.connectionType = c.getConnectionType();
-        q.quantumStart = c.getQuantumStart();
-        q.lastUpdate = c.getLastUpdate();
-        q.quantumSent = c.getQuantumSent();
-        q.quantumReceived = c.getQuantumReceived();
+    const std::uint32_t next = 1 - data->current;
+    std::uint32_t count = 0;
+    for (const Connection* c : connections) {
+        if (count == QUANTUM_STORE_CAPACITY)
+            break;
+        if (!quantumLeavesRecord(c->getConnectionType(), c->getQuantumStart(), c->getLastUpdate(),
+                                 c->getQuantumSent(), c->getQuantumReceived()))
+            continue;
+        StoredQuantum& q = data->quanta[next][count++];
+        putText(q.name, c->getName());
+        putText(q.deviceType, c->getDeviceType());
+        putText(q.deviceName, c->getDeviceName());
+        putText(q.phoneNumber, c->getPhoneNumber());
+        putText(q.userName, c->getUserName());
+        q.connectionType = c->getConnectionType();
+        q.quantumStart = c->getQuantumStart();
+        q.lastUpdate = c->getLastUpdate();
+        q.quantumSent = c->getQuantumSent();
+        q.quantumReceived = c->getQuantumReceived();
     }
-    data->count = count;
+    data->count[next] = count;
+    __atomic_store_n(&data->current, next, __ATOMIC_RELEASE);
 }
 
-void QuantumStore::clear() { data->count = 0; }
+void QuantumStore::clear()
+{
+    const std::uint32_t next = 1 - data->current;
+    data->count[next] = 0;
+    __atomic_store_n(&data->current, next, __ATOMIC_RELEASE);
+}

@@ -58,13 +58,15 @@ StatisticsCollector::~StatisticsCollector()
     if (sharedStat) {
         try {
             platform::NamedLockGuard locked(*mutex);
+            if (quanta)
+                quanta->removeName();
             mapping.removeName();
             mapping.close();
         } catch (const LTException&) {
-            mapping.removeName(); // without the mutex rather than not at all
+            if (quanta) // without the mutex rather than not at all
+                quanta->removeName();
+            mapping.removeName();
         }
-        if (quanta)
-            quanta->removeName();
     }
 }
 
@@ -81,9 +83,7 @@ void StatisticsCollector::createSharedStatistics()
     // service that was killed, go to the log before this one samples
     // anything: its quanta start where that one's ended.
     conLogger->takePending();
-    quanta = std::make_unique<QuantumStore>(*conLogger, [this](unsigned char type, const std::string& name, TDateTime start) {
-        return conLogger->hasRecordFrom(type, name, start);
-    });
+    quanta = std::make_unique<QuantumStore>(*conLogger);
     if (quanta->recovered() > 0) {
         ++logCounter;
         if (dbgLogger)
@@ -145,7 +145,8 @@ std::vector<const Connection*> StatisticsCollector::publishedConnections()
         const Traffic before = traffic[c->getUID()];
         Traffic& t = now[c->getUID()];
         t.bytes = c->getQuantumSent() + c->getQuantumReceived();
-        t.grewInPass = t.bytes > before.bytes ? passes : before.grewInPass;
+        // A new quantum starts small again: traffic in it is growth too.
+        t.grewInPass = t.bytes > before.bytes || (t.bytes > 0 && t.bytes < before.bytes) ? passes : before.grewInPass;
     }
     traffic = std::move(now); // forgets the connections that ended
     if (all.size() > static_cast<std::size_t>(SHAREDSTAT_SIZE))
