@@ -185,6 +185,13 @@ void InterfaceTable::applyChange(const Link& link, bool deleted)
                                      [](const CachedLink& l, std::uint32_t i) { return l.link.index < i; });
     const bool present = at != links.end() && at->link.index == link.index;
     if (deleted) {
+        if (present && link.hasCounters) {
+            CachedLink last = *at;
+            last.link.counters = link.counters;
+            last.link.operState = IF_OPER_DOWN;
+            last.link.flags &= ~static_cast<std::uint32_t>(IFF_UP | IFF_RUNNING);
+            departing.push_back(std::move(last));
+        }
         if (present)
             links.erase(at);
         return;
@@ -242,6 +249,11 @@ bool InterfaceTable::refreshNetlink()
     for (const auto& s : stats)
         if (const CachedLink* cached = findLink(s.index))
             current.push_back(Row{cached, s.counters});
+    departed = std::move(departing);
+    departing.clear();
+    for (const CachedLink& last : departed)
+        if (!findLink(last.link.index))
+            current.push_back(Row{&last, last.link.counters});
     return true;
 }
 

@@ -62,6 +62,10 @@ private:
     bool linksValid = false;
     std::vector<platform::netlink::LinkStats> stats;
     std::vector<CachedLink> procLinks;
+    // Links deleted since the last refresh, with the last counters their
+    // deletion carried; shown once more, down, so that a reader takes them.
+    std::vector<CachedLink> departing;
+    std::vector<CachedLink> departed; // those the current rows show
     std::vector<Row> current;
 };
 

@@ -378,6 +378,27 @@ TEST(LtsrvcEndToEnd, counts_the_last_second_before_a_link_goes_down)
     EXPECT_GE(sent, 1000000u);
 }
 
+TEST(LtsrvcEndToEnd, counts_the_last_second_of_a_link_deleted_from_the_counters_its_deletion_carries)
+{
+    REQUIRE_PRIVATE_NETNS();
+    ServiceFolders setup;
+    ASSERT_TRUE(vethPair("lh0", "lh1"));
+    Service service(setup.folder);
+    SharedStatisticsReader reader;
+    ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "lh0") >= 0; })) << service.errors();
+    ASSERT_TRUE(netns::sendFrames("lh0", 1000, 1000)); // no sample waited for: straight away
+    ASSERT_TRUE(netns::sh("ip link del lh0"));
+    const auto sentOn = [&](const char* name) {
+        std::uint64_t sent = 0;
+        for (const Record& r : readLog(setup.logPath))
+            if (r.name == name)
+                sent += r.sent;
+        return sent;
+    };
+    EXPECT_TRUE(eventually([&] { return sentOn("lh0") == 1000000u; })) << sentOn("lh0");
+    EXPECT_EQ(service.kill(SIGTERM), 0);
+}
+
 TEST(LtsrvcEndToEnd, shows_the_link_in_use_among_more_than_ten)
 {
     REQUIRE_PRIVATE_NETNS();
