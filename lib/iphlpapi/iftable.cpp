@@ -179,6 +179,35 @@ const InterfaceTable::CachedLink* InterfaceTable::findLink(std::uint32_t index) 
     return found != links.end() && found->link.index == index ? &*found : nullptr;
 }
 
+namespace {
+
+// Counters only grow while a link lives, but a dying link's may not: a veth
+// counts what it received in its peer, which may be gone first.
+LinkCounters laterOf(const LinkCounters& a, const LinkCounters& b)
+{
+    LinkCounters later;
+    later.rxBytes = std::max(a.rxBytes, b.rxBytes);
+    later.txBytes = std::max(a.txBytes, b.txBytes);
+    later.rxPackets = std::max(a.rxPackets, b.rxPackets);
+    later.txPackets = std::max(a.txPackets, b.txPackets);
+    later.rxErrors = std::max(a.rxErrors, b.rxErrors);
+    later.txErrors = std::max(a.txErrors, b.txErrors);
+    later.rxDropped = std::max(a.rxDropped, b.rxDropped);
+    later.txDropped = std::max(a.txDropped, b.txDropped);
+    later.multicast = std::max(a.multicast, b.multicast);
+    return later;
+}
+
+} // namespace
+
+LinkCounters InterfaceTable::lastRead(std::uint32_t index) const
+{
+    for (const Row& row : current)
+        if (row.link->link.index == index)
+            return row.counters;
+    return {};
+}
+
 void InterfaceTable::applyChange(const Link& link, bool deleted)
 {
     const auto at = std::lower_bound(links.begin(), links.end(), link.index,
@@ -187,7 +216,7 @@ void InterfaceTable::applyChange(const Link& link, bool deleted)
     if (deleted) {
         if (present && link.hasCounters) {
             CachedLink last = *at;
-            last.link.counters = link.counters;
+            last.link.counters = laterOf(link.counters, lastRead(link.index));
             last.link.operState = IF_OPER_DOWN;
             last.link.flags &= ~static_cast<std::uint32_t>(IFF_UP | IFF_RUNNING);
             departing.push_back(std::move(last));

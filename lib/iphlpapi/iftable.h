@@ -54,6 +54,8 @@ private:
     bool reloadLinks();
     const CachedLink* findLink(std::uint32_t index) const;
     void applyChange(const Link& link, bool deleted);
+    // The counters of that link in the last refresh's rows (zero if none).
+    LinkCounters lastRead(std::uint32_t index) const;
 
     bool forceProc;
     platform::netlink::Socket changes;

@@ -118,8 +118,13 @@ TEST(IphlpapiKernel, shows_a_veth_pair_with_the_counters_the_kernel_reports)
     LanStatisticsCollector all(nullptr, false);
     ASSERT_TRUE(all.refresh());
     EXPECT_EQ(all.count(), 2);
+    const DWORD sent = all.getSentOctets(all.find("lt0"));
 
     ASSERT_TRUE(netns::sh("ip link del lt0"));
+    ASSERT_TRUE(all.refresh()); // once more, down, with their last counters
+    ASSERT_EQ(all.count(), 2);
+    EXPECT_FALSE(all.isOperational(0));
+    EXPECT_EQ(all.getSentOctets(all.find("lt0")), sent);
     ASSERT_TRUE(all.refresh());
     EXPECT_EQ(all.count(), 0);
 }
