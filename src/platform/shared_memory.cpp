@@ -72,7 +72,8 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
     }
     // What another account could have written is no block of ours.
     struct stat st {};
-    if (leftBehind && ::fstat(file.get(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0) {
+    if (leftBehind && ::fstat(file.get(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0 &&
+        static_cast<std::size_t>(st.st_size) >= size) {
         leftBehind->assign(size, 0);
         const ssize_t got = ::pread(file.get(), leftBehind->data(), size, 0);
         leftBehind->resize(got > 0 ? static_cast<std::size_t>(got) : 0);
