@@ -167,6 +167,25 @@ int indexOf(const SharedStatisticsReader& reader, const std::string& name)
     return -1;
 }
 
+// The bytes sent in the connection's running quantum, as the live table
+// shows them now (0 while it shows no such connection).
+std::uint64_t liveSent(SharedStatisticsReader& reader, const std::string& name)
+{
+    reader.refresh();
+    const int at = indexOf(reader, name);
+    return at < 0 ? 0 : reader.getQuantumSent(static_cast<std::uint32_t>(at));
+}
+
+// The bytes sent that the log's records of the connection hold.
+std::uint64_t loggedSent(const std::string& logPath, const std::string& name)
+{
+    std::uint64_t sent = 0;
+    for (const Record& r : readLog(logPath))
+        if (r.name == name)
+            sent += r.sent;
+    return sent;
+}
+
 } // namespace
 
 TEST(LtsrvcEndToEnd, logs_one_record_per_connection_and_hour_with_the_kernels_byte_counts)
@@ -334,14 +353,9 @@ TEST(LtsrvcEndToEnd, writes_to_a_new_cn_log_once_the_open_one_is_deleted)
     ASSERT_TRUE(vethPair("la0", "la1"));
     Service service(setup.folder);
     SharedStatisticsReader reader;
-    auto sent = [&] {
-        reader.refresh();
-        const int la0 = indexOf(reader, "la0");
-        return la0 < 0 ? 0 : reader.getQuantumSent(static_cast<std::uint32_t>(la0));
-    };
     ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "la0") >= 0; })) << service.errors();
     ASSERT_TRUE(netns::sendFrames("la0", 10, 1000));
-    ASSERT_TRUE(eventually([&] { return sent() == 10000; }));
+    ASSERT_TRUE(eventually([&] { return liveSent(reader, "la0") == 10000; }));
 
     std::filesystem::remove(setup.logPath);
     ASSERT_TRUE(netns::sh("ip link del la0")); // both ends go: their records follow at once
@@ -365,13 +379,7 @@ TEST(LtsrvcEndToEnd, counts_the_last_second_of_a_link_that_goes_down_or_is_delet
     // No sample waited for: straight down, straight gone (its deletion carries its counters).
     ASSERT_TRUE(netns::sendFrames("lb0", 1000, 1000) && netns::sendFrames("lh0", 1000, 1000));
     ASSERT_TRUE(netns::sh("ip link set lb0 down && ip link del lh0"));
-    const auto sentOn = [&](const char* name) {
-        std::uint64_t sent = 0;
-        for (const Record& r : readLog(setup.logPath))
-            if (r.name == name)
-                sent += r.sent;
-        return sent;
-    };
+    const auto sentOn = [&](const char* name) { return loggedSent(setup.logPath, name); };
     EXPECT_TRUE(eventually([&] { return sentOn("lb0") == kernelTx("lb0") && sentOn("lh0") == 1000000u; }))
         << sentOn("lb0") << " of " << kernelTx("lb0") << ", " << sentOn("lh0");
     EXPECT_GE(kernelTx("lb0"), 1000000u);
@@ -396,11 +404,7 @@ TEST(LtsrvcEndToEnd, shows_the_link_in_use_among_more_than_ten)
                 hidden = name;
     ASSERT_FALSE(hidden.empty());
     ASSERT_TRUE(netns::sendFrames(hidden.c_str(), 10, 1000));
-    EXPECT_TRUE(eventually([&] {
-        reader.refresh();
-        const int at = indexOf(reader, hidden);
-        return at >= 0 && reader.getQuantumSent(static_cast<std::uint32_t>(at)) == 10000;
-    })) << hidden;
+    EXPECT_TRUE(eventually([&] { return liveSent(reader, hidden) == 10000; })) << hidden;
     EXPECT_EQ(service.kill(SIGTERM), 0);
 }
 
@@ -418,17 +422,12 @@ TEST(LtsrvcEndToEnd, keeps_the_records_a_full_disk_refused_at_stop_for_the_next_
     }
     const auto full = static_cast<rlim_t>(std::filesystem::file_size(setup.logPath)) + 10;
     ASSERT_TRUE(vethPair("le0", "le1"));
-    const auto sentOnLe0 = [](SharedStatisticsReader& reader) {
-        reader.refresh();
-        const int at = indexOf(reader, "le0");
-        return at < 0 ? 0 : reader.getQuantumSent(static_cast<std::uint32_t>(at));
-    };
     {
         Service service(setup.folder, nullptr, full);
         SharedStatisticsReader reader;
         ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "le0") >= 0; })) << service.errors();
         ASSERT_TRUE(netns::sendFrames("le0", 10, 1000));
-        ASSERT_TRUE(eventually([&] { return sentOnLe0(reader) == 10000; }));
+        ASSERT_TRUE(eventually([&] { return liveSent(reader, "le0") == 10000; }));
         EXPECT_EQ(service.kill(SIGTERM), 0);
         EXPECT_NE(service.errors().find("kept in " + setup.logPath + ".pending"), std::string::npos) << service.errors();
     }
@@ -436,11 +435,7 @@ TEST(LtsrvcEndToEnd, keeps_the_records_a_full_disk_refused_at_stop_for_the_next_
     Service again(setup.folder);
     EXPECT_TRUE(eventually([&] { return !std::filesystem::exists(setup.logPath + ".pending"); })) << again.errors();
     EXPECT_EQ(again.kill(SIGTERM), 0);
-    std::uint64_t sent = 0;
-    for (const Record& r : readLog(setup.logPath))
-        if (r.name == "le0")
-            sent += r.sent;
-    EXPECT_EQ(sent, 10000u);
+    EXPECT_EQ(loggedSent(setup.logPath, "le0"), 10000u);
 }
 
 TEST(LtsrvcEndToEnd, logs_the_running_hour_of_a_killed_service_when_the_next_one_starts)
@@ -449,27 +444,18 @@ TEST(LtsrvcEndToEnd, logs_the_running_hour_of_a_killed_service_when_the_next_one
     ServiceFolders setup;
     ASSERT_TRUE(vethPair("lf0", "lf1"));
     SharedStatisticsReader reader;
-    const auto sentOnLf0 = [&] {
-        reader.refresh();
-        const int at = indexOf(reader, "lf0");
-        return at < 0 ? 0 : reader.getQuantumSent(static_cast<std::uint32_t>(at));
-    };
     for (int kill = 1; kill <= 3; ++kill) {
         Service service(setup.folder);
         ASSERT_TRUE(eventually([&] { reader.refresh(); return indexOf(reader, "lf0") >= 0; })) << service.errors();
         ASSERT_TRUE(netns::sendFrames("lf0", 10, 1000));
-        ASSERT_TRUE(eventually([&] { return sentOnLf0() == 10000; })) << kill;
+        ASSERT_TRUE(eventually([&] { return liveSent(reader, "lf0") == 10000; })) << kill;
         EXPECT_EQ(service.kill(SIGKILL), 128 + SIGKILL);
     }
     Service last(setup.folder); // logs the third's hour before it meters
     ASSERT_TRUE(eventually([&] { reader.refresh(); return reader.isActive(); })) << last.errors();
     EXPECT_EQ(last.kill(SIGTERM), 0);
-    std::uint64_t sent = 0;
-    for (const Record& r : readLog(setup.logPath))
-        if (r.name == "lf0")
-            sent += r.sent;
-    EXPECT_EQ(sent, 30000u);
-    EXPECT_EQ(sent, kernelTx("lf0"));
+    EXPECT_EQ(loggedSent(setup.logPath, "lf0"), 30000u);
+    EXPECT_EQ(kernelTx("lf0"), 30000u);
 }
 
 TEST(LtsrvcEndToEnd, installs_and_removes_a_unit_that_systemd_accepts)
