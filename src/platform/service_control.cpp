@@ -86,6 +86,22 @@ std::optional<std::string> packagedUnitFile()
     return std::nullopt;
 }
 
+std::string serviceStartAdvice(const std::string& monitorPath)
+{
+    const bool systemTable = variableOr("LINKTALLY_IPC_DIR", "").empty();
+    if (systemTable && (packagedUnitFile() || ::access(unitPath().c_str(), F_OK) == 0))
+        return std::string("Start it with: sudo systemctl start ") + SERVICE_UNIT_NAME;
+    const std::string folder = monitorPath.substr(0, monitorPath.rfind('/'));
+    // A checkout's build/<preset>/bin.
+    const std::string runScript = folder + "/../../../scripts/run.sh";
+    if (::access(runScript.c_str(), X_OK) == 0) {
+        char resolved[PATH_MAX];
+        const std::string script = ::realpath(runScript.c_str(), resolved) ? resolved : runScript;
+        return "Exit this monitor and start both programs with: " + script;
+    }
+    return "Start it with: " + folder + "/ltsrvc";
+}
+
 std::string serviceUnitText(const std::string& programPath)
 {
     std::string text = SERVICE_UNIT_TEMPLATE;

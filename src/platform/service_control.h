@@ -44,6 +44,11 @@ std::string serviceUnitText(const std::string& programPath);
 void installService(const std::string& programPath);
 // Stops, disables and removes the unit; refused as installService is.
 void uninstallService();
+// How the user starts the service that a monitor at monitorPath reads, as
+// a sentence: the installed unit through systemctl when the monitor reads
+// the system's table; from a checkout its scripts/run.sh, which starts both
+// programs; else the service program beside the monitor.
+std::string serviceStartAdvice(const std::string& monitorPath);
 // The absolute path of the running program, also after an upgrade replaced
 // its file (the path then names the new one). Throws LTException when it
 // cannot be found, rather than name another program.

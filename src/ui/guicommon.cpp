@@ -188,7 +188,7 @@ QVariant highlightOddRow(int row)
     return QBrush(colorFromValue(ODD_ROW_COLOUR));
 }
 
-void MessageBox::showError(QWidget* parent, const QString& message)
+void MessageBox::show(QWidget* parent, const QString& message, bool error)
 {
     if (showing) {
         std::cerr << "ltmonitor: " << message.toStdString() << "\n";
@@ -198,14 +198,20 @@ void MessageBox::showError(QWidget* parent, const QString& message)
     try {
         if (redirected)
             redirected(message);
-        else
+        else if (error)
             QMessageBox::critical(parent, QString::fromUtf8(APPLICATION_TITLE), message);
+        else
+            QMessageBox::information(parent, QString::fromUtf8(APPLICATION_TITLE), message);
     } catch (...) {
         showing = false;
         throw;
     }
     showing = false;
 }
+
+void MessageBox::showError(QWidget* parent, const QString& message) { show(parent, message, true); }
+
+void MessageBox::showNotice(QWidget* parent, const QString& message) { show(parent, message, false); }
 
 void DamageNotices::add(const LTDataCorruptedException& damage)
 {

@@ -89,6 +89,8 @@ public:
     // error instead.
     static void showError(QWidget* parent, const QString& message);
     static void showError(QWidget* parent, const std::string& message) { showError(parent, QString::fromStdString(message)); }
+    // The same for news that is no error.
+    static void showNotice(QWidget* parent, const QString& message);
     // Replaces the box by handler until the returned value is destroyed.
     class Redirect {
     public:
@@ -100,6 +102,7 @@ public:
         Handler previous;
     };
 private:
+    static void show(QWidget* parent, const QString& message, bool error);
     // Both belong to the one user-interface thread; redirected is set by
     // tests only, through Redirect.
     static inline Handler redirected;

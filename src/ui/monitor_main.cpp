@@ -12,11 +12,13 @@
 #include "platform/environment.h"
 #include "platform/named_lock.h"
 #include "platform/ras.h"
+#include "platform/service_control.h"
 #include "ui/guicommon.h"
 #include "ui/linktally_mainFrm.h"
 #include "ui/optionsform.h"
 #include "ui/PriceEditorFrm.h"
 #include "ui/splash.h"
+#include "ui/windowmanager.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -29,6 +31,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -211,8 +214,11 @@ void TMainForm::createActions()
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actShowHide);
     PopupMenu1->addAction(actShutdown);
-    connect(PopupMenu1, &QMenu::aboutToShow, this,
-            guarded([this] { actShowHide->setEnabled(!isVisible() || canHide()); }));
+    connect(PopupMenu1, &QMenu::aboutToShow, this, guarded([this] {
+        // Minimised or on another desktop since the last look.
+        followSeen();
+        actShowHide->setEnabled(!isSeen() || canHide());
+    }));
 }
 
 void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
@@ -259,6 +265,7 @@ void TMainForm::startMonitor()
         notifyTrayIcon(NIM_MODIFY);
     }
     trace("TMainForm::startMonitor() - tray icon added\n");
+    followService();
     // Without a tray the meter is the only way in: it stays on screen.
     if (!canHide())
         actShowExecute();
@@ -361,15 +368,35 @@ void TMainForm::restorePosition()
     int x = 0, y = 0;
     options->getScreenPos(x, y);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    if (screen.width() >= x + 20 && screen.height() >= y + 30) {
+    placeOnceFramed = !(screen.width() >= x + 20 && screen.height() >= y + 30);
+    if (placeOnceFramed)
+        placeAtCorner();
+    else
         move(x, y);
-        return;
-    }
+}
+
+void TMainForm::placeAtCorner()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QSize outer = frameGeometry().size();
-    x = screen.width() - outer.width();
-    y = screen.height() - outer.height() - 30;
+    const int x = screen.width() - outer.width();
+    const int y = screen.height() - outer.height() - 30;
     move(x, y);
     options->setScreenPos(x, y);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window manager's frame is known once the window is on screen:
+    // the corner placed before it counted a bare window.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        if (placeOnceFramed) {
+            placeOnceFramed = false;
+            placeAtCorner();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TMainForm::applyTransparency()
@@ -418,6 +445,7 @@ void TMainForm::TimerTimer()
     LT_ASSERT_TEXT(ltMonitorState == ltmsRunning, "ltMonitorState == ltmsRunning");
     updateModel();
     updateStatus();
+    followService();
     // A tray that went away would leave a hidden meter out of reach.
     if (!isVisible() && !canHide())
         actShowExecute();
@@ -446,14 +474,18 @@ void TMainForm::copyShowHideFrom(const QAction* action)
 void TMainForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    copyShowHideFrom(actHide);
+    // Before the window is mapped: the manager reads the hints then.
+    windowmanager::requestToolWindow(*this);
+    if (placeOnceFramed && windowHandle())
+        windowHandle()->installEventFilter(this);
+    followSeen();
     trace("TMainForm::FormShow() - shown\n");
 }
 
 void TMainForm::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    copyShowHideFrom(actShow);
+    followSeen();
     options->setScreenPos(x(), y());
     trace("TMainForm::FormHide() - hidden\n");
 }
@@ -466,10 +498,30 @@ void TMainForm::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+void TMainForm::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        followSeen();
+}
+
+bool TMainForm::isSeen() const
+{
+    return isVisible() && !isMinimized() && windowmanager::isOnCurrentDesktop(*this);
+}
+
+void TMainForm::followSeen() { copyShowHideFrom(isSeen() ? actHide : actShow); }
+
 void TMainForm::actShowExecute()
 {
+    // A meter minimised or left on another desktop comes back as a hidden
+    // one does: in its normal state, here, on top.
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
+    windowmanager::moveToCurrentDesktop(*this);
     raise();
+    followSeen();
 }
 
 bool TMainForm::canHide() const
@@ -486,7 +538,7 @@ void TMainForm::actHideExecute()
 
 void TMainForm::actShowHideExecute()
 {
-    if (isVisible())
+    if (isSeen())
         actHide->trigger();
     else
         actShow->trigger();
@@ -562,6 +614,37 @@ void TMainForm::ConMenuItemClick(QAction* item)
         return;
     selectConnection(id);
     updateStatus();
+}
+
+void TMainForm::followService()
+{
+    const bool running = sharedStat->isActive();
+    if (serviceRunning == running)
+        return;
+    const bool atStart = !serviceRunning;
+    serviceRunning = running;
+    if (running && atStart)
+        return;
+    const std::string advice = platform::serviceStartAdvice(platform::runningProgramPath());
+    if (running)
+        tellUser("The Linktally service runs again: the meter shows live traffic.", false);
+    else if (atStart)
+        tellUser(text("No Linktally service is running: nothing is metered or logged, and the meter stays "
+                      "Offline.\n" + advice), true);
+    else
+        tellUser(text("The Linktally service has stopped: nothing is metered or logged until it runs again.\n" +
+                      advice), false);
+}
+
+void TMainForm::tellUser(const QString& message, bool atStart)
+{
+    trace("TMainForm - told: " + message.toStdString() + "\n");
+    if (trayIcon && canHide())
+        trayIcon->showMessage(QString::fromUtf8(APPLICATION_TITLE), message, QSystemTrayIcon::Information);
+    else if (atStart)
+        notices << message; // in the one box of the start's notices
+    else
+        MessageBox::showNotice(this, message);
 }
 
 void TMainForm::trace(const std::string& message)

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ public:
     bool isConnectionOnline();
     void selectConnection(int newConnectionId);
     void restorePosition();
+    // Whether the user sees the meter: shown, not minimised, on the
+    // current desktop. Show and Hide go by it.
+    bool isSeen() const;
     void applyTransparency();
     // 0 adds, 1 modifies, 2 deletes the tray icon; false when refused.
     bool notifyTrayIcon(int message);
@@ -121,6 +125,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createComponents();
@@ -129,11 +135,22 @@ private:
     void copyShowHideFrom(const QAction* action);
     void trace(const std::string& message);
     bool canHide() const;
+    void placeAtCorner();
+    void followSeen();
+    // Tells the user when the live table finds no service at start, loses
+    // it, or finds it again.
+    void followService();
+    // Through the tray, else in a box; at start with the other notices.
+    void tellUser(const QString& message, bool atStart);
 
     DbgLogger* dbgLogger;
     TMainForm2* MainForm2 = nullptr;
     TSplashFrm* SplashFrm = nullptr;
     QStringList notices;
+    // The corner position was chosen before the window had its frame.
+    bool placeOnceFramed = false;
+    // Whether a service owned the live table at the last tick; none yet.
+    std::optional<bool> serviceRunning;
     // The chart's pixels, kept between paints to save an allocation a tick.
     QImage chartImage;
     std::vector<int> chartStarts;

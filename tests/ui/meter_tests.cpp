@@ -258,6 +258,18 @@ TEST_F(Meter, with_a_tray_starts_hidden_offers_the_opposite_of_its_state_and_sto
     meter.options->getScreenPos(x, y);
     EXPECT_EQ(QPoint(x, y), QPoint(150, 250));
 
+    // Minimised counts as hidden: Show brings it back to its normal state.
+    meter.actShowHide->trigger();
+    meter.showMinimized();
+    emit meter.PopupMenu1->aboutToShow();
+    EXPECT_EQ(meter.actShowHide->text(), "Show Monitor");
+    meter.actShowHide->trigger();
+    EXPECT_TRUE(meter.isSeen());
+    EXPECT_FALSE(meter.isMinimized());
+    EXPECT_EQ(meter.actShowHide->text(), "Hide Monitor");
+
+    meter.actShowHide->trigger();
+    ASSERT_FALSE(meter.isVisible());
     meter.isTrayAvailable = [] { return false; }; // the tray went away
     meter.TimerTimer();
     EXPECT_TRUE(meter.isVisible());
