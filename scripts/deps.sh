@@ -16,11 +16,11 @@ ensure_packages() {
 
 # What building and testing needs.
 BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime libcli11-dev nlohmann-json3-dev
-    qt6-base-dev libjpeg62-turbo-dev xvfb trayer xdotool x11-utils xauth fonts-dejavu-core scdoc man-db)
+    qt6-base-dev libxcb1-dev libjpeg62-turbo-dev xvfb trayer openbox xdotool x11-utils xauth fonts-dejavu-core scdoc man-db)
 
 # What building the Debian package needs (debian/control's Build-Depends)
 # and what scripts/package.sh checks it with.
-PACKAGE_PACKAGES=(build-essential dpkg-dev debhelper cmake ninja-build pkgconf systemd scdoc qt6-base-dev libjpeg-dev
+PACKAGE_PACKAGES=(build-essential dpkg-dev debhelper cmake ninja-build pkgconf systemd scdoc qt6-base-dev libxcb1-dev libjpeg-dev
     libcli11-dev nlohmann-json3-dev lintian appstream desktop-file-utils man-db iproute2 util-linux passwd binutils strace systemd-container procps)
 
 # A second locale for the tests that read and write regional dates (CI only:

@@ -265,7 +265,10 @@ void TMainForm::startMonitor()
         notifyTrayIcon(NIM_MODIFY);
     }
     trace("TMainForm::startMonitor() - tray icon added\n");
-    followService();
+    // Without a tray, with the start's other notices; with one, at the
+    // first tick, once the tray has placed the icon its message points at.
+    if (!canHide())
+        followService();
     // Without a tray the meter is the only way in: it stays on screen.
     if (!canHide())
         actShowExecute();

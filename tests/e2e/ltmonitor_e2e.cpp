@@ -99,11 +99,16 @@ private:
 };
 
 // A virtual X server of its own (the first free display number) and, when
-// asked, the tray host trayer on it; DISPLAY names it for the test's scope.
+// asked, the window manager openbox and the tray host trayer on it; DISPLAY
+// names it for the test's scope.
 class XSession {
 public:
-    explicit XSession(bool withTray)
+    explicit XSession(bool withTray, bool withWindowManager = false)
     {
+        if (withWindowManager && !onPath("openbox")) {
+            why = "openbox is not installed (Debian package openbox)";
+            return;
+        }
         if (!onPath("Xvfb")) {
             why = "Xvfb is not installed (Debian package xvfb)";
             return;
@@ -145,6 +150,13 @@ public:
             why = "cannot open the display " + name;
             return;
         }
+        if (withWindowManager) {
+            manager = std::make_unique<Program>(std::vector<std::string>{"openbox"});
+            if (!x->waitForWindowManager(5)) {
+                why = "openbox managed no screen: " + manager->errors();
+                return;
+            }
+        }
         if (withTray) {
             tray = std::make_unique<Program>(std::vector<std::string>{
                 "trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "100",
@@ -156,7 +168,7 @@ public:
 
     std::string why; // empty when the session is up
     std::string name;
-    std::unique_ptr<Program> server, tray;
+    std::unique_ptr<Program> server, manager, tray;
     std::unique_ptr<testenv::ScopedEnv> display;
     std::unique_ptr<xtools::Display> x;
 };
@@ -185,17 +197,35 @@ struct Folders {
     }
 };
 
-// xdotool's output, trimmed; its exit status in status.
-std::string xdotool(const std::string& arguments, int* status = nullptr)
+// A command's output, trimmed; its exit status in status.
+std::string output(const std::string& command, int* status = nullptr)
 {
-    const std::string out = testenv::freshFolder("xdotool") + "/out";
-    const int s = std::system(("xdotool " + arguments + " >'" + out + "' 2>/dev/null").c_str());
+    const std::string out = testenv::freshFolder("command") + "/out";
+    const int s = std::system((command + " >'" + out + "' 2>/dev/null").c_str());
     if (status)
         *status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
     std::string text = testenv::readFile(out);
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+std::string xdotool(const std::string& arguments, int* status = nullptr) { return output("xdotool " + arguments, status); }
+
+// One property of a window as xprop tells it: "NAME(TYPE) = values".
+std::string xprop(unsigned long window, const std::string& property)
+{
+    return output("xprop -id " + std::to_string(window) + " " + property);
+}
+
+// A window with the frame its window manager put around it.
+xtools::Rect framed(XSession& session, unsigned long window)
+{
+    xtools::Rect r = session.x->geometry(window);
+    int left = 0, right = 0, top = 0, bottom = 0;
+    std::sscanf(xprop(window, "_NET_FRAME_EXTENTS").c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %d, %d, %d, %d", &left,
+                &right, &top, &bottom);
+    return {r.x - left, r.y - top, r.width + left + right, r.height + top + bottom};
 }
 
 // The visible meter windows (one id a line; empty when hidden).
@@ -253,14 +283,27 @@ std::unique_ptr<Program> startMonitor()
     return std::make_unique<Program>(std::vector<std::string>{LTMONITOR, "--debug-log"});
 }
 
-// The monitor's tray icon once the tray host embedded it and gave it room.
+// Answers the program's message box (titled as the program) with Return.
+void closeBox()
+{
+    const std::string search = "search --maxdepth 1 --onlyvisible --name '^Linktally 1.3.1$'";
+    ASSERT_TRUE(eventually([&] { return !xdotool(search).empty(); })) << "no message box";
+    int focused = 1;
+    eventually([&] { xdotool("windowfocus " + xdotool(search), &focused); return focused == 0; }, 3);
+    xdotool("key Return");
+    EXPECT_TRUE(eventually([&] { return xdotool(search).empty(); })) << "the box stayed open";
+}
+
+// The monitor's tray icon once the tray host embedded it and gave it room:
+// no wider or higher than the 32 px panel (under a window manager the
+// meter and a tray message are reparented too).
 xtools::Rect trayIcon(XSession& session)
 {
     xtools::Rect icon;
     eventually([&] {
         for (unsigned long window : session.x->trayIcons("ltmonitor")) {
             const xtools::Rect r = session.x->geometry(window);
-            if (r.width > 1 && r.height > 1)
+            if (r.width > 1 && r.height > 1 && r.width <= 32 && r.height <= 32)
                 icon = r;
         }
         return !icon.empty();
@@ -350,12 +393,9 @@ TEST(LtmonitorEndToEnd, refuses_a_second_instance_with_a_message)
     // box is closed.
     ASSERT_TRUE(eventually([] { return !xdotool("search --maxdepth 1 --onlyvisible --name '^Linktally 1.3.1$'").empty(); }))
         << second->errors();
-    const std::string box = xdotool("search --maxdepth 1 --onlyvisible --name '^Linktally 1.3.1$'");
     EXPECT_EQ(second->errors(), "ltmonitor: Linktally 1.3.1 is already running!\n");
     EXPECT_TRUE(second->running());
-    int focused = 1;
-    eventually([&] { xdotool("windowfocus " + box, &focused); return focused == 0; }, 3);
-    xdotool("key Return");
+    closeBox();
     EXPECT_EQ(second->wait(5), 1);
     EXPECT_TRUE(first->running()) << first->errors();
     EXPECT_EQ(testenv::readFile(debugLogPath()).find("tray icon added"),
@@ -371,6 +411,9 @@ TEST(LtmonitorEndToEnd, keeps_the_meter_visible_without_a_tray_and_leads_everywh
     auto monitor = startMonitor();
     ASSERT_TRUE(eventually([] { return statusLines().size() >= 2; })) << monitor->errors();
     ASSERT_NE(visibleMeter(), "") << "the meter hid with no tray to bring it back";
+    // No service runs: without a tray a box says so, at start.
+    EXPECT_TRUE(logHas("TMainForm - told: No Linktally service is running"));
+    closeBox();
     EXPECT_FALSE(logHas("TMainForm::FormHide() - hidden"));
     const xtools::Rect meter = session.x->geometry(std::stoul(visibleMeter()));
     EXPECT_EQ(meter.width, 245);
@@ -388,4 +431,53 @@ TEST(LtmonitorEndToEnd, keeps_the_meter_visible_without_a_tray_and_leads_everywh
     ASSERT_TRUE(eventually([&] { return session.x->popups().size() == 1; }, 5)) << "no chart menu";
     xdotool("key Up Return");
     EXPECT_EQ(monitor->wait(5), 0) << monitor->errors();
+}
+
+TEST(LtmonitorEndToEnd, under_a_window_manager_is_a_tool_window_in_the_corner_that_the_tray_brings_from_another_desktop)
+{
+    XSession session(true, true);
+    REQUIRE_X_SESSION(session);
+    Folders folders;
+    auto monitor = startMonitor();
+    ASSERT_TRUE(eventually([] { return logHas("TMainForm::startMonitor() - tray icon added\n"); })) << monitor->errors();
+    ASSERT_TRUE(eventually([] { return statusLines().size() >= 2; })) << monitor->errors(); // past the start's hiding
+    EXPECT_TRUE(logHas("TMainForm - told: No Linktally service is running"));
+    const xtools::Rect icon = trayIcon(session);
+    ASSERT_FALSE(icon.empty()) << "no tray icon embedded in trayer";
+    clickCentre(icon, 1);
+    ASSERT_TRUE(eventually([] { return !visibleMeter().empty(); }, 5)) << "a left click on the tray icon shows no meter";
+    const unsigned long meter = std::stoul(visibleMeter());
+
+    // A title to move it by and nothing else: openbox allows neither
+    // minimising nor maximising a toolbar.
+    EXPECT_EQ(xprop(meter, "_MOTIF_WM_HINTS"), "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x4, 0xa, 0x0, 0x0");
+    EXPECT_EQ(xprop(meter, "_NET_WM_WINDOW_TYPE"),
+              "_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_TOOLBAR, _NET_WM_WINDOW_TYPE_UTILITY, "
+              "_NET_WM_WINDOW_TYPE_NORMAL");
+    const std::string allowed = xprop(meter, "_NET_WM_ALLOWED_ACTIONS");
+    EXPECT_EQ(allowed.find("MINIMIZE"), std::string::npos) << allowed;
+    EXPECT_EQ(allowed.find("MAXIMIZE"), std::string::npos) << allowed;
+    // The first start: the frame's bottom right 30 px above the screen's.
+    xtools::Rect frame;
+    EXPECT_TRUE(eventually([&] {
+        frame = framed(session, meter);
+        return frame.x + frame.width == 1024 && frame.y + frame.height == 768 - 30;
+    })) << frame.x << "," << frame.y << " " << frame.width << "x" << frame.height;
+
+    // On another desktop the meter is out of sight: a click brings it there.
+    xdotool("set_desktop 1");
+    ASSERT_TRUE(eventually([] { return visibleMeter().empty(); }, 5));
+    // Clicks that follow each other quickly are more than the 5 px apart
+    // that would make the second a double click.
+    click(icon, 2, 2, 1);
+    EXPECT_TRUE(eventually([] { return !visibleMeter().empty(); }, 5)) << "the click left the meter on desktop 0";
+    EXPECT_EQ(xprop(meter, "_NET_WM_DESKTOP"), "_NET_WM_DESKTOP(CARDINAL) = 1");
+    clickCentre(icon, 1);
+    EXPECT_TRUE(eventually([] { return visibleMeter().empty(); }, 5)) << "a click on a meter in sight left it there";
+
+    // The service, found and then lost, is told each time.
+    auto service = std::make_unique<Program>(std::vector<std::string>{LTSRVC});
+    EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service runs again"); }, 10));
+    service.reset();
+    EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service has stopped"); }, 10));
 }

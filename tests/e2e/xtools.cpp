@@ -40,22 +40,28 @@ Display::~Display()
         XCloseDisplay(d(handle));
 }
 
-unsigned long Display::trayOwner()
+unsigned long Display::owner(const std::string& prefix)
 {
-    const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(d(handle)));
+    const std::string selection = prefix + std::to_string(DefaultScreen(d(handle)));
     return XGetSelectionOwner(d(handle), XInternAtom(d(handle), selection.c_str(), False));
 }
 
-bool Display::waitForTray(double seconds)
+unsigned long Display::trayOwner() { return owner("_NET_SYSTEM_TRAY_S"); }
+
+bool Display::waitForOwner(const std::string& prefix, double seconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (trayOwner() == 0) {
+    while (owner(prefix) == 0) {
         if (std::chrono::steady_clock::now() >= end)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
 }
+
+bool Display::waitForTray(double seconds) { return waitForOwner("_NET_SYSTEM_TRAY_S", seconds); }
+
+bool Display::waitForWindowManager(double seconds) { return waitForOwner("WM_S", seconds); }
 
 Rect Display::geometry(unsigned long window)
 {

@@ -28,6 +28,8 @@ public:
     unsigned long trayOwner();
     // Waits up to seconds for a tray owner.
     bool waitForTray(double seconds);
+    // Waits up to seconds for a window manager (the owner of WM_S<screen>).
+    bool waitForWindowManager(double seconds);
     // A window's rectangle on the root window; empty when it is gone.
     Rect geometry(unsigned long window);
     bool viewable(unsigned long window);
@@ -43,6 +45,9 @@ public:
     bool close(unsigned long window);
 
 private:
+    // The owner of the selection <prefix><screen>, or 0.
+    unsigned long owner(const std::string& prefix);
+    bool waitForOwner(const std::string& prefix, double seconds);
     void* handle = nullptr;
 };
 
