@@ -66,6 +66,20 @@ QIcon trayImage()
 // paints foreground from the top row on.
 int foregroundStart(int y, int H) { return std::max(0, H - y - 1); }
 
+// A connection's name as a menu shows it: a long one (a container's or a
+// VPN's made-up name) cut at about 60 characters, so that the menu keeps
+// to a sensible width.
+QString menuText(const QString& name)
+{
+    constexpr int MENU_TEXT_LENGTH = 60;
+    if (name.size() <= MENU_TEXT_LENGTH)
+        return name;
+    int keep = MENU_TEXT_LENGTH - 1;
+    if (name.at(keep - 1).isHighSurrogate())
+        --keep;
+    return name.left(keep) + QChar(0x2026);
+}
+
 } // namespace
 
 TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
@@ -174,6 +188,7 @@ void TMainForm::createComponents()
 
     pmConMenu = new QMenu(this);
     pmConMenu->setObjectName("pmConMenu");
+    pmConMenu->setToolTipsVisible(true); // the whole of a name cut short
     connect(pmConMenu, &QMenu::triggered, this, guarded([this](QAction* item) { ConMenuItemClick(item); }));
 }
 
@@ -601,7 +616,10 @@ void TMainForm::sbConMenuClick()
     pmConMenu->clear();
     for (int i = 0; i < entryNames->size(); ++i) {
         // A '&' in a name is a letter, not a mnemonic.
-        QAction* item = pmConMenu->addAction(text(entryNames->nameOf(i)).replace("&", "&&"));
+        const QString name = text(entryNames->nameOf(i));
+        QAction* item = pmConMenu->addAction(menuText(name).replace("&", "&&"));
+        if (menuText(name) != name)
+            item->setToolTip(name);
         item->setData(i);
         item->setCheckable(true);
         item->setChecked(i == options->getConnectionId());

@@ -237,6 +237,15 @@ TEST_F(Meter, lists_every_connection_in_its_menu_and_changes_nothing_when_the_se
     meter.sbConMenuClick();
     EXPECT_TRUE(meter.pmConMenu->actions()[1]->isChecked());
     meter.pmConMenu->hide();
+
+    // A 280-character name is cut in the menu and whole in its tool tip.
+    const std::string longName(280, 'v');
+    meter.entryNames->idOf(longName);
+    meter.sbConMenuClick();
+    const QAction* item = meter.pmConMenu->actions()[2];
+    EXPECT_EQ(item->text(), QString(59, 'v') + QChar(0x2026));
+    EXPECT_EQ(item->toolTip().toStdString(), longName);
+    meter.pmConMenu->hide();
 }
 
 TEST_F(Meter, with_a_tray_starts_hidden_offers_the_opposite_of_its_state_and_stores_its_place_on_every_hide)
