@@ -64,6 +64,8 @@ std::string monitor::getServiceDataFolder()
            "/" + PRODUCT_VERSION;
 }
 
+std::string monitor::getConnectionLogFile() { return getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME; }
+
 platform::NamedLock openStatisticsMutex()
 {
     SECURITY_DESCRIPTOR descriptor;

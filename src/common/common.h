@@ -46,6 +46,8 @@ namespace monitor {
 std::string getDataFolder();
 // Where the service keeps its data; neither created nor looked up on disk.
 std::string getServiceDataFolder();
+// The service's connection log in that folder.
+std::string getConnectionLogFile();
 } // namespace monitor
 
 // Attributes that let every account open an object: mode 0644 (all may read

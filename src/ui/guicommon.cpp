@@ -213,19 +213,37 @@ void MessageBox::showError(QWidget* parent, const QString& message) { show(paren
 
 void MessageBox::showNotice(QWidget* parent, const QString& message) { show(parent, message, false); }
 
+bool ToldDamage::firstTime(const LTDataCorruptedException& damage)
+{
+    // A region without a place cannot be recognised again: it is told.
+    return damage.offset() < 0 || regions.emplace(damage.offset(), damage.length()).second;
+}
+
 void DamageNotices::add(const LTDataCorruptedException& damage)
 {
-    if (shown.size() < MAX_SHOWN)
-        shown << QString::fromStdString(damage.what());
-    else
+    if (told && !told->firstTime(damage))
+        return;
+    if (shown.size() >= MAX_SHOWN) {
         ++more;
+        return;
+    }
+    QString line = QString::fromStdString(damage.what());
+    if (!logFile.empty() && damage.offset() >= 0)
+        line = QString("%1: %2 damaged bytes at offset %3 skipped:\n%4")
+                   .arg(QString::fromStdString(logFile))
+                   .arg(damage.length())
+                   .arg(damage.offset())
+                   .arg(line);
+    shown << line;
 }
 
 QStringList DamageNotices::lines() const
 {
     QStringList all = shown;
     if (more > 0)
-        all << QString("... and %1 more damaged regions (ltreport check lists them).").arg(more);
+        all << QString("... and %1 more damaged regions.").arg(more);
+    if (!all.isEmpty())
+        all << "\"ltreport check\" lists every damaged region of the log.";
     return all;
 }
 

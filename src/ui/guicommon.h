@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -109,16 +110,32 @@ private:
     static inline bool showing = false;
 };
 
-// The damaged regions one read of the log met, told in one message: the
-// first few in full, the rest counted.
+// The damaged regions of the log told so far in this run: every reader of
+// the log meets them again, and the user hears of each once.
+class ToldDamage {
+public:
+    // False when the region was told before.
+    bool firstTime(const LTDataCorruptedException& damage);
+
+private:
+    std::set<std::pair<std::int64_t, std::int64_t>> regions;
+};
+
+// The damaged regions one read of the log met and not told before, in one
+// message: the first few in full with the file and the place, the rest
+// counted, and where to see them all.
 class DamageNotices {
 public:
+    DamageNotices() = default;
+    DamageNotices(ToldDamage* told, std::string logFile) : told(told), logFile(std::move(logFile)) {}
     void add(const LTDataCorruptedException& damage);
-    bool empty() const { return shown.isEmpty(); }
+    bool empty() const { return shown.isEmpty() && more == 0; }
     QStringList lines() const;
 
 private:
     static constexpr int MAX_SHOWN = 5;
+    ToldDamage* told = nullptr;
+    std::string logFile;
     QStringList shown;
     int more = 0;
 };

@@ -114,7 +114,7 @@ void TMainForm2::prepare(Prices* prices, DataList* entryNames, RecordFilter* fil
     try {
         records = std::make_unique<LogRecords>(prices, entryNames);
         if (!logReader)
-            logReader = std::make_unique<LogReader>(monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME);
+            logReader = std::make_unique<LogReader>(monitor::getConnectionLogFile());
         const DamageNotices damage = readLog();
         for (TBasicFrame* frame : frames)
             frame->init(records.get(), filter, todayTotals, sharedStat);
@@ -154,7 +154,7 @@ void TMainForm2::refreshTotals(bool changed)
 
 DamageNotices TMainForm2::readLog()
 {
-    DamageNotices damage;
+    DamageNotices damage(toldDamage, monitor::getConnectionLogFile());
     readPastCorruption([this] { logReader->readAll(*records); },
                        [&damage](const LTDataCorruptedException& e) { damage.add(e); });
     return damage;

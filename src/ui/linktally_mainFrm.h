@@ -9,6 +9,7 @@
 #include <vector>
 
 class DamageNotices;
+class ToldDamage;
 class DataList;
 class LogReader;
 class LogRecords;
@@ -39,6 +40,9 @@ public:
     void filterChanged();
     void pricesChanged();
     void refreshTotals(bool changed);
+    // The regions of the log the user has heard of in this run (the
+    // meter's); none told when null.
+    ToldDamage* toldDamage = nullptr;
 
     QFrame* mainPanel;
     QTabWidget* PageControl;

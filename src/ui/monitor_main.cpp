@@ -93,14 +93,15 @@ TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
     createActions();
 
     ltMonitorState = ltmsCreated;
-    logFileName = monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME;
+    logFileName = monitor::getConnectionLogFile();
+    startDamage = DamageNotices(&toldDamage, logFileName);
     // The names, the prices read right after them, and "<DUMMY CONNECTION>"
     // when nothing names a connection.
     collectEntryNames(ras);
     options = std::make_unique<LTOptions>(entryNames.get());
     filter = std::make_unique<RecordFilter_byConnectionName>(entryNames.get(), options->getConnectionId());
     todayTotals = std::make_unique<TodayTotals>(logFileName, prices.get(), entryNames.get(),
-                                                [this](const LTDataCorruptedException& e) { notices << e.what(); });
+                                                [this](const LTDataCorruptedException& e) { tellDamage(e); });
     chartWidth = pbChart->width();
     sharedStat = std::make_unique<SharedStatisticsReader>();
     tracer = std::make_unique<ConnectionsTracer>(chartWidth + 2);
@@ -239,6 +240,8 @@ void TMainForm::createActions()
 void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
 {
     MainForm2 = totals;
+    if (totals)
+        totals->toldDamage = &toldDamage;
     SplashFrm = splash;
 }
 
@@ -250,11 +253,9 @@ void TMainForm::collectEntryNames(RasProvider& ras)
     // load registers its names too). An interface library that cannot be
     // loaded ends the start-up with its message.
     std::string priceError;
-    DamageNotices damage;
     loadEntryNamesAndPrices(
         ras, *entryNames, *prices, logFileName, monitor::getDataFolder() + "/" + PRICE_FILE_NAME, true,
-        [&damage](const LTDataCorruptedException& e) { damage.add(e); }, &priceError);
-    notices << damage.lines();
+        [this](const LTDataCorruptedException& e) { startDamage.add(e); }, &priceError);
     if (!priceError.empty()) {
         // Start with no prices, as a missing file would; the user hears why
         // every cost reads "?", and the file is kept aside before any save.
@@ -287,6 +288,7 @@ void TMainForm::startMonitor()
     // Without a tray the meter is the only way in: it stays on screen.
     if (!canHide())
         actShowExecute();
+    notices = startDamage.lines() + notices;
     if (!notices.isEmpty())
         QTimer::singleShot(0, this, guarded([this] { MessageBox::showError(this, notices.join("\n\n")); }));
 }
@@ -635,6 +637,21 @@ void TMainForm::ConMenuItemClick(QAction* item)
         return;
     selectConnection(id);
     updateStatus();
+}
+
+void TMainForm::tellDamage(const LTDataCorruptedException& damage)
+{
+    if (ltMonitorState != ltmsRunning) {
+        startDamage.add(damage);
+        return;
+    }
+    DamageNotices found(&toldDamage, logFileName);
+    found.add(damage);
+    // Told after the tick that read it, not from inside the model's update.
+    if (!found.empty())
+        QTimer::singleShot(0, this, guarded([this, message = found.lines().join("\n\n")] {
+            MessageBox::showError(this, message);
+        }));
 }
 
 void TMainForm::followService()

@@ -3,6 +3,7 @@
 // window. The meter owns the monitor's models.
 #pragma once
 
+#include "ui/guicommon.h"
 #include "ui/meterwidgets.h"
 
 #include <QFrame>
@@ -19,6 +20,7 @@
 class ConnectionsTracer;
 class DataList;
 class DbgLogger;
+class LTDataCorruptedException;
 class LTOptions;
 class Prices;
 class RasProvider;
@@ -142,11 +144,16 @@ private:
     void followService();
     // Through the tray, else in a box; at start with the other notices.
     void tellUser(const QString& message, bool atStart);
+    // A damaged region of the log: with the start's notices, or in a box
+    // of its own once running; each once.
+    void tellDamage(const LTDataCorruptedException& damage);
 
     DbgLogger* dbgLogger;
     TMainForm2* MainForm2 = nullptr;
     TSplashFrm* SplashFrm = nullptr;
     QStringList notices;
+    ToldDamage toldDamage;
+    DamageNotices startDamage;
     // The corner position was chosen before the window had its frame.
     bool placeOnceFramed = false;
     // Whether a service owned the live table at the last tick; none yet.

@@ -1,6 +1,7 @@
 // The meter window over its real models: a scripted interface table, a
 // live table published by the test, the test's own settings and files.
 #include "common/common.h"
+#include "damagedlog.h"
 #include "errors/ltexception.h"
 #include "fakes/fake_table.h"
 #include "fakes/live_table.h"
@@ -159,6 +160,17 @@ TEST_F(Meter, tells_once_after_start_which_line_of_the_price_table_failed_and_pr
     QCoreApplication::processEvents();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].startsWith(QString::fromStdString(file + ", line 4: '1,5'"))) << errors[0].toStdString();
+}
+
+TEST_F(Meter, tells_a_damaged_region_of_the_log_once_though_two_models_read_it_at_start)
+{
+    const damagedlog::Case damage = damagedlog::fieldDamages().front();
+    std::filesystem::create_directories(monitor::getServiceDataFolder());
+    testenv::writeBytes(monitor::getConnectionLogFile(), damage.bytes);
+    start();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].count(" damaged bytes at offset "), 1) << errors[0].toStdString();
 }
 
 TEST_F(Meter, turns_offline_on_the_next_tick_and_drops_the_trace_after_chart_width_plus_2_missing_ticks)

@@ -42,7 +42,7 @@ struct Model : History {
     std::unique_ptr<RecordFilter_byConnectionName> filter;
 };
 
-std::string logFileName() { return monitor::getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME; }
+std::string logFileName() { return monitor::getConnectionLogFile(); }
 
 // Each damaged region once, with where it is; the report goes on after it.
 void reportCorrupted(const LTDataCorruptedException& e)
