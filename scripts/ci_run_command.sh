@@ -156,7 +156,7 @@ echo "Exit ended the monitor and the service; run.sh (pid $run_pid) exited with 
 # other's service.
 add_user first
 add_user second
-declare -A runtime_of icon_of service_of
+declare -A runtime_of service_of
 for user in "$first" "$second"; do
     runtime_of[$user]="/run/user/$(id -u "$user")"
     runtimes+=("${runtime_of[$user]}")
@@ -179,6 +179,7 @@ show_logs() {
 # the window of that process with the icon's name (a search by name misses
 # it below the tray).
 tray_icon_of() {
+    # shellcheck disable=SC2034 # WINDOW and SCREEN come with the geometry
     local monitor window WINDOW X Y WIDTH HEIGHT SCREEN
     monitor=$(pgrep -u "$1" -x ltmonitor) || return 1
     for window in $(xdotool search --pid "$monitor" 2>/dev/null); do
@@ -188,12 +189,22 @@ tray_icon_of() {
     done
     return 1
 }
+# end_run USER RUN_PID: Exit from the user's tray icon must end its run.sh
+# with 0 and every program of the user.
+end_run() {
+    local x y w h status=0
+    read -r x y w h <<<"$(tray_icon_of "$1")"
+    exit_through_tray "$x" "$y" "$w" "$h" || { show_logs; fail "a right click on $1's tray icon opens no menu"; }
+    run_status "$2" || status=$?
+    [ "$status" -eq 0 ] || { show_logs; fail "$1's run.sh exited with status $status"; }
+    ! pgrep -u "$1" >/dev/null || { show_logs; fail "processes of $1 outlive its run.sh"; }
+}
 both_icons() { tray_icon_of "$first" >/dev/null && tray_icon_of "$second" >/dev/null; }
 wait_for 15 both_icons || { show_logs; fail "the two users' monitors have no two tray icons"; }
 for user in "$first" "$second"; do
     service_of[$user]=$(pgrep -u "$user" -x ltsrvc) || { show_logs; fail "$user has no ltsrvc of its own"; }
     table="${runtime_of[$user]}/linktally/LINKTALLY_1.3.1_STATISTICS"
-    [ "$(stat -c %U "$table" 2>/dev/null)" = "$user" ] || { show_logs; fail "$user's live table $table is missing"; }
+    [ "$(stat -c %U "$table" 2>/dev/null)" = "$user" ] || { show_logs; fail "$user has no live table of its own in $table"; }
     wait_for 5 test -f "$(log_folder_of "$user")/cn.log" || { show_logs; fail "$user's service writes no cn.log of its own"; }
 done
 if grep -q "starting only the monitor" "$stage/first.log" "$stage/second.log"; then
@@ -203,18 +214,9 @@ fi
 echo "Users $first and $second: services ${service_of[$first]} and ${service_of[$second]}, each with its own live table and cn.log"
 
 wait_for 10 window_gone About || { show_logs; fail "a splash window stays"; }
-exit_through_tray $(tray_icon_of "$first") || { show_logs; fail "a right click on $first's tray icon opens no menu"; }
-status=0
-run_status "$first_run" || status=$?
-[ "$status" -eq 0 ] || { show_logs; fail "$first's run.sh exited with status $status"; }
-! pgrep -u "$first" >/dev/null || { show_logs; fail "processes of $first outlive its run.sh"; }
+end_run "$first" "$first_run"
 kill -0 "${service_of[$second]}" 2>/dev/null && pgrep -u "$second" -x ltmonitor >/dev/null ||
     { show_logs; fail "$first's Exit ended $second's programs"; }
 echo "$first's Exit ended its own programs; $second's service and monitor still run."
-
-exit_through_tray $(tray_icon_of "$second") || { show_logs; fail "a right click on $second's tray icon opens no menu"; }
-status=0
-run_status "$second_run" || status=$?
-[ "$status" -eq 0 ] || { show_logs; fail "$second's run.sh exited with status $status"; }
-! pgrep -u "$second" >/dev/null || { show_logs; fail "processes of $second outlive its run.sh"; }
+end_run "$second" "$second_run"
 echo "$second's Exit ended its programs; both run.sh exited with 0."

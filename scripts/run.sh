@@ -62,14 +62,14 @@ system_service_running() {
 }
 
 # Exports LINKTALLY_IPC_DIR as the user's own folder, made private (0700):
-# below XDG_RUNTIME_DIR when that is the user's folder, else in the system's
-# folder with the user id in its name.
+# below XDG_RUNTIME_DIR when that is the user's folder, else in the memory
+# file system all may write to, with the user id in its name.
 use_personal_ipc_folder() {
     local runtime="${XDG_RUNTIME_DIR:-}" folder
     if [ -n "$runtime" ] && [ -d "$runtime" ] && [ ! -L "$runtime" ] && [ -O "$runtime" ]; then
         folder="$runtime/linktally"
     else
-        folder="$system_ipc/linktally-$(id -u)"
+        folder="/dev/shm/linktally-$(id -u)"
         echo "XDG_RUNTIME_DIR is not set to a folder of $(id -un): the programs meet in $folder instead."
     fi
     mkdir -m 0700 "$folder" 2>/dev/null || true
