@@ -6,15 +6,18 @@
 #   scripts/run.sh [LTSRVC OPTIONS]   e.g. --debug-log (ltsrvc --help lists them)
 # As root the service keeps its data in /var/lib like the installed service;
 # for any other user in ~/.local/share (set LINKTALLY_COMMON_APPDATA to
-# choose). When a Linktally service already runs (the system's), only the
-# monitor starts, on the system's data. Without a display (no DISPLAY, no
-# WAYLAND_DISPLAY) only the service runs, in the foreground. A checkout the
-# user cannot write to is not built: its build/dev is used as it is.
+# choose). When the system's Linktally service runs (the package's, or one
+# run as root), only the monitor starts, on the system's data. Any other
+# user's run is personal: its service and monitor meet in a folder of their
+# own, $XDG_RUNTIME_DIR/linktally (set LINKTALLY_IPC_DIR to choose), so that
+# another user's run neither meets nor stops it. Without a display (no
+# DISPLAY, no WAYLAND_DISPLAY) only the service runs, in the foreground. A
+# checkout the user cannot write to is not built: its build/dev is used as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 case "${1:-}" in
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 
 bin=build/dev/bin
@@ -31,28 +34,79 @@ else
     cmake --build --preset dev
 fi
 
-# A running service holds its live table locked for as long as it runs.
-table="${LINKTALLY_IPC_DIR:-/dev/shm}/LINKTALLY_1.3.1_STATISTICS"
+# The folder of the system's live table, the installed service's and a root
+# run's.
+system_ipc=/dev/shm
+table_name=LINKTALLY_1.3.1_STATISTICS
+
+# service_running TABLE: a running service holds its live table locked for
+# as long as it runs.
 service_running() {
-    [ -e "$table" ] || return 1
     local status=0
+    [ -e "$1" ] || return 1
     # Through a read-only descriptor: opening another account's file in a
     # sticky folder for writing may be refused.
-    flock -n -s -E 75 3 3<"$table" 2>/dev/null || status=$?
+    flock -n -s -E 75 3 3<"$1" 2>/dev/null || status=$?
     [ "$status" -eq 75 ]
 }
+
+# The system's service runs: the package's (account linktally) or root's.
+# Another user's personal service in the system's folder is not one.
+system_service_running() {
+    local table="$system_ipc/$table_name"
+    service_running "$table" || return 1
+    case "$(stat -c %U "$table" 2>/dev/null)" in
+        root | linktally) return 0 ;;
+        *) return 1 ;;
+    esac
+}
+
+# Exports LINKTALLY_IPC_DIR as the user's own folder, made private (0700):
+# below XDG_RUNTIME_DIR when that is the user's folder, else in the memory
+# file system all may write to, with the user id in its name.
+use_personal_ipc_folder() {
+    local runtime="${XDG_RUNTIME_DIR:-}" folder
+    if [ -n "$runtime" ] && [ -d "$runtime" ] && [ ! -L "$runtime" ] && [ -O "$runtime" ]; then
+        folder="$runtime/linktally"
+    else
+        folder="/dev/shm/linktally-$(id -u)"
+        echo "XDG_RUNTIME_DIR is not set to a folder of $(id -un): the programs meet in $folder instead."
+    fi
+    mkdir -m 0700 "$folder" 2>/dev/null || true
+    # In a folder all may write to, another account may have made it first.
+    if [ -L "$folder" ] || [ ! -d "$folder" ] || [ ! -O "$folder" ]; then
+        echo "run.sh: $folder is not a folder of $(id -un); remove it or set LINKTALLY_IPC_DIR." >&2
+        exit 1
+    fi
+    chmod 0700 "$folder"
+    export LINKTALLY_IPC_DIR="$folder"
+}
+
+personal=0
+if [ "$(id -u)" -ne 0 ] && [ -z "${LINKTALLY_IPC_DIR:-}" ] && ! system_service_running; then
+    use_personal_ipc_folder
+    personal=1
+fi
+table="${LINKTALLY_IPC_DIR:-$system_ipc}/$table_name"
 
 # The folders the programs write below: a fresh account has none of them yet.
 mkdir -p "${XDG_DATA_HOME:-$HOME/.local/share}" "${XDG_CONFIG_HOME:-$HOME/.config}"
 own_service=1
-if service_running; then
+if service_running "$table"; then
     own_service=0
-elif [ "$(id -u)" -ne 0 ] && [ -z "${LINKTALLY_COMMON_APPDATA:-}" ]; then
+fi
+# The user's own data for a personal run and for a service started here.
+if [ "$(id -u)" -ne 0 ] && [ -z "${LINKTALLY_COMMON_APPDATA:-}" ] &&
+    { [ "$personal" -eq 1 ] || [ "$own_service" -eq 1 ]; }; then
     export LINKTALLY_COMMON_APPDATA="${XDG_DATA_HOME:-$HOME/.local/share}"
 fi
 [ -n "${LINKTALLY_COMMON_APPDATA:-}" ] && mkdir -p "$LINKTALLY_COMMON_APPDATA"
 echo
 echo "Programs in $(pwd)/$bin; the connection log is cn.log in the data folder below."
+if [ "$personal" -eq 1 ]; then
+    echo "A personal run: the live table is in $LINKTALLY_IPC_DIR, for $(id -un) alone" \
+        "(ltreport live reads it with LINKTALLY_IPC_DIR set so)."
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     if [ "$own_service" -eq 0 ]; then
@@ -84,6 +138,8 @@ trap 'on_signal 129' HUP
 if [ "$own_service" -eq 1 ]; then
     "$bin/ltsrvc" "$@" &
     service_pid=$!
+elif [ "$personal" -eq 1 ]; then
+    echo "Your Linktally service already runs ($table): starting only the monitor, on its data."
 else
     echo "A Linktally service already runs: starting only the monitor, on the system's data."
 fi

@@ -12,7 +12,9 @@ bool autostartExists(const std::string& name);
 bool createAutostart(const std::string& name, const std::string& programPath);
 // Removes the entry; a missing one is no error.
 void removeAutostart(const std::string& name);
-// The program path as a quoted Exec argument of the Desktop Entry rules.
-std::string desktopExecQuoted(const std::string& programPath);
+// The entry's Exec value for the program: the program alone, or through env
+// with the folder variables this process was started with, so that the
+// program finds the same data and service at log-on.
+std::string autostartExec(const std::string& programPath);
 
 } // namespace platform
