@@ -1,14 +1,14 @@
 #include "platform/named_objects.h"
 
+#include "errors/ltexception.h"
 #include "platform/environment.h"
+
+#include <cerrno>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
-
-namespace {
-
-} // namespace
 
 mode_t creationMode(const SecurityAttributes* attributes)
 {
@@ -16,6 +16,14 @@ mode_t creationMode(const SecurityAttributes* attributes)
 }
 
 std::string ipcFolder() { return variableOr("LINKTALLY_IPC_DIR", "/dev/shm"); }
+
+void makeMissingIpcFolder()
+{
+    const std::string folder = variableOr("LINKTALLY_IPC_DIR", "");
+    if (folder.empty() || ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)
+        return;
+    throw LTException("Can't create the folder '" + folder + "' (LINKTALLY_IPC_DIR)", errno);
+}
 
 std::string sessionFolder() { return variableOr("XDG_RUNTIME_DIR", ""); }
 

@@ -22,6 +22,11 @@ mode_t creationMode(const SecurityAttributes* attributes);
 
 // $LINKTALLY_IPC_DIR, else /dev/shm.
 std::string ipcFolder();
+// Makes $LINKTALLY_IPC_DIR again, private to the user, when it is gone: a
+// personal run's folder in the session's runtime folder does not outlive
+// the session, while a log-on entry still names it. Throws LTException
+// when it cannot be made.
+void makeMissingIpcFolder();
 // $XDG_RUNTIME_DIR, or empty when unset.
 std::string sessionFolder();
 // The file behind an object name; a name without prefix counts as global.

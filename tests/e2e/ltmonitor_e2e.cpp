@@ -438,6 +438,8 @@ TEST(LtmonitorEndToEnd, under_a_window_manager_is_a_tool_window_in_the_corner_th
     XSession session(true, true);
     REQUIRE_X_SESSION(session);
     Folders folders;
+    // A log-on entry's folder, gone with the session that made it.
+    std::filesystem::remove(folders.root + "/ipc");
     auto monitor = startMonitor();
     ASSERT_TRUE(eventually([] { return logHas("TMainForm::startMonitor() - tray icon added\n"); })) << monitor->errors();
     ASSERT_TRUE(eventually([] { return statusLines().size() >= 2; })) << monitor->errors(); // past the start's hiding

@@ -6,6 +6,7 @@
 #include "errors/ltexception.h"
 #include "platform/environment.h"
 #include "platform/named_lock.h"
+#include "platform/named_objects.h"
 #include "platform/ras.h"
 #include "ui/guicommon.h"
 #include "ui/linktally_mainFrm.h"
@@ -75,6 +76,7 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes;
     initNullDaclSecurity(descriptor, attributes);
+    platform::makeMissingIpcFolder();
     platform::InstanceLock instance(MONITOR_INSTANCE_NAME, &attributes);
     if (instance.alreadyExists())
         throw LTException(std::string(APPLICATION_TITLE) + " is already running!");
