@@ -168,6 +168,14 @@ void TPriceEditorForm::refresh()
     updateButtons();
 }
 
+void TPriceEditorForm::selectRow(int row)
+{
+    // The buttons follow the selection.
+    const int last = model->rowCount() - 1;
+    if (row >= 0 && last >= 0)
+        lvPrices->selectRow(std::min(row, last));
+}
+
 void TPriceEditorForm::actAddExecute()
 {
     TDateTime date = Now();
@@ -178,6 +186,7 @@ void TPriceEditorForm::actAddExecute()
         return;
     prices->setPrice(entryId, date, uploadPrice, downloadPrice);
     refresh();
+    selectRow(model->rowInForce(entryId, date));
 }
 
 bool TPriceEditorForm::selectedItem(Item& item) const
@@ -208,6 +217,7 @@ void TPriceEditorForm::actEditExecute()
         throw;
     }
     refresh();
+    selectRow(model->rowInForce(edited.entryId, edited.date));
 }
 
 void TPriceEditorForm::actDeleteExecute()
@@ -215,8 +225,11 @@ void TPriceEditorForm::actDeleteExecute()
     Item item;
     if (!selectedItem(item))
         return;
+    const int row = selectedRow();
     prices->removePrice(item.entryId, item.date);
     refresh();
+    // The row that took the deleted one's place.
+    selectRow(row);
 }
 
 bool runPriceEditor(Prices* prices, QWidget* parent)

@@ -62,6 +62,8 @@ private:
     int selectedRow() const;
     // The list after a change of the table: new row count, no selection.
     void refresh();
+    // Selects row, or the last one when row is past the end; none for -1.
+    void selectRow(int row);
 
     pricesListModel* model = nullptr;
 };

@@ -17,10 +17,17 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
 constexpr int FIELD_HEIGHT = 21;
+constexpr int LABEL_LEFT = 12;
+// The fields' column as designed, and its right end (the connection's).
+constexpr int FIELD_LEFT = 144;
+constexpr int FIELDS_RIGHT = 393;
+// At least this much between a caption and the fields.
+constexpr int CAPTION_GAP = 8;
 
 constexpr const char* NEGATIVE_PRICE = "A price cannot be negative.";
 constexpr const char* HUGE_PRICE = "A price cannot be that large.";
@@ -39,8 +46,18 @@ QLineEdit* newPriceEdit(QWidget* parent, const char* name, int top)
 {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setGeometry(144, top, 57, FIELD_HEIGHT);
+    edit->setGeometry(FIELD_LEFT, top, 57, FIELD_HEIGHT);
     return edit;
+}
+
+// The fields' left edge: the designed one, or further right where a
+// caption in this font would run into its field.
+int fieldColumn(std::initializer_list<const QLabel*> captions)
+{
+    int left = FIELD_LEFT;
+    for (const QLabel* caption : captions)
+        left = std::max(left, caption->geometry().right() + 1 + CAPTION_GAP);
+    return left;
 }
 
 bool isBlank(const QLineEdit* edit) { return edit->text().trimmed().isEmpty(); }
@@ -80,19 +97,24 @@ TPriceRecordEditorForm::TPriceRecordEditorForm(QWidget* parent) : QDialog(parent
     dtpDate->setDisplayFormat(shortDateFormat());
     // 85 holds a short date with a two-digit year; a four-digit one needs
     // a few pixels more, and the row has room to the right.
-    dtpDate->setGeometry(144, 12, std::max(85, dtpDate->sizeHint().width()), FIELD_HEIGHT);
-    Label1 = newLabel(Panel1, "Label1", "Da&te", 12, 16, dtpDate);
+    dtpDate->setGeometry(FIELD_LEFT, 12, std::max(85, dtpDate->sizeHint().width()), FIELD_HEIGHT);
+    Label1 = newLabel(Panel1, "Label1", "Da&te", LABEL_LEFT, 16, dtpDate);
 
     cbEntryName = new QComboBox(Panel1);
     cbEntryName->setObjectName("cbEntryName");
     cbEntryName->setEditable(false);
-    cbEntryName->setGeometry(144, 44, 249, cbEntryName->sizeHint().height());
-    lbConnection = newLabel(Panel1, "lbConnection", "&Connection", 12, 48, cbEntryName);
+    cbEntryName->setGeometry(FIELD_LEFT, 44, FIELDS_RIGHT - FIELD_LEFT, cbEntryName->sizeHint().height());
+    lbConnection = newLabel(Panel1, "lbConnection", "&Connection", LABEL_LEFT, 48, cbEntryName);
 
     edUploadPrice = newPriceEdit(Panel1, "edUploadPrice", 76);
-    Label2 = newLabel(Panel1, "Label2", "&Upload Costs per Mb", 12, 80, edUploadPrice);
+    Label2 = newLabel(Panel1, "Label2", "&Upload Costs per Mb", LABEL_LEFT, 80, edUploadPrice);
     edDownloadPrice = newPriceEdit(Panel1, "edDownloadPrice", 108);
-    Label3 = newLabel(Panel1, "Label3", "&Download Costs per Mb", 12, 112, edDownloadPrice);
+    Label3 = newLabel(Panel1, "Label3", "&Download Costs per Mb", LABEL_LEFT, 112, edDownloadPrice);
+    // The fields move right together, the connection keeping its right end.
+    const int left = fieldColumn({Label1, lbConnection, Label2, Label3});
+    for (QWidget* field : std::initializer_list<QWidget*>{dtpDate, edUploadPrice, edDownloadPrice})
+        field->move(left, field->y());
+    cbEntryName->setGeometry(left, cbEntryName->y(), FIELDS_RIGHT - left, cbEntryName->height());
 
     // Why OK stays disabled although every field is filled.
     lbNegativePrice = new QLabel(this);

@@ -6,6 +6,7 @@
 #include "ui/totalsFrame.h"
 
 #include <QAction>
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -92,6 +93,8 @@ void TPeriodCostsFrame::buildToolBar()
     dtpDay = new QDateEdit(ToolBar1);
     dtpDay->setObjectName("dtpDay");
     dtpDay->setCalendarPopup(true);
+    // The weeks the Week tab shows run Sunday to Saturday, whatever the locale.
+    dtpDay->calendarWidget()->setFirstDayOfWeek(Qt::Sunday);
     dtpDay->setDisplayFormat(shortDateFormat());
     dtpDay->setDateRange(qDateFromDate(FIRST_VIEW_DAY), qDateFromDate(LAST_VIEW_DAY));
     // Typing recomputes once the date is complete, not at every digit.
@@ -214,6 +217,14 @@ TDateTime TPeriodCostsFrame::steppedStart(int direction) const
     return IncMonth(periodStart, direction * variant.stepMonths) + direction * variant.stepDays;
 }
 
-void TPeriodCostsFrame::actPredExecute() { showPeriod(steppedStart(-1)); }
+void TPeriodCostsFrame::step(int direction)
+{
+    // The arrows take no focus, so a date still being typed has not been
+    // entered: it is, first, and the step goes from its period.
+    dtpDay->interpretText();
+    showPeriod(steppedStart(direction));
+}
 
-void TPeriodCostsFrame::actNextExecute() { showPeriod(steppedStart(1)); }
+void TPeriodCostsFrame::actPredExecute() { step(-1); }
+
+void TPeriodCostsFrame::actNextExecute() { step(1); }

@@ -92,6 +92,8 @@ private:
     void buildTotalsPanel();
     // periodStart moved by the variant's step, forward (1) or back (-1).
     TDateTime steppedStart(int direction) const;
+    // Previous (-1) or Next (1).
+    void step(int direction);
     void showDate();
     void showChart();
     void keepColumnMinimum(int column, int width);

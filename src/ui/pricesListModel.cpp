@@ -61,6 +61,22 @@ void pricesListModel::reload()
     endResetModel();
 }
 
+int pricesListModel::rowInForce(int entryId, TDateTime date) const
+{
+    // Rows run by entry, then by date: the last match is the one.
+    int found = -1;
+    for (int row = 0; row < rows; ++row) {
+        int itemEntry = 0;
+        TDateTime itemDate = 0;
+        double uploadPrice = 0;
+        double downloadPrice = 0;
+        prices->getItem(row, itemEntry, itemDate, uploadPrice, downloadPrice);
+        if (itemEntry == entryId && itemDate <= date)
+            found = row;
+    }
+    return found;
+}
+
 int pricesListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows; }
 
 int pricesListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }

@@ -2,6 +2,8 @@
 // own order (by entry id, then by date).
 #pragma once
 
+#include "common/datetime.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <optional>
@@ -32,6 +34,9 @@ public:
     void setPrices(Prices* prices);
     // Takes the table's current size; the views learn of it as a reset.
     void reload();
+    // The row of entryId's item in force at date: the last one dated then
+    // or before; -1 for none.
+    int rowInForce(int entryId, TDateTime date) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -24,6 +24,8 @@ constexpr int MARGIN_BOTTOM = 2;
 constexpr int BEVEL_BORDER = 6;
 constexpr int TICK_LENGTH = 3;
 constexpr int LABEL_GAP = 4;
+// Pixels between two shown category labels.
+constexpr int LABEL_SPACING = 2;
 constexpr int LEGEND_GAP = 12;
 constexpr double BAR_SHARE = 0.85;
 constexpr int MOST_TICK_STEPS = 5;
@@ -45,12 +47,12 @@ double stackedTotal(const ChartRow& row)
 }
 
 // The least number of rows between two shown labels such that each gets
-// extent pixels plus a gap: every other label, every third, and so on.
+// extent pixels plus LABEL_SPACING: every other label, every third, and so on.
 int labelStride(double rowHeight, int extent)
 {
     if (rowHeight <= 0)
         return 1;
-    const int needed = extent + 2;
+    const int needed = extent + LABEL_SPACING;
     return std::max(1, static_cast<int>(std::ceil(needed / rowHeight)));
 }
 
@@ -212,22 +214,28 @@ void TStackedBarChart::layOutLabels(Layout& out) const
     const int stride = labelStride(out.rowHeight, extent);
     out.labels.assign(rows_.size(), QRect());
     const int right = static_cast<int>(out.plot.left()) - LABEL_GAP;
+    // The first pixel row the next label may take: below the plot's top,
+    // then below the last label shown.
+    int firstFree = static_cast<int>(out.plot.top());
     for (std::size_t row = 0; row < rows_.size(); row += static_cast<std::size_t>(stride)) {
         const double middle = out.plot.top() + (static_cast<double>(row) + 0.5) * out.rowHeight;
         const int advance = metrics.horizontalAdvance(rows_[row].label);
         const int height = rotated_ ? advance : metrics.height();
-        // Centred on its row, but never beyond the plot's top or the
-        // widget's bottom, where it would be cut.
+        // Centred on its row, but not into the plot's top nor onto the
+        // label before, and not beyond the widget's bottom, where it would
+        // be cut. The first one, taller than its row, is pushed down by
+        // less than half its height, into the pixels the stride spares;
+        // the next is pushed by what is left of that, so every label
+        // still spans its row's middle.
         const int lowest = out.content.bottom() + 1 - height;
-        const int top = std::max(static_cast<int>(out.plot.top()),
-                                 std::min(static_cast<int>(std::lround(middle - height / 2.0)), lowest));
+        const int top = std::min(std::max(firstFree, static_cast<int>(std::lround(middle - height / 2.0))), lowest);
+        // One moved up onto the label before is left out instead.
+        if (top < firstFree)
+            continue;
         const QRect place = rotated_ ? QRect(right - metrics.height(), top, metrics.height(), advance)
                                      : QRect(right - advance, top, advance, metrics.height());
-        // One moved onto its neighbour is left out instead.
-        if (row >= static_cast<std::size_t>(stride) && place.intersects(out.labels[row - static_cast<std::size_t>(stride)]))
-            continue;
-        if (place.top() >= static_cast<int>(out.plot.top()) && place.bottom() <= out.content.bottom())
-            out.labels[row] = place;
+        out.labels[row] = place;
+        firstFree = place.bottom() + 1 + LABEL_SPACING;
     }
 }
 

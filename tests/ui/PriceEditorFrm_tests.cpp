@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLocale>
 #include <QPushButton>
 #include <QTableView>
@@ -195,7 +196,6 @@ TEST_F(PriceEditor, editing_a_record_with_another_date_moves_it_in_date_order_wi
     ASSERT_EQ(rows(), 3);
     EXPECT_EQ(row(0), "7/1/2004|eth0|0.04|0.04");
     EXPECT_EQ(row(1), "8/1/2004|eth0|0.05|0.03");
-    EXPECT_FALSE(form->btnEdit->isEnabled()); // the list was refilled
 }
 
 TEST_F(PriceEditor, editing_a_record_onto_another_connection_s_day_replaces_the_record_there)
@@ -217,7 +217,31 @@ TEST_F(PriceEditor, deletes_the_selected_item_at_once)
     EXPECT_EQ(row(1), "1/15/2004|ppp0|1234.5|0");
     EXPECT_TRUE(calls.empty());
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_FALSE(form->btnDelete->isEnabled());
+}
+
+TEST_F(PriceEditor, keeps_the_added_or_edited_item_selected_and_after_delete_the_row_in_its_place)
+{
+    const auto selected = [this] {
+        EXPECT_TRUE(form->btnEdit->isEnabled());
+        EXPECT_TRUE(form->btnDelete->isEnabled());
+        const QModelIndexList rows = form->lvPrices->selectionModel()->selectedRows();
+        return rows.size() == 1 ? row(rows[0].row()) : QString();
+    };
+    answer = {true, EncodeDate(2004, 5, 1) + 0.6, 0, 1, 2};
+    click("btnAdd");
+    EXPECT_EQ(selected(), "5/1/2004|eth0|1|2");
+
+    answer = {true, EncodeDate(2004, 2, 1), 1, 3, 4};
+    click("btnEdit");
+    EXPECT_EQ(selected(), "2/1/2004|ppp0|3|4");
+
+    select(1);
+    click("btnDelete");
+    EXPECT_EQ(selected(), "1/15/2004|ppp0|1234.5|0");
+
+    select(2); // the last row: the one before it takes its place
+    click("btnDelete");
+    EXPECT_EQ(selected(), "1/15/2004|ppp0|1234.5|0");
 }
 
 TEST_F(PriceEditor, edit_and_delete_are_disabled_and_do_nothing_without_a_selection)

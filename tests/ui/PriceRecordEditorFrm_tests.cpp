@@ -71,13 +71,15 @@ void answerRecordDialog(const std::function<void(TPriceRecordEditorForm&)>& body
 
 } // namespace
 
-TEST_F(RecordDialog, places_its_controls_as_designed_and_shows_the_whole_date)
+TEST_F(RecordDialog, places_its_controls_as_designed_with_every_caption_clear_of_its_field_and_the_whole_date)
 {
     showNew();
     EXPECT_EQ(form->windowTitle(), "Costs");
     EXPECT_EQ(form->size(), QSize(422, 197));
     EXPECT_EQ(form->btnCancel->geometry(), QRect(328, 164, 85, 25));
-    EXPECT_EQ(form->edUploadPrice->geometry(), QRect(144, 76, 57, 21));
+    EXPECT_EQ(form->edUploadPrice->size(), QSize(57, 21));
+    for (const QLabel* caption : {form->Label1, form->lbConnection, form->Label2, form->Label3})
+        EXPECT_FALSE(caption->geometry().intersects(caption->buddy()->geometry())) << caption->text().toStdString();
     EXPECT_EQ(form->Label1->buddy(), form->dtpDate);
     EXPECT_EQ(form->Label3->buddy(), form->edDownloadPrice);
     EXPECT_EQ(form->dtpDate->displayFormat(), "M/d/yyyy"); // the century always shown

@@ -12,10 +12,12 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QBrush>
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -116,6 +118,22 @@ TEST_F(PeriodFrames, a_typed_date_shows_its_week_once_it_is_entered)
     QTest::keyClick(week.picker, Qt::Key_Enter);
     EXPECT_EQ(week.picker->date(), QDate(2026, 3, 1));
     EXPECT_EQ(week.cell(0, 0), "01/03, Sun");
+}
+
+TEST_F(PeriodFrames, next_steps_from_a_date_still_being_typed_and_the_calendar_starts_its_weeks_on_sunday)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); // weeks from Monday
+    Tab<TWeekCostsFrame> week(model);
+    QLocale::setDefault(previous);
+    EXPECT_EQ(week.picker->calendarWidget()->firstDayOfWeek(), Qt::Sunday);
+
+    week.picker->setFocus();
+    week.picker->setSelectedSection(QDateTimeEdit::DaySection);
+    QTest::keyClicks(week.picker, "02");
+    week.click("ToolButton2");
+    EXPECT_EQ(week.picker->date(), QDate(2026, 3, 8));
+    EXPECT_EQ(week.cell(0, 0), "08/03, Sun");
 }
 
 TEST_F(PeriodFrames, january_31st_shows_january_and_next_shows_a_leap_february)
