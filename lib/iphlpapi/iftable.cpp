@@ -1,10 +1,10 @@
 #include "iftable.h"
 
+#include "platform/files.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <linux/if.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
@@ -25,10 +25,9 @@ bool isWireless(const std::string& name)
 
 std::string readSysfs(const std::string& name, const char* attribute)
 {
-    std::ifstream in("/sys/class/net/" + name + "/" + attribute);
-    std::string value;
-    std::getline(in, value);
-    return value;
+    const std::string path = "/sys/class/net/" + name + "/" + attribute;
+    const std::string text = platform::readWholeFile(path).value_or(std::string());
+    return text.substr(0, text.find('\n'));
 }
 
 std::uint64_t toNumber(std::string_view text, int base = 10)
@@ -288,12 +287,9 @@ bool InterfaceTable::refreshNetlink()
 
 bool InterfaceTable::refreshProc()
 {
-    std::ifstream in("/proc/net/dev");
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::optional<std::string> text = platform::readWholeFile("/proc/net/dev");
     std::vector<ProcEntry> entries;
-    if (!in.good() && !in.eof())
-        return false;
-    if (!parseProcNetDev(text, entries))
+    if (!text || !parseProcNetDev(*text, entries))
         return false;
     procLinks.clear();
     procLinks.reserve(entries.size());

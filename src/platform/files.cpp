@@ -254,6 +254,26 @@ int replaceFileContents(const std::string& path, const std::string& text, unsign
     return error;
 }
 
+std::optional<std::string> readWholeFile(const std::string& path)
+{
+    // Not through iostreams: their locale set-up alone keeps half a megabyte
+    // of library pages resident in the service.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return std::nullopt;
+    std::string text;
+    char piece[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), piece, sizeof piece);
+        if (got == 0)
+            return text;
+        if (got > 0)
+            text.append(piece, static_cast<std::size_t>(got));
+        else if (errno != EINTR)
+            return std::nullopt;
+    }
+}
+
 std::string fileErrorText(int error)
 {
     return error == EISDIR ? "it is a folder" : error == EINVAL ? "it is not a regular file" : std::strerror(error);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -64,6 +65,10 @@ int readableFileError(const std::string& path);
 // The target of path when path is a symbolic link to nothing (a file on a
 // disk that is not mounted, say); else empty.
 std::string danglingLinkTarget(const std::string& path);
+
+// The whole text of a small file, also of the kernel's under /proc and /sys,
+// which tell no size; none when it cannot be opened or read.
+std::optional<std::string> readWholeFile(const std::string& path);
 
 // Replaces the contents of the file path names with text, whole or not at
 // all: written to a temporary file beside it, pushed to the disk and renamed

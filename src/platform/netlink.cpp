@@ -115,7 +115,8 @@ bool parseLink(const void* body, std::size_t length, Link& link)
 
 Socket::Socket(unsigned groups)
     : fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | (groups ? SOCK_NONBLOCK : 0), NETLINK_ROUTE)),
-      buffer(bufferSize)
+      // Not zeroed: only the pages that answers reach become resident.
+      buffer(std::make_unique_for_overwrite<unsigned char[]>(bufferSize))
 {
     if (!fd) {
         error = errno;
@@ -162,7 +163,7 @@ ssize_t Socket::receiveOnce(int flags)
 {
     ssize_t got;
     do
-        got = ::recv(fd.get(), buffer.data(), buffer.size(), flags);
+        got = ::recv(fd.get(), buffer.get(), bufferSize, flags);
     while (got < 0 && errno == EINTR);
     if (got < 0)
         error = errno;
@@ -176,7 +177,7 @@ template <class OnMessage> bool Socket::receive(OnMessage&& onMessage)
         if (got <= 0)
             return false;
         int left = static_cast<int>(got);
-        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.data()); messageFits(message, left);
+        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.get()); messageFits(message, left);
              message = NLMSG_NEXT(message, left)) {
             if (message->nlmsg_seq != sequence)
                 continue; // an answer to an earlier, abandoned request
@@ -268,7 +269,7 @@ Socket::Drain Socket::drain(const std::function<void(const Link&, bool deleted)>
         if (got == 0)
             return result;
         int left = static_cast<int>(got);
-        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.data()); messageFits(message, left);
+        for (auto* message = reinterpret_cast<const nlmsghdr*>(buffer.get()); messageFits(message, left);
              message = NLMSG_NEXT(message, left)) {
             if (message->nlmsg_type != RTM_NEWLINK && message->nlmsg_type != RTM_DELLINK)
                 continue;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,7 @@ private:
 
     UniqueFd fd;
     std::uint32_t sequence = 0;
-    std::vector<unsigned char> buffer;
+    std::unique_ptr<unsigned char[]> buffer;
     int error = 0;
 };
 

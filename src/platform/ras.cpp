@@ -2,6 +2,7 @@
 
 #include "platform/environment.h"
 #include "platform/event.h"
+#include "platform/files.h"
 #include "platform/netlink.h"
 
 #include <algorithm>
@@ -9,8 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
-#include <iterator>
 #include <linux/if.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
@@ -24,11 +23,7 @@ namespace {
 
 constexpr DWORD ERROR_CAN_NOT_COMPLETE = 1003;
 
-std::string readWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string readWholeFile(const std::string& path) { return platform::readWholeFile(path).value_or(std::string()); }
 
 std::string peersFolder(const char* phonebook)
 {

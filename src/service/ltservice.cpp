@@ -9,7 +9,7 @@
 #include "service/statcollector.h"
 
 #include <chrono>
-#include <iostream>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -46,10 +46,12 @@ int TLinktallyService_v1_3_1::ServiceExecute(platform::StopRequests& requests)
     try {
         trace("Started\n");
         const std::string folder = service::getDataFolder();
-        // Trouble with the log goes to standard error: the journal under systemd.
+        // Trouble with the log goes to standard error: the journal under
+        // systemd. Through stdio: the standard streams would set up the C++
+        // locale, half a megabyte of resident library pages, for this alone.
         logger = std::make_unique<ConnectionLogger>(dbgLogger, folder + "/" + CONNECTION_LOG_FILE_NAME,
                                                     [](const std::string& message) {
-                                                        std::cerr << "ltsrvc: " << message << std::endl;
+                                                        std::fprintf(stderr, "ltsrvc: %s\n", message.c_str());
                                                     });
         buffer = std::make_unique<RasConBuffer>(ras, dbgLogger);
         observer = StopableThread::create<ConnectionsObserver>(false, dbgLogger, buffer.get(), ras);

@@ -27,10 +27,13 @@ QuantumStore::QuantumStore(ConnectionLogger& logger)
     std::vector<unsigned char> leftBehind;
     mapping.create(QUANTUM_STORE_NAME, sizeof(QuantumStoreData), &attributes, &leftBehind);
     data = static_cast<QuantumStoreData*>(mapping.data());
-    if (leftBehind.size() == sizeof(QuantumStoreData))
+    // A new block is all zero and not read: a read would map a run of its
+    // pages at once, where a pass writes only a few.
+    if (leftBehind.size() == sizeof(QuantumStoreData)) {
         std::memcpy(data, leftBehind.data(), sizeof(QuantumStoreData));
-    if (data->magic == QUANTUM_STORE_MAGIC && data->current < 2)
-        recover(logger);
+        if (data->magic == QUANTUM_STORE_MAGIC && data->current < 2)
+            recover(logger);
+    }
     data->magic = QUANTUM_STORE_MAGIC;
     data->current = 0;
     data->count[0] = data->count[1] = 0;

@@ -61,3 +61,15 @@ TEST(AppendFile, appends_at_the_end_and_truncates)
     EXPECT_FALSE(missing.isOpen());
     EXPECT_EQ(missing.openError(), ENOENT);
 }
+
+TEST(readWholeFile, reads_past_any_one_read_and_the_kernels_files_that_tell_no_size)
+{
+    const std::string path = testenv::freshFolder("whole") + "/data";
+    std::vector<unsigned char> bytes(10000);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<unsigned char>(i * 7);
+    testenv::writeBytes(path, bytes);
+    EXPECT_EQ(platform::readWholeFile(path), std::string(bytes.begin(), bytes.end()));
+    EXPECT_TRUE(platform::readWholeFile("/proc/self/status").value_or("").starts_with("Name:"));
+    EXPECT_EQ(platform::readWholeFile(testenv::root() + "/missing"), std::nullopt);
+}
