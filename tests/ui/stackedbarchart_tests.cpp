@@ -49,8 +49,9 @@ protected:
             const QRect place = chart.labelRect(row);
             if (place.isEmpty())
                 continue;
-            if (shownRows.size() >= 2)
+            if (shownRows.size() >= 2) {
                 EXPECT_EQ(row - shownRows.back(), shownRows[1] - shownRows[0]) << "row " << row;
+            }
             shownRows.push_back(row);
             const int advance = metrics.horizontalAdvance(chart.rows()[static_cast<std::size_t>(row)].label);
             EXPECT_GE(rotated ? place.height() : place.width(), advance) << "row " << row;
