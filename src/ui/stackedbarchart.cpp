@@ -24,8 +24,9 @@ constexpr int MARGIN_BOTTOM = 2;
 constexpr int BEVEL_BORDER = 6;
 constexpr int TICK_LENGTH = 3;
 constexpr int LABEL_GAP = 4;
-// Pixels between two shown category labels.
-constexpr int LABEL_SPACING = 2;
+// Pixels between two shown category labels: enough to read two of them
+// as two.
+constexpr int LABEL_SPACING = 6;
 constexpr int LEGEND_GAP = 12;
 constexpr double BAR_SHARE = 0.85;
 constexpr int MOST_TICK_STEPS = 5;
