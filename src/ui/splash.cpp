@@ -44,7 +44,14 @@ TSplashFrm::TSplashFrm(QWidget* parent)
     BrowseURL->setToolTip("Browse URL");
     BrowseURL->setStatusTip("Browse URL");
     BrowseURL->setProperty("category", "Internet");
-    connect(BrowseURL, &QAction::triggered, this, guarded([this] { openUrl(BrowseURL->data().toUrl()); }));
+    connect(BrowseURL, &QAction::triggered, this, guarded([this] {
+        const QUrl url = BrowseURL->data().toUrl();
+        // The desktop's own complaint goes to standard error only.
+        if (!openUrl(url))
+            MessageBox::showError(this, QString("No program on this desktop opens %1.\nOpen it yourself, or set a "
+                                                "default program for it (xdg-mime).")
+                                            .arg(url.toString()));
+    }));
 
     resize(243, 188);
     centreOnScreen();

@@ -2,6 +2,7 @@
 
 #include "errors/ltexception.h"
 #include "testenv.h"
+#include "ui/guicommon.h"
 #include <QImage>
 #include <QLabel>
 #include <QTest>
@@ -198,13 +199,23 @@ TEST(SplashClick, a_click_outside_every_spot_hides_and_opens_nothing)
     EXPECT_TRUE(splash.opened.empty());
 }
 
-TEST(SplashClick, a_click_in_a_spot_opens_its_address_and_hides)
+TEST(SplashClick, a_click_in_a_spot_opens_its_address_and_hides_and_an_address_nothing_opens_is_told)
 {
     Splash splash(SPLASH_LIB_FULL);
     splash.show(true);
     splash.clickAt(35, 8);
     EXPECT_EQ(splash.opened, std::vector<std::string>{"file:///second-spot"});
     EXPECT_FALSE(splash.window.isVisible());
+
+    QStringList told;
+    MessageBox::Redirect boxes([&told](const QString& message) { told << message; });
+    Splash nothingOpens(SPLASH_LIB_FULL);
+    nothingOpens.window.openUrl = [](const QUrl&) { return false; };
+    nothingOpens.show(true);
+    nothingOpens.moveTo(0, 0); // away, for the move into the spot to count
+    nothingOpens.clickAt(35, 8);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith("No program on this desktop opens file:///second-spot.")) << told[0].toStdString();
 }
 
 TEST(SplashTimer, the_hide_timer_hides_the_window_once_and_the_about_window_then_stays)
