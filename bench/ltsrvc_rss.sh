@@ -17,17 +17,19 @@ for p in 0 1 2 3 4; do
     ip link add lb$((2*p)) type veth peer name lb$((2*p+1))
     ip link set lb$((2*p)) up && ip link set lb$((2*p+1)) up
 done
-export LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 10:00:00 x600" FAKETIME_NO_CACHE=1
+# The faked clock for the meters only: the script's own sleep keeps real
+# time. env runs the meter in its own place, so that $! is the meter.
+faked=(env LD_PRELOAD="$faketime_lib" FAKETIME="@2026-12-08 10:00:00 x600" FAKETIME_NO_CACHE=1)
 # Its status line: VmRSS and VmHWM in KiB.
 memory() { awk '/^VmRSS/ {rss=$2} /^VmHWM/ {hwm=$2} END {print rss, hwm}' /proc/$1/status; }
 if [ -n "$vnstatd" ]; then
     mkdir "$work/vnstat"
     printf 'DatabaseDir "%s"\nPidFile "%s"\nUseLogging 0\nAlwaysAddNewInterfaces 1\n' \
         "$work/vnstat" "$work/vnstat/vnstatd.pid" >"$work/vnstat.conf"
-    "$vnstatd" --nodaemon --config "$work/vnstat.conf" >/dev/null 2>&1 &
+    "${faked[@]}" "$vnstatd" --nodaemon --config "$work/vnstat.conf" >/dev/null 2>&1 &
     vnstat_pid=$!
 fi
-LINKTALLY_COMMON_APPDATA=$work LINKTALLY_IPC_DIR=$work "$ltsrvc" >/dev/null &
+"${faked[@]}" LINKTALLY_COMMON_APPDATA="$work" LINKTALLY_IPC_DIR="$work" "$ltsrvc" >/dev/null &
 pid=$!
 sleep 6.5   # one faked hour and a little more
 read -r rss hwm < <(memory $pid)

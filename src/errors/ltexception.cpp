@@ -28,6 +28,13 @@ LTDataCorruptedException::LTDataCorruptedException(const std::string& text, std:
 {
 }
 
+std::string LTDataCorruptedException::skipped() const
+{
+    if (where < 0)
+        return {};
+    return std::to_string(extent) + " damaged bytes at offset " + std::to_string(where) + " skipped";
+}
+
 LTTornFrameException::LTTornFrameException(std::int64_t offset, std::int64_t length)
     : LTDataCorruptedException(TORN_FRAME_MESSAGE, offset, length)
 {

@@ -23,6 +23,9 @@ public:
     explicit LTDataCorruptedException(const std::string& text, std::int64_t offset = -1, std::int64_t length = -1);
     std::int64_t offset() const { return where; }
     std::int64_t length() const { return extent; }
+    // "12 damaged bytes at offset 345 skipped"; empty where the place is
+    // unknown.
+    std::string skipped() const;
 
 private:
     std::int64_t where;

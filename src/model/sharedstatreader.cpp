@@ -24,14 +24,16 @@ void SharedStatisticsReader::reset()
 void SharedStatisticsReader::refresh()
 {
     LT_ASSERT_TEXT(isMappingOk() || !mapping.hasHandle(), "isMappingOk() || (hFileMap == NULL)");
+    owned = false;
     if (!isMappingOk())
         open();
     if (isMappingOk()) {
         platform::NamedLockGuard locked(mutex);
         const auto* block = static_cast<const SharedStatData*>(mapping.data());
+        owned = mapping.hasOwner();
         // A block whose service was killed stays marked active: without a
         // living owner it counts as inactive, not as frozen figures.
-        if (block->active && mapping.hasOwner()) {
+        if (block->active && owned) {
             if (block->logVersion != copy.logVersion)
                 changed = true;
             std::memcpy(&copy, block, sizeof copy);

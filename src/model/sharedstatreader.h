@@ -27,6 +27,9 @@ public:
     std::uint32_t getLastSent(std::uint32_t index) const;
     std::uint32_t getLastReceived(std::uint32_t index) const;
     bool isActive() const { return copy.active != 0; }
+    // Whether a service held the table at the last refresh: also one that
+    // has not published its first figures yet.
+    bool hasService() const { return owned; }
     std::int32_t getLogVersion() const { return copy.logVersion; }
 
     // Set when the service wrote log records since the last copy (and on
@@ -42,4 +45,5 @@ private:
     platform::NamedLock mutex;
     platform::SharedMemory mapping;
     SharedStatData copy{};
+    bool owned = false;
 };

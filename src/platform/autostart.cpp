@@ -70,7 +70,8 @@ std::string autostartExec(const std::string& programPath)
 {
     std::string command;
     for (const char* name : folderVariables) {
-        if (const std::optional<std::string> value = variable(name))
+        const std::optional<std::string> value = variable(name);
+        if (value && !value->empty()) // an empty one means the default, as unset
             command += execQuoted(std::string(name) + '=' + *value) + ' ';
     }
     command = (command.empty() ? "" : "env " + command) + execQuoted(programPath);

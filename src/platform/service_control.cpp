@@ -36,6 +36,19 @@ std::string unitPath() { return variableOr("LINKTALLY_SYSTEMD_DIR", "/etc/system
 // The package's unit is the package's business: a second copy in
 // /etc/systemd/system would override it, and removing it would leave the
 // package half gone.
+// A word the shell takes as it is: quoted when it holds anything but
+// letters, digits and / . _ - + , : @ =.
+std::string shellWord(const std::string& word)
+{
+    if (!word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._-+,:@=") ==
+                             std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 void refuseWhenPackaged()
 {
     if (packagedUnitFile())
@@ -99,7 +112,14 @@ std::string serviceStartAdvice(const std::string& monitorPath)
         const std::string script = ::realpath(runScript.c_str(), resolved) ? resolved : runScript;
         return "Exit this monitor and start both programs with: " + script;
     }
-    return "Start it with: " + folder + "/ltsrvc";
+    // Started by hand, the service must meet this monitor in its folders.
+    std::string command;
+    for (const char* name : {"LINKTALLY_COMMON_APPDATA", "LINKTALLY_IPC_DIR"}) {
+        const std::string value = variableOr(name, "");
+        if (!value.empty())
+            command += std::string(name) + "=" + shellWord(value) + " ";
+    }
+    return "Start it with: " + command + shellWord(folder + "/ltsrvc");
 }
 
 std::string serviceUnitText(const std::string& programPath)

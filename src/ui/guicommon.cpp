@@ -229,11 +229,7 @@ void DamageNotices::add(const LTDataCorruptedException& damage)
     }
     QString line = QString::fromStdString(damage.what());
     if (!logFile.empty() && damage.offset() >= 0)
-        line = QString("%1: %2 damaged bytes at offset %3 skipped:\n%4")
-                   .arg(QString::fromStdString(logFile))
-                   .arg(damage.length())
-                   .arg(damage.offset())
-                   .arg(line);
+        line = QString::fromStdString(logFile + ": " + damage.skipped() + ":\n") + line;
     shown << line;
 }
 

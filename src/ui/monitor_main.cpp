@@ -31,6 +31,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
+#include <QScopeGuard>
 #include <QWindow>
 
 #include <algorithm>
@@ -94,7 +95,7 @@ TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
 
     ltMonitorState = ltmsCreated;
     logFileName = monitor::getConnectionLogFile();
-    startDamage = DamageNotices(&toldDamage, logFileName);
+    newDamage = DamageNotices(&toldDamage, logFileName);
     // The names, the prices read right after them, and "<DUMMY CONNECTION>"
     // when nothing names a connection.
     collectEntryNames(ras);
@@ -255,12 +256,12 @@ void TMainForm::collectEntryNames(RasProvider& ras)
     std::string priceError;
     loadEntryNamesAndPrices(
         ras, *entryNames, *prices, logFileName, monitor::getDataFolder() + "/" + PRICE_FILE_NAME, true,
-        [this](const LTDataCorruptedException& e) { startDamage.add(e); }, &priceError);
+        [this](const LTDataCorruptedException& e) { newDamage.add(e); }, &priceError);
     if (!priceError.empty()) {
         // Start with no prices, as a missing file would; the user hears why
         // every cost reads "?", and the file is kept aside before any save.
         prices->clear();
-        notices << text(priceError + "\nCosts stay unknown until the price table is fixed or saved anew.");
+        tell(text(priceError + "\nCosts stay unknown until the price table is fixed or saved anew."), true);
     }
 }
 
@@ -281,16 +282,11 @@ void TMainForm::startMonitor()
         notifyTrayIcon(NIM_MODIFY);
     }
     trace("TMainForm::startMonitor() - tray icon added\n");
-    // Without a tray, with the start's other notices; with one, at the
-    // first tick, once the tray has placed the icon its message points at.
-    if (!canHide())
-        followService();
     // Without a tray the meter is the only way in: it stays on screen.
     if (!canHide())
         actShowExecute();
-    notices = startDamage.lines() + notices;
-    if (!notices.isEmpty())
-        QTimer::singleShot(0, this, guarded([this] { MessageBox::showError(this, notices.join("\n\n")); }));
+    tellNewDamage();
+    scheduleNotices();
 }
 
 void TMainForm::updateModel()
@@ -299,7 +295,11 @@ void TMainForm::updateModel()
     tracer->update(*sharedStat);
     for (std::uint32_t i = 0; i < sharedStat->size(); ++i)
         entryNames->idOf(sharedStat->getName(i));
-    todayTotals->update(sharedStat->changed);
+    try {
+        todayTotals->update(sharedStat->changed);
+    } catch (const LTDataCorruptedException& e) {
+        tellDamage(e); // read past already
+    }
     if (MainForm2 && MainForm2->isVisible())
         MainForm2->refreshTotals(sharedStat->changed);
     sharedStat->changed = false;
@@ -390,19 +390,20 @@ void TMainForm::restorePosition()
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     placeOnceFramed = !(screen.width() >= x + 20 && screen.height() >= y + 30);
     if (placeOnceFramed)
-        placeAtCorner();
+        placeAtCorner(false);
     else
         move(x, y);
 }
 
-void TMainForm::placeAtCorner()
+void TMainForm::placeAtCorner(bool store)
 {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QSize outer = frameGeometry().size();
     const int x = screen.width() - outer.width();
     const int y = screen.height() - outer.height() - 30;
     move(x, y);
-    options->setScreenPos(x, y);
+    if (store)
+        options->setScreenPos(x, y);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
@@ -413,7 +414,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         windowHandle()->removeEventFilter(this);
         if (placeOnceFramed) {
             placeOnceFramed = false;
-            placeAtCorner();
+            placeAtCorner(true);
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -641,48 +642,88 @@ void TMainForm::ConMenuItemClick(QAction* item)
 
 void TMainForm::tellDamage(const LTDataCorruptedException& damage)
 {
-    if (ltMonitorState != ltmsRunning) {
-        startDamage.add(damage);
-        return;
+    newDamage.add(damage);
+    if (ltMonitorState == ltmsRunning) {
+        tellNewDamage();
+        scheduleNotices();
     }
-    DamageNotices found(&toldDamage, logFileName);
-    found.add(damage);
-    // Told after the tick that read it, not from inside the model's update.
-    if (!found.empty())
-        QTimer::singleShot(0, this, guarded([this, message = found.lines().join("\n\n")] {
-            MessageBox::showError(this, message);
-        }));
+}
+
+void TMainForm::tellNewDamage()
+{
+    if (newDamage.empty())
+        return;
+    tell(newDamage.lines().join("\n\n"), true);
+    newDamage = DamageNotices(&toldDamage, logFileName);
 }
 
 void TMainForm::followService()
 {
-    const bool running = sharedStat->isActive();
+    const bool running = sharedStat->hasService();
     if (serviceRunning == running)
         return;
     const bool atStart = !serviceRunning;
     serviceRunning = running;
-    if (running && atStart)
+    if (running && atStart) {
+        serviceHasRun = true;
         return;
+    }
+    if (running) {
+        tellUser(serviceHasRun ? "The Linktally service runs again: the meter shows live traffic."
+                               : "The Linktally service now runs: the meter shows live traffic.");
+        serviceHasRun = true;
+        return;
+    }
     const std::string advice = platform::serviceStartAdvice(platform::runningProgramPath());
-    if (running)
-        tellUser("The Linktally service runs again: the meter shows live traffic.", false);
-    else if (atStart)
+    if (atStart)
         tellUser(text("No Linktally service is running: nothing is metered or logged, and the meter stays "
-                      "Offline.\n" + advice), true);
+                      "Offline.\n" + advice));
     else
         tellUser(text("The Linktally service has stopped: nothing is metered or logged until it runs again.\n" +
-                      advice), false);
+                      advice));
 }
 
-void TMainForm::tellUser(const QString& message, bool atStart)
+void TMainForm::tellUser(const QString& message)
 {
     trace("TMainForm - told: " + message.toStdString() + "\n");
     if (trayIcon && canHide())
         trayIcon->showMessage(QString::fromUtf8(APPLICATION_TITLE), message, QSystemTrayIcon::Information);
-    else if (atStart)
-        notices << message; // in the one box of the start's notices
     else
-        MessageBox::showNotice(this, message);
+        tell(message, false);
+    scheduleNotices();
+}
+
+void TMainForm::tell(const QString& message, bool error)
+{
+    notices << message;
+    noticesHaveError = noticesHaveError || error;
+}
+
+void TMainForm::scheduleNotices()
+{
+    // Not from inside a tick's model update, and not before the meter runs.
+    if (ltMonitorState == ltmsRunning && !notices.isEmpty())
+        QTimer::singleShot(0, this, guarded([this] { showNotices(); }));
+}
+
+void TMainForm::showNotices()
+{
+    // Timers go on while a box is open: what they find waits for the next
+    // box, shown when this one closes.
+    if (noticeBoxOpen)
+        return;
+    noticeBoxOpen = true;
+    const auto closed = qScopeGuard([this] { noticeBoxOpen = false; });
+    while (!notices.isEmpty()) {
+        const QString message = notices.join("\n\n");
+        const bool error = noticesHaveError;
+        notices.clear();
+        noticesHaveError = false;
+        if (error)
+            MessageBox::showError(this, message);
+        else
+            MessageBox::showNotice(this, message);
+    }
 }
 
 void TMainForm::trace(const std::string& message)

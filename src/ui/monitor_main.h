@@ -65,9 +65,6 @@ public:
     // 0 adds, 1 modifies, 2 deletes the tray icon; false when refused.
     bool notifyTrayIcon(int message);
 
-    // What start-up found wrong but lived with (a damaged log, a price
-    // table that did not load): told to the user once the meter runs.
-    const QStringList& startupNotices() const { return notices; }
 
     // Components.
     QLabel* Image1;
@@ -137,27 +134,36 @@ private:
     void copyShowHideFrom(const QAction* action);
     void trace(const std::string& message);
     bool canHide() const;
-    void placeAtCorner();
+    // At the bottom right corner; stored only once the frame is known.
+    void placeAtCorner(bool store);
     void followSeen();
     // Tells the user when the live table finds no service at start, loses
     // it, or finds it again.
     void followService();
-    // Through the tray, else in a box; at start with the other notices.
-    void tellUser(const QString& message, bool atStart);
-    // A damaged region of the log: with the start's notices, or in a box
-    // of its own once running; each once.
+    // Through the tray, else in a box.
+    void tellUser(const QString& message);
+    // A damaged region of the log, told once a run.
     void tellDamage(const LTDataCorruptedException& damage);
+    void tellNewDamage();
+    // What the user must hear in a box: gathered, then shown in one.
+    void tell(const QString& message, bool error);
+    void scheduleNotices();
+    void showNotices();
 
     DbgLogger* dbgLogger;
     TMainForm2* MainForm2 = nullptr;
     TSplashFrm* SplashFrm = nullptr;
     QStringList notices;
+    bool noticesHaveError = false;
+    bool noticeBoxOpen = false;
     ToldDamage toldDamage;
-    DamageNotices startDamage;
+    // Damage read and not told yet.
+    DamageNotices newDamage;
     // The corner position was chosen before the window had its frame.
     bool placeOnceFramed = false;
     // Whether a service owned the live table at the last tick; none yet.
     std::optional<bool> serviceRunning;
+    bool serviceHasRun = false;
     // The chart's pixels, kept between paints to save an allocation a tick.
     QImage chartImage;
     std::vector<int> chartStarts;

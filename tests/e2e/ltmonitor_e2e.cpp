@@ -477,9 +477,11 @@ TEST(LtmonitorEndToEnd, under_a_window_manager_is_a_tool_window_in_the_corner_th
     clickCentre(icon, 1);
     EXPECT_TRUE(eventually([] { return visibleMeter().empty(); }, 5)) << "a click on a meter in sight left it there";
 
-    // The service, found and then lost, is told each time.
+    // The service, found, lost and found again, is told each time.
     auto service = std::make_unique<Program>(std::vector<std::string>{LTSRVC});
-    EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service runs again"); }, 10));
+    EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service now runs"); }, 10));
     service.reset();
     EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service has stopped"); }, 10));
+    service = std::make_unique<Program>(std::vector<std::string>{LTSRVC});
+    EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service runs again"); }, 10));
 }

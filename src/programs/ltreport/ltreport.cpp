@@ -49,7 +49,7 @@ void reportCorrupted(const LTDataCorruptedException& e)
 {
     std::cerr << "ltreport: cn.log: " << e.what();
     if (e.offset() >= 0)
-        std::cerr << " (" << e.length() << " damaged bytes at offset " << e.offset() << " skipped)";
+        std::cerr << " (" << e.skipped() << ")";
     std::cerr << "\n";
 }
 
