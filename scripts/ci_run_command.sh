@@ -192,9 +192,15 @@ tray_icon_of() {
 # end_run USER RUN_PID: Exit from the user's tray icon must end its run.sh
 # with 0 and every program of the user.
 end_run() {
-    local x y w h status=0
-    read -r x y w h <<<"$(tray_icon_of "$1")"
-    exit_through_tray "$x" "$y" "$w" "$h" || { show_logs; fail "a right click on $1's tray icon opens no menu"; }
+    local icon x y w h status=0 attempt
+    # The tray may still be moving the icon over a place another one left:
+    # a second try reads it anew.
+    for attempt in 1 2; do
+        icon=$(tray_icon_of "$1") || { show_logs; fail "$1's monitor has no tray icon"; }
+        read -r x y w h <<<"$icon"
+        exit_through_tray "$x" "$y" "$w" "$h" && break
+        [ "$attempt" -eq 2 ] && { show_logs; fail "a right click on $1's tray icon opens no menu"; }
+    done
     run_status "$2" || status=$?
     [ "$status" -eq 0 ] || { show_logs; fail "$1's run.sh exited with status $status"; }
     ! pgrep -u "$1" >/dev/null || { show_logs; fail "processes of $1 outlive its run.sh"; }
