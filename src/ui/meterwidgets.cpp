@@ -1,7 +1,9 @@
 #include "ui/meterwidgets.h"
 
-#include <QLabel>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QtMath>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -18,11 +20,54 @@ void TPaintBox::mouseDoubleClickEvent(QMouseEvent*)
         onDblClick();
 }
 
+TStatusPanel::TStatusPanel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    line.setTextFormat(Qt::PlainText);
+}
+
+void TStatusPanel::fit(const QString& whole)
+{
+    QStaticText laidOut(whole);
+    laidOut.setTextFormat(Qt::PlainText);
+    laidOut.prepare(QTransform(), font());
+    const int room = std::max(0, contentsRect().width() - 2 * indent());
+    if (laidOut.size().width() > room) {
+        laidOut.setText(fontMetrics().elidedText(whole, Qt::ElideRight, room));
+        laidOut.prepare(QTransform(), font());
+    }
+    line = laidOut;
+    if (text() != line.text())
+        setText(line.text());
+}
+
+// Where a label draws its plain text: within the contents, indented on the
+// side it is aligned to, centred vertically as one line below the font's
+// leading, on a whole pixel.
+void TStatusPanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    if (line.text().isEmpty())
+        return;
+    const Qt::Alignment align = QStyle::visualAlignment(layoutDirection(), alignment());
+    QRectF room = contentsRect();
+    if (align & Qt::AlignLeft)
+        room.setLeft(room.left() + indent());
+    if (align & Qt::AlignRight)
+        room.setRight(room.right() - indent());
+    const QFontMetricsF metrics(font());
+    const int leading = qCeil(metrics.leading());
+    const qreal height = leading + metrics.ascent() + metrics.descent();
+    const qreal x = (align & Qt::AlignRight) ? room.right() - line.size().width() : room.left();
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawStaticText(QPointF(x, room.top() + (room.height() - height) / 2 + leading), line);
+}
+
 TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelLayout> layouts) : QFrame(parent)
 {
     int left = 0;
     for (const PanelLayout& layout : layouts) {
-        auto* panel = new QLabel(QString::fromUtf8(layout.text), this);
+        auto* panel = new TStatusPanel(QString::fromUtf8(layout.text), this);
         panel->setObjectName(QString("Panel%1").arg(panels.size()));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setAlignment(layout.alignment | Qt::AlignVCenter);
@@ -31,6 +76,7 @@ TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelLayout> layou
         left += layout.width;
         panels.push_back(panel);
         texts.push_back(panel->text());
+        unfitted.push_back(true);
     }
 }
 
@@ -59,11 +105,19 @@ void TStatusBar::setPanelText(int index, const QString& value)
     showFitted(i);
 }
 
+void TStatusBar::showEvent(QShowEvent* event)
+{
+    QFrame::showEvent(event);
+    for (std::size_t i = 0; i < panels.size(); ++i)
+        if (unfitted[i])
+            showFitted(i);
+}
+
+// Laying out a text costs more than the rest of a tick: a hidden bar
+// leaves it to its showing.
 void TStatusBar::showFitted(std::size_t index)
 {
-    QLabel* panel = panels[index];
-    const int room = panel->contentsRect().width() - 2 * panel->indent();
-    const QString shown = panel->fontMetrics().elidedText(texts[index], Qt::ElideRight, std::max(0, room));
-    if (panel->text() != shown)
-        panel->setText(shown);
+    unfitted[index] = !isVisible();
+    if (!unfitted[index])
+        panels[index]->fit(texts[index]);
 }

@@ -3,13 +3,14 @@
 #pragma once
 
 #include <QFrame>
+#include <QLabel>
+#include <QStaticText>
 #include <QWidget>
 
 #include <functional>
 #include <initializer_list>
 #include <vector>
 
-class QLabel;
 class QPainter;
 
 // The height of the meter's bottom row: its status bar and the connection
@@ -29,7 +30,26 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// A status bar of fixed-width panels.
+// A panel of the status bar: a sunken label whose text is laid out once a
+// change and painted from that layout, where a label would lay it out
+// again at every paint.
+class TStatusPanel : public QLabel {
+    Q_OBJECT
+public:
+    TStatusPanel(const QString& text, QWidget* parent);
+    // Shows the whole text, or where the panel is too narrow its start and
+    // an ellipsis: a cut number must never read as another one.
+    void fit(const QString& whole);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QStaticText line; // the text shown, laid out in the panel's font
+};
+
+// A status bar of fixed-width panels. While it is hidden a panel's text is
+// only kept: it is fitted and laid out when the bar shows.
 class TStatusBar : public QFrame {
     Q_OBJECT
 public:
@@ -44,12 +64,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    // Shows a panel's whole text, or where the panel is too narrow its
-    // start and an ellipsis: a cut number must never read as another one.
     void showFitted(std::size_t index);
 
-    std::vector<QLabel*> panels;
-    std::vector<QString> texts; // whole, as set
+    std::vector<TStatusPanel*> panels;
+    std::vector<QString> texts;   // whole, as set
+    std::vector<bool> unfitted;   // set while hidden, not fitted yet
 };

@@ -319,6 +319,33 @@ TEST_F(Meter, saves_the_prices_confirmed_in_the_editor_and_restores_the_table_th
     EXPECT_EQ(meter.prices->size(), 1);
 }
 
+TEST(MeterStatusBar, paints_its_texts_as_plain_labels_and_lays_them_out_only_when_shown)
+{
+    QWidget window;
+    QFont small = window.font();
+    small.setPointSize(7);
+    window.setFont(small);
+    TStatusBar bar(&window, {{"", 115, Qt::AlignLeft}, {"", 50, Qt::AlignRight}});
+    bar.setGeometry(0, 0, 165, BOTTOM_HEIGHT);
+    bar.setPanelText(0, "S/R: 16.35/83.17 Mb");
+    auto* panel = bar.findChild<QLabel*>("Panel0");
+    EXPECT_EQ(panel->text(), ""); // hidden: kept, not laid out
+    window.show();
+    for (const char* text : {"S/R: 16.35/83.17 Mb", "Costs: ?", "Offline", "S/R: 35000.00/140000.00 Mb"})
+        for (int index : {0, 1}) {
+            SCOPED_TRACE(text);
+            bar.setPanelText(index, text);
+            auto* shown = bar.findChild<QLabel*>(QString("Panel%1").arg(index));
+            QLabel plain(shown->text(), &window);
+            plain.setFont(shown->font());
+            plain.setFrameStyle(shown->frameStyle());
+            plain.setAlignment(shown->alignment());
+            plain.setIndent(shown->indent());
+            plain.resize(shown->size());
+            EXPECT_EQ(shown->grab().toImage(), plain.grab().toImage());
+        }
+}
+
 TEST(MonitorApplication, shows_an_error_escaping_a_handler_and_goes_on)
 {
     QStringList errors;
