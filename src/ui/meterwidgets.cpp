@@ -6,6 +6,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <iterator>
 
 void TPaintBox::paintEvent(QPaintEvent*)
 {
@@ -120,4 +121,44 @@ void TStatusBar::showFitted(std::size_t index)
     unfitted[index] = !isVisible();
     if (!unfitted[index])
         panels[index]->fit(texts[index]);
+}
+
+QIcon& TSizedIconEngine::pictureFor(const QSize& size)
+{
+    // As an icon compares its pictures: by area.
+    const long long wanted = static_cast<long long>(size.width()) * size.height();
+    auto chosen = std::find_if(files.begin(), files.end(),
+                               [wanted](const auto& file) { return 1LL * file.first * file.first >= wanted; });
+    if (chosen == files.end())
+        chosen = std::prev(chosen);
+    auto found = read.find(chosen->first);
+    if (found == read.end())
+        found = read.emplace(chosen->first, QIcon(chosen->second)).first;
+    return found->second;
+}
+
+void TSizedIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state)
+{
+    if (files.empty())
+        return;
+    const qreal scale = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+    pictureFor(rect.size() * scale).paint(painter, rect, Qt::AlignCenter, mode, state);
+}
+
+QSize TSizedIconEngine::actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state)
+{
+    return files.empty() ? QSize() : pictureFor(size).actualSize(size, mode, state);
+}
+
+QPixmap TSizedIconEngine::pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state)
+{
+    return files.empty() ? QPixmap() : pictureFor(size).pixmap(size, mode, state);
+}
+
+QList<QSize> TSizedIconEngine::availableSizes(QIcon::Mode, QIcon::State)
+{
+    QList<QSize> sizes;
+    for (const auto& [side, file] : files)
+        sizes << QSize(side, side);
+    return sizes;
 }

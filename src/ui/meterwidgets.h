@@ -1,14 +1,17 @@
-// The meter's own small controls: a box that paints through its owner and
-// a status bar of fixed-width panels.
+// The meter's own small controls: a box that paints through its owner, a
+// status bar of fixed-width panels, and an icon drawn in many sizes.
 #pragma once
 
 #include <QFrame>
+#include <QIcon>
+#include <QIconEngine>
 #include <QLabel>
 #include <QStaticText>
 #include <QWidget>
 
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <vector>
 
 class QPainter;
@@ -72,4 +75,29 @@ private:
     std::vector<TStatusPanel*> panels;
     std::vector<QString> texts;   // whole, as set
     std::vector<bool> unfitted;   // set while hidden, not fitted yet
+};
+
+// An icon of one square picture per size, each read when first asked for:
+// a tray icon of eight sizes is painted at one or two of them, and all
+// eight decoded would take 360 KB. It paints as an icon of all the files
+// would: from the smallest picture at least as large as asked, else from
+// the largest, scaled down to fit.
+class TSizedIconEngine : public QIconEngine {
+public:
+    // The pictures by their side, in pixels.
+    explicit TSizedIconEngine(std::map<int, QString> files) : files(std::move(files)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override;
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override;
+    QIconEngine* clone() const override { return new TSizedIconEngine(files); }
+    bool isNull() override { return files.empty(); }
+
+private:
+    // The icon of the one picture that serves a size.
+    QIcon& pictureFor(const QSize& size);
+
+    std::map<int, QString> files;
+    std::map<int, QIcon> read; // by side, as asked for
 };

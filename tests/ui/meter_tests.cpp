@@ -13,6 +13,7 @@
 #include "ui/monitor_main.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include <QToolButton>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 
 namespace {
@@ -344,6 +346,33 @@ TEST(MeterStatusBar, paints_its_texts_as_plain_labels_and_lays_them_out_only_whe
             plain.resize(shown->size());
             EXPECT_EQ(shown->grab().toImage(), plain.grab().toImage());
         }
+}
+
+TEST(MeterIcon, read_per_size_gives_every_size_as_an_icon_of_all_its_pictures)
+{
+    std::map<int, QString> files;
+    QIcon whole;
+    for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        files[side] = QString(":/icons/linktally-%1.png").arg(side);
+        whole.addFile(files[side], QSize(side, side));
+    }
+    const QIcon perSize(new TSizedIconEngine(files));
+    const auto painted = [](const QIcon& icon, QSize size) {
+        QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        icon.paint(&painter, canvas.rect());
+        return canvas;
+    };
+    for (const QSize size : {QSize(16, 16), QSize(20, 20), QSize(22, 22), QSize(30, 18), QSize(32, 32), QSize(300, 300)}) {
+        for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " mode " << mode);
+            EXPECT_EQ(perSize.pixmap(size, mode).toImage(), whole.pixmap(size, mode).toImage());
+            EXPECT_EQ(perSize.actualSize(size, mode), whole.actualSize(size, mode));
+        }
+        EXPECT_EQ(painted(perSize, size), painted(whole, size));
+    }
+    EXPECT_EQ(perSize.availableSizes(), whole.availableSizes());
 }
 
 TEST(MonitorApplication, shows_an_error_escaping_a_handler_and_goes_on)
