@@ -193,8 +193,14 @@ void TSplashFrm::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     // Shown for seconds at start and on About only: hidden, the window
-    // keeps the few kilobytes of the JPEG rather than its decoded pixels.
+    // keeps the few kilobytes of the JPEG rather than its decoded pixels,
+    // and gives up its native window with its backing store once the hide
+    // is done (the next show makes them anew).
     Image->clear();
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible())
+            destroy();
+    });
     // About may show the window again under a resting mouse: no spot
     // stays active from before.
     if (currentSpot != -1)
