@@ -2,6 +2,8 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QtMath>
 #include <QStyle>
 
@@ -21,24 +23,110 @@ void TPaintBox::mouseDoubleClickEvent(QMouseEvent*)
         onDblClick();
 }
 
+namespace {
+
+// The one run of glyphs of a text laid out alone, and its width; nothing
+// where the text takes more than one run (another font, another direction).
+std::optional<std::pair<QGlyphRun, qreal>> shapedAlone(const QString& text, const QFont& font)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() != 1)
+        return std::nullopt;
+    return std::make_pair(runs.front(), line.naturalTextWidth());
+}
+
+} // namespace
+
+const std::optional<TGlyphCache::Glyph>& TGlyphCache::glyphOf(char16_t c)
+{
+    auto found = glyphs.find(c);
+    if (found != glyphs.end())
+        return found->second;
+    std::optional<Glyph> glyph;
+    const auto alone = shapedAlone(QString(QChar(c)), font);
+    if (alone && alone->first.glyphIndexes().size() == 1)
+        glyph = Glyph{alone->first.glyphIndexes().front(), alone->first.positions().front(), alone->second};
+    return glyphs.emplace(c, glyph).first->second;
+}
+
+const std::optional<qreal>& TGlyphCache::kerning(char16_t a, char16_t b)
+{
+    const std::uint32_t key = std::uint32_t(a) << 16 | b;
+    auto found = pairs.find(key);
+    if (found != pairs.end())
+        return found->second;
+    const std::optional<Glyph>& first = glyphOf(a);
+    const std::optional<Glyph>& second = glyphOf(b);
+    std::optional<qreal> kern;
+    if (first && second) {
+        const QChar pair[] = {QChar(a), QChar(b)};
+        const auto both = shapedAlone(QString(pair, 2), font);
+        if (both && both->first.glyphIndexes() == QList<quint32>({first->index, second->index})) {
+            const QList<QPointF> at = both->first.positions();
+            const qreal shift = at[1].x() - second->position.x() - first->advance;
+            if (at[0] == first->position && at[1].y() == second->position.y() &&
+                both->second == first->advance + shift + second->advance)
+                kern = shift;
+        }
+    }
+    return pairs.emplace(key, kern).first->second;
+}
+
+std::optional<TGlyphCache::Line> TGlyphCache::layOut(const QString& text)
+{
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    qreal x = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const std::optional<Glyph>& glyph = glyphOf(c);
+        if (!glyph)
+            return std::nullopt;
+        if (i > 0) {
+            const std::optional<qreal>& kern = kerning(text[i - 1].unicode(), c);
+            if (!kern)
+                return std::nullopt;
+            x += *kern;
+        }
+        indexes << glyph->index;
+        positions << glyph->position + QPointF(x, 0);
+        x += glyph->advance;
+    }
+    QGlyphRun run;
+    run.setRawFont(QRawFont::fromFont(font));
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    return Line{run, x};
+}
+
 TStatusPanel::TStatusPanel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
-    line.setTextFormat(Qt::PlainText);
+    shaped.setTextFormat(Qt::PlainText);
 }
 
 void TStatusPanel::fit(const QString& whole)
 {
-    QStaticText laidOut(whole);
-    laidOut.setTextFormat(Qt::PlainText);
-    laidOut.prepare(QTransform(), font());
+    if (!cache || cache->layoutFont() != font())
+        cache.emplace(font());
+    QString shown = whole;
+    cached = cache->layOut(shown);
     const int room = std::max(0, contentsRect().width() - 2 * indent());
-    if (laidOut.size().width() > room) {
-        laidOut.setText(fontMetrics().elidedText(whole, Qt::ElideRight, room));
-        laidOut.prepare(QTransform(), font());
+    if (!cached || cached->width > room) {
+        shaped.setText(whole);
+        shaped.prepare(QTransform(), font());
+        if (shaped.size().width() > room) {
+            shown = fontMetrics().elidedText(whole, Qt::ElideRight, room);
+            shaped.setText(shown);
+            shaped.prepare(QTransform(), font());
+        }
+        cached.reset();
     }
-    line = laidOut;
-    if (text() != line.text())
-        setText(line.text());
+    if (text() != shown)
+        setText(shown);
 }
 
 // Where a label draws its plain text: within the contents, indented on the
@@ -48,7 +136,7 @@ void TStatusPanel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     drawFrame(&painter);
-    if (line.text().isEmpty())
+    if (text().isEmpty())
         return;
     const Qt::Alignment align = QStyle::visualAlignment(layoutDirection(), alignment());
     QRectF room = contentsRect();
@@ -59,9 +147,14 @@ void TStatusPanel::paintEvent(QPaintEvent*)
     const QFontMetricsF metrics(font());
     const int leading = qCeil(metrics.leading());
     const qreal height = leading + metrics.ascent() + metrics.descent();
-    const qreal x = (align & Qt::AlignRight) ? room.right() - line.size().width() : room.left();
+    const qreal width = cached ? cached->width : shaped.size().width();
+    const QPointF topLeft((align & Qt::AlignRight) ? room.right() - width : room.left(),
+                          room.top() + (room.height() - height) / 2 + leading);
     painter.setPen(palette().color(foregroundRole()));
-    painter.drawStaticText(QPointF(x, room.top() + (room.height() - height) / 2 + leading), line);
+    if (cached)
+        painter.drawGlyphRun(topLeft, cached->glyphs);
+    else
+        painter.drawStaticText(topLeft, shaped);
 }
 
 TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelLayout> layouts) : QFrame(parent)

@@ -2,7 +2,9 @@
 // status bar of fixed-width panels, and an icon drawn in many sizes.
 #pragma once
 
+#include <QFont>
 #include <QFrame>
+#include <QGlyphRun>
 #include <QIcon>
 #include <QIconEngine>
 #include <QLabel>
@@ -12,6 +14,8 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -33,9 +37,43 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
+// The glyphs of one font, each character and each neighbouring pair shaped
+// once, so that a text is laid out by adding advances and the pairs'
+// kerning. Shaping a text costs more than the rest of a meter's tick; the
+// sum equals it wherever the font shapes each pair of the text into the
+// two characters' own glyphs (no ligature, no other font), which the
+// pair's own shaping tells.
+class TGlyphCache {
+public:
+    explicit TGlyphCache(const QFont& font) : font(font) {}
+
+    struct Line {
+        QGlyphRun glyphs; // positioned as a layout of the text would: x from 0, y on the baseline
+        qreal width;
+    };
+    const QFont& layoutFont() const { return font; }
+    // The text from cached glyphs, or nothing where it must be shaped whole.
+    std::optional<Line> layOut(const QString& text);
+
+private:
+    struct Glyph {
+        quint32 index;
+        QPointF position; // alone in a layout
+        qreal advance;
+    };
+    const std::optional<Glyph>& glyphOf(char16_t c);
+    // How much nearer b's glyph is to a's than a's advance, or nothing
+    // where the pair is not the two glyphs.
+    const std::optional<qreal>& kerning(char16_t a, char16_t b);
+
+    QFont font;
+    std::unordered_map<char16_t, std::optional<Glyph>> glyphs;
+    std::unordered_map<std::uint32_t, std::optional<qreal>> pairs; // by a << 16 | b
+};
+
 // A panel of the status bar: a sunken label whose text is laid out once a
-// change and painted from that layout, where a label would lay it out
-// again at every paint.
+// change (mostly from cached glyphs) and painted from that layout, where a
+// label would shape it again at every paint.
 class TStatusPanel : public QLabel {
     Q_OBJECT
 public:
@@ -48,7 +86,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QStaticText line; // the text shown, laid out in the panel's font
+    std::optional<TGlyphCache> cache;
+    // The text shown: from cached glyphs, else shaped whole.
+    std::optional<TGlyphCache::Line> cached;
+    QStaticText shaped;
 };
 
 // A status bar of fixed-width panels. While it is hidden a panel's text is
