@@ -39,6 +39,30 @@ std::optional<std::pair<QGlyphRun, qreal>> shapedAlone(const QString& text, cons
     return std::make_pair(runs.front(), line.naturalTextWidth());
 }
 
+// A text in which every ordered pair of the characters stands once, side
+// by side: each step appends the last character in the alphabet that makes
+// a new pair (Martin's construction of a de Bruijn sequence).
+QString everyPair(const QString& alphabet)
+{
+    QString walk;
+    if (alphabet.isEmpty())
+        return walk;
+    std::unordered_map<std::uint32_t, bool> used;
+    walk += alphabet.front();
+    for (bool extended = true; extended;) {
+        extended = false;
+        for (qsizetype i = alphabet.size() - 1; i >= 0 && !extended; --i) {
+            const std::uint32_t pair = std::uint32_t(walk.back().unicode()) << 16 | alphabet[i].unicode();
+            if (!used[pair]) {
+                used[pair] = true;
+                walk += alphabet[i];
+                extended = true;
+            }
+        }
+    }
+    return walk;
+}
+
 } // namespace
 
 const std::optional<TGlyphCache::Glyph>& TGlyphCache::glyphOf(char16_t c)
@@ -76,8 +100,34 @@ const std::optional<qreal>& TGlyphCache::kerning(char16_t a, char16_t b)
     return pairs.emplace(key, kern).first->second;
 }
 
+void TGlyphCache::learnPairs(const QString& text)
+{
+    const qsizetype known = alphabet.size();
+    for (QChar c : text)
+        if (!alphabet.contains(c) && glyphOf(c.unicode()))
+            alphabet += c;
+    if (alphabet.size() == known)
+        return;
+    const QString walk = everyPair(alphabet);
+    const auto shaped = shapedAlone(walk, font);
+    if (!shaped || shaped->first.glyphIndexes().size() != walk.size())
+        return; // a ligature or another font: the pairs are shaped one by one
+    const QList<quint32> indexes = shaped->first.glyphIndexes();
+    const QList<QPointF> at = shaped->first.positions();
+    for (qsizetype i = 0; i < walk.size(); ++i)
+        if (indexes[i] != glyphOf(walk[i].unicode())->index || at[i].y() != glyphOf(walk[i].unicode())->position.y())
+            return;
+    for (qsizetype i = 1; i < walk.size(); ++i) {
+        const Glyph& first = *glyphOf(walk[i - 1].unicode());
+        const Glyph& second = *glyphOf(walk[i].unicode());
+        const qreal shift = (at[i].x() - second.position.x()) - (at[i - 1].x() - first.position.x()) - first.advance;
+        pairs[std::uint32_t(walk[i - 1].unicode()) << 16 | walk[i].unicode()] = shift;
+    }
+}
+
 std::optional<TGlyphCache::Line> TGlyphCache::layOut(const QString& text)
 {
+    learnPairs(text);
     QList<quint32> indexes;
     QList<QPointF> positions;
     qreal x = 0;

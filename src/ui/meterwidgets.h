@@ -37,12 +37,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// The glyphs of one font, each character and each neighbouring pair shaped
-// once, so that a text is laid out by adding advances and the pairs'
-// kerning. Shaping a text costs more than the rest of a meter's tick; the
-// sum equals it wherever the font shapes each pair of the text into the
-// two characters' own glyphs (no ligature, no other font), which the
-// pair's own shaping tells.
+// The glyphs of one font, each character's shaped once and the kerning of
+// every pair of the characters met learnt in one shaping of a walk through
+// all pairs, so that a text is laid out by adding advances and kerning.
+// Shaping a text costs more than the rest of a meter's tick; the sum equals
+// it wherever the font shapes each pair of the text into the two
+// characters' own glyphs (no ligature, no other font); a pair the walk
+// cannot tell is shaped on its own.
 class TGlyphCache {
 public:
     explicit TGlyphCache(const QFont& font) : font(font) {}
@@ -65,10 +66,14 @@ private:
     // How much nearer b's glyph is to a's than a's advance, or nothing
     // where the pair is not the two glyphs.
     const std::optional<qreal>& kerning(char16_t a, char16_t b);
+    // Learns the kerning of every pair of the characters met so far and
+    // the text's, from one shaping.
+    void learnPairs(const QString& text);
 
     QFont font;
     std::unordered_map<char16_t, std::optional<Glyph>> glyphs;
     std::unordered_map<std::uint32_t, std::optional<qreal>> pairs; // by a << 16 | b
+    QString alphabet; // the characters whose pairs are learnt, each once
 };
 
 // A panel of the status bar: a sunken label whose text is laid out once a
