@@ -39,30 +39,6 @@ std::optional<std::pair<QGlyphRun, qreal>> shapedAlone(const QString& text, cons
     return std::make_pair(runs.front(), line.naturalTextWidth());
 }
 
-// A text in which every ordered pair of the characters stands once, side
-// by side: each step appends the last character in the alphabet that makes
-// a new pair (Martin's construction of a de Bruijn sequence).
-QString everyPair(const QString& alphabet)
-{
-    QString walk;
-    if (alphabet.isEmpty())
-        return walk;
-    std::unordered_map<std::uint32_t, bool> used;
-    walk += alphabet.front();
-    for (bool extended = true; extended;) {
-        extended = false;
-        for (qsizetype i = alphabet.size() - 1; i >= 0 && !extended; --i) {
-            const std::uint32_t pair = std::uint32_t(walk.back().unicode()) << 16 | alphabet[i].unicode();
-            if (!used[pair]) {
-                used[pair] = true;
-                walk += alphabet[i];
-                extended = true;
-            }
-        }
-    }
-    return walk;
-}
-
 } // namespace
 
 const std::optional<TGlyphCache::Glyph>& TGlyphCache::glyphOf(char16_t c)
@@ -102,21 +78,29 @@ const std::optional<qreal>& TGlyphCache::kerning(char16_t a, char16_t b)
 
 void TGlyphCache::learnPairs(const QString& text)
 {
-    const qsizetype known = alphabet.size();
-    for (QChar c : text)
-        if (!alphabet.contains(c) && glyphOf(c.unicode()))
-            alphabet += c;
-    if (alphabet.size() == known)
+    // Each new character beside every one met, itself included, on both
+    // sides: "c a c b c c c" holds c's pairs with a, b and c.
+    QString walk;
+    for (QChar c : text) {
+        if (alphabet.contains(c) || !glyphOf(c.unicode()))
+            continue;
+        alphabet += c;
+        walk += c;
+        for (QChar other : alphabet)
+            walk += QString(other) + c;
+    }
+    if (walk.isEmpty())
         return;
-    const QString walk = everyPair(alphabet);
     const auto shaped = shapedAlone(walk, font);
     if (!shaped || shaped->first.glyphIndexes().size() != walk.size())
         return; // a ligature or another font: the pairs are shaped one by one
     const QList<quint32> indexes = shaped->first.glyphIndexes();
     const QList<QPointF> at = shaped->first.positions();
-    for (qsizetype i = 0; i < walk.size(); ++i)
-        if (indexes[i] != glyphOf(walk[i].unicode())->index || at[i].y() != glyphOf(walk[i].unicode())->position.y())
+    for (qsizetype i = 0; i < walk.size(); ++i) {
+        const Glyph& glyph = *glyphOf(walk[i].unicode());
+        if (indexes[i] != glyph.index || at[i].y() != glyph.position.y())
             return;
+    }
     for (qsizetype i = 1; i < walk.size(); ++i) {
         const Glyph& first = *glyphOf(walk[i - 1].unicode());
         const Glyph& second = *glyphOf(walk[i].unicode());
@@ -146,8 +130,10 @@ std::optional<TGlyphCache::Line> TGlyphCache::layOut(const QString& text)
         positions << glyph->position + QPointF(x, 0);
         x += glyph->advance;
     }
+    if (!raw)
+        raw = QRawFont::fromFont(font);
     QGlyphRun run;
-    run.setRawFont(QRawFont::fromFont(font));
+    run.setRawFont(*raw);
     run.setGlyphIndexes(indexes);
     run.setPositions(positions);
     return Line{run, x};

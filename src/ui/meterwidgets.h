@@ -7,6 +7,7 @@
 #include <QGlyphRun>
 #include <QIcon>
 #include <QIconEngine>
+#include <QRawFont>
 #include <QLabel>
 #include <QStaticText>
 #include <QWidget>
@@ -38,8 +39,8 @@ protected:
 };
 
 // The glyphs of one font, each character's shaped once and the kerning of
-// every pair of the characters met learnt in one shaping of a walk through
-// all pairs, so that a text is laid out by adding advances and kerning.
+// its pairs with the characters met before learnt in one shaping, so that
+// a text is laid out by adding advances and kerning.
 // Shaping a text costs more than the rest of a meter's tick; the sum equals
 // it wherever the font shapes each pair of the text into the two
 // characters' own glyphs (no ligature, no other font); a pair the walk
@@ -74,6 +75,7 @@ private:
     std::unordered_map<char16_t, std::optional<Glyph>> glyphs;
     std::unordered_map<std::uint32_t, std::optional<qreal>> pairs; // by a << 16 | b
     QString alphabet; // the characters whose pairs are learnt, each once
+    std::optional<QRawFont> raw;
 };
 
 // A panel of the status bar: a sunken label whose text is laid out once a
