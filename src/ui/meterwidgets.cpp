@@ -76,7 +76,7 @@ const std::optional<qreal>& TGlyphCache::kerning(char16_t a, char16_t b)
     return pairs.emplace(key, kern).first->second;
 }
 
-void TGlyphCache::learnPairs(const QString& text)
+void TGlyphCache::learn(const QString& text)
 {
     // Each new character beside every one met, itself included, on both
     // sides: "c a c b c c c" holds c's pairs with a, b and c.
@@ -111,7 +111,7 @@ void TGlyphCache::learnPairs(const QString& text)
 
 std::optional<TGlyphCache::Line> TGlyphCache::layOut(const QString& text)
 {
-    learnPairs(text);
+    learn(text);
     QList<quint32> indexes;
     QList<QPointF> positions;
     qreal x = 0;
@@ -144,12 +144,17 @@ TStatusPanel::TStatusPanel(const QString& text, QWidget* parent) : QLabel(text, 
     shaped.setTextFormat(Qt::PlainText);
 }
 
-void TStatusPanel::fit(const QString& whole)
+TGlyphCache& TStatusPanel::glyphCache()
 {
     if (!cache || cache->layoutFont() != font())
         cache.emplace(font());
+    return *cache;
+}
+
+void TStatusPanel::fit(const QString& whole)
+{
     QString shown = whole;
-    cached = cache->layOut(shown);
+    cached = glyphCache().layOut(shown);
     const int room = std::max(0, contentsRect().width() - 2 * indent());
     if (!cached || cached->width > room) {
         shaped.setText(whole);
@@ -248,7 +253,9 @@ void TStatusBar::showEvent(QShowEvent* event)
 void TStatusBar::showFitted(std::size_t index)
 {
     unfitted[index] = !isVisible();
-    if (!unfitted[index])
+    if (unfitted[index])
+        panels[index]->learn(texts[index]);
+    else
         panels[index]->fit(texts[index]);
 }
 

@@ -56,6 +56,9 @@ public:
     const QFont& layoutFont() const { return font; }
     // The text from cached glyphs, or nothing where it must be shaped whole.
     std::optional<Line> layOut(const QString& text);
+    // Learns the glyphs of the text's new characters and their pairs with
+    // those met before, in one shaping.
+    void learn(const QString& text);
 
 private:
     struct Glyph {
@@ -67,9 +70,6 @@ private:
     // How much nearer b's glyph is to a's than a's advance, or nothing
     // where the pair is not the two glyphs.
     const std::optional<qreal>& kerning(char16_t a, char16_t b);
-    // Learns the kerning of every pair of the characters met so far and
-    // the text's, from one shaping.
-    void learnPairs(const QString& text);
 
     QFont font;
     std::unordered_map<char16_t, std::optional<Glyph>> glyphs;
@@ -88,11 +88,15 @@ public:
     // Shows the whole text, or where the panel is too narrow its start and
     // an ellipsis: a cut number must never read as another one.
     void fit(const QString& whole);
+    // What fit will need of a text, learnt while nothing is shown.
+    void learn(const QString& text) { glyphCache().learn(text); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    TGlyphCache& glyphCache();
+
     std::optional<TGlyphCache> cache;
     // The text shown: from cached glyphs, else shaped whole.
     std::optional<TGlyphCache::Line> cached;
@@ -100,7 +104,8 @@ private:
 };
 
 // A status bar of fixed-width panels. While it is hidden a panel's text is
-// only kept: it is fitted and laid out when the bar shows.
+// only kept (and its new glyphs learnt): it is fitted and laid out when the
+// bar shows.
 class TStatusBar : public QFrame {
     Q_OBJECT
 public:
