@@ -1,6 +1,7 @@
 #include "ui/meterwidgets.h"
 
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
@@ -142,6 +143,9 @@ std::optional<TGlyphCache::Line> TGlyphCache::layOut(const QString& text)
 TStatusPanel::TStatusPanel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
     shaped.setTextFormat(Qt::PlainText);
+    // The window's background beneath is painted here: a new text repaints
+    // this panel alone, not the bar and the window under it as well.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 TGlyphCache& TStatusPanel::glyphCache()
@@ -173,10 +177,13 @@ void TStatusPanel::fit(const QString& whole)
 // Where a label draws its plain text: within the contents, indented on the
 // side it is aligned to, centred vertically as one line below the font's
 // leading, on a whole pixel.
-void TStatusPanel::paintEvent(QPaintEvent*)
+void TStatusPanel::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    drawFrame(&painter);
+    painter.fillRect(event->rect(), palette().window());
+    // A new text repaints the contents only.
+    if (!contentsRect().contains(event->rect()))
+        drawFrame(&painter);
     if (text().isEmpty())
         return;
     const Qt::Alignment align = QStyle::visualAlignment(layoutDirection(), alignment());
