@@ -214,7 +214,9 @@ TStatusBar::TStatusBar(QWidget* parent, std::initializer_list<PanelLayout> layou
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setAlignment(layout.alignment | Qt::AlignVCenter);
         panel->setIndent(1);
-        panel->setGeometry(left, 0, layout.width, BOTTOM_HEIGHT);
+        // Of a fixed size, a panel's new text asks its bar for no new layout.
+        panel->setFixedSize(layout.width, BOTTOM_HEIGHT);
+        panel->move(left, 0);
         left += layout.width;
         panels.push_back(panel);
         texts.push_back(panel->text());
@@ -228,7 +230,7 @@ void TStatusBar::resizeEvent(QResizeEvent* event)
     // As on the original desktop, the last panel ends at the bar's edge,
     // so that its right-justified text is never cut off there.
     if (QLabel* last = panels.empty() ? nullptr : panels.back())
-        last->setGeometry(last->x(), 0, std::max(0, width() - last->x()), BOTTOM_HEIGHT);
+        last->setFixedSize(std::max(0, width() - last->x()), BOTTOM_HEIGHT);
     for (std::size_t i = 0; i < panels.size(); ++i)
         showFitted(i);
 }
