@@ -257,8 +257,8 @@ void TStatusBar::showEvent(QShowEvent* event)
             showFitted(i);
 }
 
-// Laying out a text costs more than the rest of a tick: a hidden bar
-// leaves it to its showing.
+// A hidden bar only learns a text's new glyphs: fitting it and repainting
+// wait for the bar's showing.
 void TStatusBar::showFitted(std::size_t index)
 {
     unfitted[index] = !isVisible();
