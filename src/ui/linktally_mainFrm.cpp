@@ -73,21 +73,13 @@ TMainForm2::TMainForm2(QWidget* parent) : QWidget(parent, Qt::Window)
     Panel1 = newFrame<QFrame>(tsTotals, "Panel1");
     auto* border = new QVBoxLayout(Panel1);
     border->setContentsMargins(6, 6, 6, 6);
-    allTotalsFrame = newFrame<TAllTotalsFrame>(Panel1, "allTotalsFrame");
     tsDay = newSheet(PageControl, "tsDay", "Day");
-    hourCostsFrame = newFrame<THourCostsFrame>(tsDay, "hourCostsFrame");
     tsWeek = newSheet(PageControl, "tsWeek", "Week");
-    weekCostsFrame = newFrame<TWeekCostsFrame>(tsWeek, "weekCostsFrame");
     tsMonth = newSheet(PageControl, "tsMonth", "Month");
-    monthCostsFrame = newFrame<TmonthCostsFrame>(tsMonth, "monthCostsFrame");
     tsYear = newSheet(PageControl, "tsYear", "Year");
-    yearCostsFrame = newFrame<TYearCostsFrame>(tsYear, "yearCostsFrame");
     TabSheet3 = newSheet(PageControl, "TabSheet3", "Connection Log");
-    logRecordsFrame = newFrame<TLogRecordsFrame>(TabSheet3, "logRecordsFrame");
     // The first showing opens on the log; later ones keep the last tab.
     PageControl->setCurrentWidget(TabSheet3);
-
-    FormCreate();
 }
 
 // Hidden first, while the records still live: the focus leaving a tab
@@ -98,8 +90,16 @@ TMainForm2::~TMainForm2()
         hide();
 }
 
-void TMainForm2::FormCreate()
+void TMainForm2::createFrames()
 {
+    if (!frames.empty())
+        return;
+    allTotalsFrame = newFrame<TAllTotalsFrame>(Panel1, "allTotalsFrame");
+    hourCostsFrame = newFrame<THourCostsFrame>(tsDay, "hourCostsFrame");
+    weekCostsFrame = newFrame<TWeekCostsFrame>(tsWeek, "weekCostsFrame");
+    monthCostsFrame = newFrame<TmonthCostsFrame>(tsMonth, "monthCostsFrame");
+    yearCostsFrame = newFrame<TYearCostsFrame>(tsYear, "yearCostsFrame");
+    logRecordsFrame = newFrame<TLogRecordsFrame>(TabSheet3, "logRecordsFrame");
     frames = {allTotalsFrame, hourCostsFrame, weekCostsFrame, monthCostsFrame, yearCostsFrame, logRecordsFrame};
 }
 
@@ -111,6 +111,7 @@ void TMainForm2::prepare(Prices* prices, DataList* entryNames, RecordFilter* fil
     this->filter = filter;
     this->todayTotals = todayTotals;
     this->sharedStat = sharedStat;
+    createFrames();
     try {
         records = std::make_unique<LogRecords>(prices, entryNames);
         if (!logReader)

@@ -1,6 +1,8 @@
 // The totals window: the selected connection's history on six tabs. It is
 // created once and only hidden; its records live from prepare to the next
-// hide, so every opening reads the whole log again.
+// hide, so every opening reads the whole log again. The tabs' frames are
+// made by the first prepare: a meter that never shows totals never pays
+// for their controls.
 #pragma once
 
 #include <QWidget>
@@ -48,17 +50,17 @@ public:
     QTabWidget* PageControl;
     QWidget* tsTotals;
     QFrame* Panel1;
-    TAllTotalsFrame* allTotalsFrame;
+    TAllTotalsFrame* allTotalsFrame = nullptr;
     QWidget* tsDay;
-    THourCostsFrame* hourCostsFrame;
+    THourCostsFrame* hourCostsFrame = nullptr;
     QWidget* tsWeek;
-    TWeekCostsFrame* weekCostsFrame;
+    TWeekCostsFrame* weekCostsFrame = nullptr;
     QWidget* tsMonth;
-    TmonthCostsFrame* monthCostsFrame;
+    TmonthCostsFrame* monthCostsFrame = nullptr;
     QWidget* tsYear;
-    TYearCostsFrame* yearCostsFrame;
+    TYearCostsFrame* yearCostsFrame = nullptr;
     QWidget* TabSheet3;
-    TLogRecordsFrame* logRecordsFrame;
+    TLogRecordsFrame* logRecordsFrame = nullptr;
 
     const LogRecords* getRecords() const { return records.get(); }
 
@@ -66,7 +68,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void FormCreate();
+    void createFrames();
     void FormHide();
     // Appends what the log holds beyond the last read, reading past damage;
     // the damage is told once the tabs show what was read.

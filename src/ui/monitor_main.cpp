@@ -52,10 +52,10 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 
 QIcon trayImage()
 {
-    QIcon icon;
+    std::map<int, QString> files;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QString(":/icons/linktally-%1.png").arg(size), QSize(size, size));
-    return icon;
+        files[size] = QString(":/icons/linktally-%1.png").arg(size);
+    return QIcon(new TSizedIconEngine(std::move(files)));
 }
 
 // The first row of a chart column that the foreground colour paints, for

@@ -111,10 +111,20 @@ void TSplashFrm::loadSplashImage(platform::DynamicLibrary& library)
     if (!bytes)
         throw LTException("LockResource call has failed.", library.lastError());
 
-    // Decoded before the library goes: the picture owns its pixels.
+    // Decoded now, so that a damaged picture is told at start, and copied
+    // before the library goes for the showings after a hide.
     const QImage picture = decodeJpeg(bytes, size, "The splash image");
+    jpeg = QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(size));
     Image->setPixmap(QPixmap::fromImage(picture));
     Image->resize(picture.size());
+}
+
+void TSplashFrm::showPicture()
+{
+    if (jpeg.isEmpty() || !Image->pixmap().isNull())
+        return;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    Image->setPixmap(QPixmap::fromImage(decodeJpeg(bytes, static_cast<std::size_t>(jpeg.size()), "The splash image")));
 }
 
 void TSplashFrm::centreOnScreen()
@@ -180,9 +190,24 @@ bool TSplashFrm::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TSplashFrm::showEvent(QShowEvent* event)
+{
+    guarded([this] { showPicture(); })();
+    QWidget::showEvent(event);
+}
+
 void TSplashFrm::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    // Shown for seconds at start and on About only: hidden, the window
+    // keeps the few kilobytes of the JPEG rather than its decoded pixels,
+    // and gives up its native window with its backing store once the hide
+    // is done (the next show makes them anew).
+    Image->clear();
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible())
+            destroy();
+    });
     // About may show the window again under a resting mouse: no spot
     // stays active from before.
     if (currentSpot != -1)

@@ -2,6 +2,7 @@
 // with clickable spots that open their addresses.
 #pragma once
 
+#include <QByteArray>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -52,10 +53,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     static std::vector<UrlSpot> readSpots(platform::DynamicLibrary& library);
     void loadSplashImage(platform::DynamicLibrary& library);
     void centreOnScreen();
+    // Decodes the picture again for a showing after a hide.
+    void showPicture();
+
+    QByteArray jpeg; // the picture as the library holds it
 };

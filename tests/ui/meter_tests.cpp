@@ -14,7 +14,9 @@
 #include "ui/monitor_main.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QImage>
+#include <QTextLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -23,6 +25,7 @@
 #include <QToolButton>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 
 namespace {
@@ -355,6 +358,85 @@ TEST_F(Meter, saves_the_prices_confirmed_in_the_editor_and_restores_the_table_th
     };
     meter.actPrices->trigger();
     EXPECT_EQ(meter.prices->size(), 1);
+}
+
+TEST(MeterStatusBar, paints_its_texts_as_plain_labels_and_lays_them_out_only_when_shown)
+{
+    QWidget window;
+    QFont small = window.font();
+    small.setPointSize(7);
+    window.setFont(small);
+    TStatusBar bar(&window, {{"", 115, Qt::AlignLeft}, {"", 50, Qt::AlignRight}});
+    bar.setGeometry(0, 0, 165, BOTTOM_HEIGHT);
+    bar.setPanelText(0, "S/R: 16.35/83.17 Mb");
+    auto* panel = bar.findChild<QLabel*>("Panel0");
+    EXPECT_EQ(panel->text(), ""); // hidden: kept, not laid out
+    window.show();
+    for (const char* text : {"S/R: 16.35/83.17 Mb", "Costs: ?", "Offline", "S/R: 35000.00/140000.00 Mb"})
+        for (int index : {0, 1}) {
+            SCOPED_TRACE(text);
+            bar.setPanelText(index, text);
+            auto* shown = bar.findChild<QLabel*>(QString("Panel%1").arg(index));
+            QLabel plain(shown->text(), &window);
+            plain.setFont(shown->font());
+            plain.setFrameStyle(shown->frameStyle());
+            plain.setAlignment(shown->alignment());
+            plain.setIndent(shown->indent());
+            plain.resize(shown->size());
+            const auto pixels = [](QWidget* panel) { return panel->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+            EXPECT_EQ(pixels(shown), pixels(&plain));
+        }
+}
+
+TEST(MeterStatusBar, lays_a_text_out_from_cached_glyphs_as_shaping_does_or_leaves_it_to_shaping)
+{
+    QFont small;
+    small.setPointSize(7);
+    TGlyphCache cache(small);
+    for (const char* text : {"S/R: 16.35/83.17 Mb", "Costs: 0.91", "Online", "Offline", "AVA To.", ""}) {
+        SCOPED_TRACE(text);
+        QTextLayout layout(text, small);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const std::optional<TGlyphCache::Line> cached = cache.layOut(text);
+        if (!cached)
+            continue;
+        EXPECT_EQ(cached->width, line.naturalTextWidth());
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        ASSERT_LE(runs.size(), 1);
+        EXPECT_EQ(cached->glyphs.glyphIndexes(), runs.empty() ? QList<quint32>() : runs[0].glyphIndexes());
+        EXPECT_EQ(cached->glyphs.positions(), runs.empty() ? QList<QPointF>() : runs[0].positions());
+    }
+    EXPECT_TRUE(cache.layOut("S/R: 16.35/83.17 Mb").has_value()); // kerned, not shaped
+    EXPECT_FALSE(cache.layOut("Offline").has_value());            // its f's join in a ligature
+}
+
+TEST(MeterIcon, read_per_size_gives_every_size_as_an_icon_of_all_its_pictures)
+{
+    std::map<int, QString> files;
+    QIcon whole;
+    for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        files[side] = QString(":/icons/linktally-%1.png").arg(side);
+        whole.addFile(files[side], QSize(side, side));
+    }
+    const QIcon perSize(new TSizedIconEngine(files));
+    const auto painted = [](const QIcon& icon, QSize size) {
+        QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        icon.paint(&painter, canvas.rect());
+        return canvas;
+    };
+    for (const QSize size : {QSize(16, 16), QSize(20, 20), QSize(22, 22), QSize(30, 18), QSize(32, 32), QSize(300, 300)}) {
+        for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " mode " << mode);
+            EXPECT_EQ(perSize.pixmap(size, mode).toImage(), whole.pixmap(size, mode).toImage());
+            EXPECT_EQ(perSize.actualSize(size, mode), whole.actualSize(size, mode));
+        }
+        EXPECT_EQ(painted(perSize, size), painted(whole, size));
+    }
+    EXPECT_EQ(perSize.availableSizes(), whole.availableSizes());
 }
 
 TEST(MonitorApplication, shows_an_error_escaping_a_handler_and_goes_on)

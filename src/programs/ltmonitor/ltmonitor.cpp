@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <iostream>
+#include <malloc.h>
 #include <memory>
 #include <string>
 
@@ -93,7 +94,7 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
     TMainForm2 mainForm2;
     TSplashFrm splashFrm;
     mainForm.attach(&mainForm2, &splashFrm);
-    mainForm.setWindowIcon(QIcon(":/icons/linktally-64.png"));
+    mainForm.setWindowIcon(QApplication::windowIcon());
 
     splashFrm.loadSplash();
     splashFrm.show();
@@ -101,6 +102,10 @@ int runMonitor(MonitorApplication& app, const Arguments& args)
     QCoreApplication::processEvents();
     splashFrm.repaint();
     splashFrm.HideTimer->setInterval(1500);
+    // What start-up read and built (the log's records, the splash's pixels)
+    // is freed by then, mostly between blocks still in use: handed back to
+    // the system, not kept for the rest of a long run.
+    QObject::connect(splashFrm.HideTimer, &QTimer::timeout, [] { QTimer::singleShot(0, [] { malloc_trim(0); }); });
     mainForm.startMonitor();
     return app.exec();
 }
