@@ -4,10 +4,8 @@
 
 #include <QFont>
 #include <QFrame>
-#include <QGlyphRun>
 #include <QIcon>
 #include <QIconEngine>
-#include <QRawFont>
 #include <QLabel>
 #include <QStaticText>
 #include <QWidget>
@@ -15,8 +13,6 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
-#include <optional>
-#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -38,49 +34,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// The glyphs of one font, each character's shaped once and the kerning of
-// its pairs with the characters met before learnt in one shaping, so that
-// a text is laid out by adding advances and kerning.
-// Shaping a text costs more than the rest of a meter's tick; the sum equals
-// it wherever the font shapes each pair of the text into the two
-// characters' own glyphs (no ligature, no other font); a pair the walk
-// cannot tell is shaped on its own.
-class TGlyphCache {
-public:
-    explicit TGlyphCache(const QFont& font) : font(font) {}
-
-    struct Line {
-        QGlyphRun glyphs; // positioned as a layout of the text would: x from 0, y on the baseline
-        qreal width;
-    };
-    const QFont& layoutFont() const { return font; }
-    // The text from cached glyphs, or nothing where it must be shaped whole.
-    std::optional<Line> layOut(const QString& text);
-    // Learns the glyphs of the text's new characters and their pairs with
-    // those met before, in one shaping.
-    void learn(const QString& text);
-
-private:
-    struct Glyph {
-        quint32 index;
-        QPointF position; // alone in a layout
-        qreal advance;
-    };
-    const std::optional<Glyph>& glyphOf(char16_t c);
-    // How much nearer b's glyph is to a's than a's advance, or nothing
-    // where the pair is not the two glyphs.
-    const std::optional<qreal>& kerning(char16_t a, char16_t b);
-
-    QFont font;
-    std::unordered_map<char16_t, std::optional<Glyph>> glyphs;
-    std::unordered_map<std::uint32_t, std::optional<qreal>> pairs; // by a << 16 | b
-    QString alphabet; // the characters whose pairs are learnt, each once
-    std::optional<QRawFont> raw;
-};
-
 // A panel of the status bar: a sunken label whose text is laid out once a
-// change (mostly from cached glyphs) and painted from that layout, where a
-// label would shape it again at every paint.
+// change and painted from that layout, where a label would shape it again
+// at every paint.
 class TStatusPanel : public QLabel {
     Q_OBJECT
 public:
@@ -88,24 +44,16 @@ public:
     // Shows the whole text, or where the panel is too narrow its start and
     // an ellipsis: a cut number must never read as another one.
     void fit(const QString& whole);
-    // What fit will need of a text, learnt while nothing is shown.
-    void learn(const QString& text) { glyphCache().learn(text); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    TGlyphCache& glyphCache();
-
-    std::optional<TGlyphCache> cache;
-    // The text shown: from cached glyphs, else shaped whole.
-    std::optional<TGlyphCache::Line> cached;
     QStaticText shaped;
 };
 
 // A status bar of fixed-width panels. While it is hidden a panel's text is
-// only kept (and its new glyphs learnt): it is fitted and laid out when the
-// bar shows.
+// only kept: it is fitted and laid out when the bar shows.
 class TStatusBar : public QFrame {
     Q_OBJECT
 public:

@@ -16,7 +16,6 @@
 #include <QAction>
 #include <QIcon>
 #include <QImage>
-#include <QTextLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -386,30 +385,6 @@ TEST(MeterStatusBar, paints_its_texts_as_plain_labels_and_lays_them_out_only_whe
             const auto pixels = [](QWidget* panel) { return panel->grab().toImage().convertToFormat(QImage::Format_RGB32); };
             EXPECT_EQ(pixels(shown), pixels(&plain));
         }
-}
-
-TEST(MeterStatusBar, lays_a_text_out_from_cached_glyphs_as_shaping_does_or_leaves_it_to_shaping)
-{
-    QFont small;
-    small.setPointSize(7);
-    TGlyphCache cache(small);
-    for (const char* text : {"S/R: 16.35/83.17 Mb", "Costs: 0.91", "Online", "Offline", "AVA To.", ""}) {
-        SCOPED_TRACE(text);
-        QTextLayout layout(text, small);
-        layout.beginLayout();
-        const QTextLine line = layout.createLine();
-        layout.endLayout();
-        const std::optional<TGlyphCache::Line> cached = cache.layOut(text);
-        if (!cached)
-            continue;
-        EXPECT_EQ(cached->width, line.naturalTextWidth());
-        const QList<QGlyphRun> runs = layout.glyphRuns();
-        ASSERT_LE(runs.size(), 1);
-        EXPECT_EQ(cached->glyphs.glyphIndexes(), runs.empty() ? QList<quint32>() : runs[0].glyphIndexes());
-        EXPECT_EQ(cached->glyphs.positions(), runs.empty() ? QList<QPointF>() : runs[0].positions());
-    }
-    EXPECT_TRUE(cache.layOut("S/R: 16.35/83.17 Mb").has_value()); // kerned, not shaped
-    EXPECT_FALSE(cache.layOut("Offline").has_value());            // its f's join in a ligature
 }
 
 TEST(MeterIcon, read_per_size_gives_every_size_as_an_icon_of_all_its_pictures)
