@@ -315,7 +315,8 @@ void TMainForm::updateStatus()
     StatusBar->setPanelText(0, text(traffic));
     StatusBar->setPanelText(1, text(costs));
     StatusBar->setPanelText(2, text(online));
-    pbChart->repaint();
+    // Painted with the status panels in one flush of the window.
+    pbChart->update();
     trace("TMainForm::updateStatus() - " + traffic + "; " + costs + "; " + online + "\n");
 }
 
