@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-std::string settingsKeyPath()
+std::string userSettingsKeyPath()
 {
     return std::string("Software\\") + COMPANY_NAME + "\\" + PRODUCT_NAME + "\\" + PRODUCT_VERSION;
 }
+
+namespace {
 
 int clampTransparency(int value) { return std::min(std::max(value, 0), 90); }
 
@@ -24,7 +24,7 @@ int clampTransparency(int value) { return std::min(std::max(value, 0), 90); }
 LTOptions::LTOptions(DataList* entryNames) : entryNames(entryNames)
 {
     LT_ASSERT(entryNames);
-    key = platform::RegistryKey::open(settingsKeyPath(), true);
+    key = platform::RegistryKey::open(userSettingsKeyPath(), true);
     if (!key)
         throw LTException("Can't open a registry key");
     std::string name;

@@ -11,6 +11,9 @@
 
 class DataList;
 
+// The user's settings key: "Software\<company>\<product>\<version>".
+std::string userSettingsKeyPath();
+
 inline constexpr std::int32_t DEFAULT_SCREEN_POS = 10000;
 inline constexpr std::uint32_t DEFAULT_CHART_BG = 0x8000001B; // system colour 27
 inline constexpr std::uint32_t DEFAULT_CHART_FG = 0x00008000; // green 128

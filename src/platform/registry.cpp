@@ -122,6 +122,14 @@ std::string formatRegistryText(const std::string& keyName, const RegistryValues&
     return text;
 }
 
+std::vector<std::string> RegistryKey::valueNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& [name, value] : values)
+        names.push_back(name);
+    return names;
+}
+
 std::unique_ptr<RegistryKey> RegistryKey::open(const std::string& keyPath, bool create)
 {
     const std::optional<std::string> config = userConfigFolder();

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace platform {
 
@@ -35,6 +36,8 @@ public:
     bool writeString(const std::string& name, const std::string& value);
     bool writeInteger(const std::string& name, std::int32_t value);
     bool deleteValue(const std::string& name);
+    // Every value's name, in order.
+    std::vector<std::string> valueNames() const;
 
 private:
     RegistryKey(std::string keyName, std::string path) : keyName(std::move(keyName)), path(std::move(path)) {}

@@ -1,0 +1,146 @@
+#include "model/budget.h"
+
+#include "errors/ltexception.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <limits>
+
+namespace {
+
+constexpr double BYTES_PER_MB = 1048576.0;
+
+TDateTime periodStartIn(int year, int month, int billingDay)
+{
+    return EncodeDate(year, month, std::min(billingDay, DaysInAMonth(year, month)));
+}
+
+void nextMonth(int& year, int& month)
+{
+    if (++month > 12) {
+        month = 1;
+        ++year;
+    }
+}
+
+void previousMonth(int& year, int& month)
+{
+    if (--month < 1) {
+        month = 12;
+        --year;
+    }
+}
+
+// Seconds since the epoch of a local wall-clock time: a day with a
+// daylight-saving change is 23 or 25 hours long.
+double realSeconds(TDateTime local)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+    DecodeDate(local, year, month, day);
+    DecodeTime(local, hour, minute, second, millisecond);
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    return static_cast<double>(std::mktime(&fields)) + millisecond / 1000.0;
+}
+
+std::uint64_t countedBytes(const Total4Period& used, CountedTraffic counted)
+{
+    switch (counted) {
+    case CountedTraffic::received:
+        return used.received;
+    case CountedTraffic::sent:
+        return used.sent;
+    case CountedTraffic::both:
+        break;
+    }
+    return used.received > std::numeric_limits<std::uint64_t>::max() - used.sent ? std::numeric_limits<std::uint64_t>::max()
+                                                                                  : used.sent + used.received;
+}
+
+std::optional<double> countedMoney(const Total4Period& used, CountedTraffic counted)
+{
+    if (used.costsUnknown)
+        return std::nullopt;
+    switch (counted) {
+    case CountedTraffic::received:
+        return used.downloadCost;
+    case CountedTraffic::sent:
+        return used.uploadCost;
+    case CountedTraffic::both:
+        break;
+    }
+    return used.uploadCost + used.downloadCost;
+}
+
+bool isCap(const std::optional<double>& cap) { return !cap || (std::isfinite(*cap) && *cap > 0); }
+
+} // namespace
+
+void checkBudget(const Budget& budget)
+{
+    if (!budget.capMb && !budget.capMoney)
+        throw LTException("A budget needs a cap in megabytes, in money, or both.");
+    if (!isCap(budget.capMb))
+        throw LTException("A cap in megabytes must be a number above 0.");
+    if (!isCap(budget.capMoney))
+        throw LTException("A cap in money must be a number above 0.");
+    if (budget.billingDay < 1 || budget.billingDay > 31)
+        throw LTException("The billing day must be a day of the month from 1 to 31.");
+}
+
+BudgetPeriod budgetPeriodOf(TDateTime moment, int billingDay)
+{
+    int year = 0, month = 0, day = 0;
+    DecodeDate(moment, year, month, day);
+    if (day < std::min(billingDay, DaysInAMonth(year, month)))
+        previousMonth(year, month);
+    BudgetPeriod period;
+    period.start = periodStartIn(year, month, billingDay);
+    nextMonth(year, month);
+    period.end = periodStartIn(year, month, billingDay);
+    return period;
+}
+
+int budgetLevel(double used, double cap)
+{
+    // Compared as used * 100 >= cap * level: exactly 80 % is 80.
+    for (int i = static_cast<int>(std::size(BUDGET_LEVELS)) - 1; i >= 0; --i)
+        if (used * 100 >= cap * BUDGET_LEVELS[i])
+            return BUDGET_LEVELS[i];
+    return 0;
+}
+
+BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, const Total4Period& used,
+                             TDateTime now)
+{
+    BudgetFigures figures;
+    figures.period = period;
+    figures.usedMb = static_cast<double>(countedBytes(used, budget.counted)) / BYTES_PER_MB;
+    figures.usedMoney = countedMoney(used, budget.counted);
+
+    const double elapsed = realSeconds(now) - realSeconds(period.start);
+    if (elapsed >= SecsPerDay) {
+        const double scale = (realSeconds(period.end) - realSeconds(period.start)) / elapsed;
+        figures.projectedMb = figures.usedMb * scale;
+        if (figures.usedMoney)
+            figures.projectedMoney = *figures.usedMoney * scale;
+    }
+    // Today counts as a whole day.
+    const double daysLeft = std::max(1.0, period.end - std::floor(now));
+    if (budget.capMb) {
+        figures.leftPerDayMb = std::max(0.0, *budget.capMb - figures.usedMb) / daysLeft;
+        figures.level = budgetLevel(figures.usedMb, *budget.capMb);
+    }
+    if (budget.capMoney && figures.usedMoney) {
+        figures.leftPerDayMoney = std::max(0.0, *budget.capMoney - *figures.usedMoney) / daysLeft;
+        figures.level = std::max(figures.level, budgetLevel(*figures.usedMoney, *budget.capMoney));
+    }
+    return figures;
+}

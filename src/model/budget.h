@@ -1,0 +1,61 @@
+// Monthly budgets per connection: a cap in megabytes, in money or both, over
+// periods that start on a billing day; how much of it a period has used, where
+// it is heading, and what is left a day.
+#pragma once
+
+#include "common/datetime.h"
+#include "model/logrecords.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Which traffic counts against a cap.
+enum class CountedTraffic : std::uint8_t { both = 0, received = 1, sent = 2 };
+
+inline constexpr int BUDGET_LEVELS[] = {80, 90, 100};
+
+struct Budget {
+    std::optional<double> capMb;    // megabytes of 2^20 bytes
+    std::optional<double> capMoney; // the price table's currency
+    int billingDay = 1;             // 1 .. 31
+    CountedTraffic counted = CountedTraffic::both;
+    bool notify = true;
+
+    bool operator==(const Budget&) const = default;
+};
+
+// Throws LTException saying what is wrong: no cap, a cap that is not a
+// positive finite number, a billing day outside 1 .. 31.
+void checkBudget(const Budget& budget);
+
+// [start, end): local midnights.
+struct BudgetPeriod {
+    TDateTime start = 0;
+    TDateTime end = 0;
+    bool operator==(const BudgetPeriod&) const = default;
+};
+
+// The period holding the moment: it starts on day min(D, days in the month)
+// of that moment's month when the day is at least that, else on that day
+// of the month before, and ends where the next one starts.
+BudgetPeriod budgetPeriodOf(TDateTime moment, int billingDay);
+
+struct BudgetFigures {
+    BudgetPeriod period;
+    double usedMb = 0;
+    std::optional<double> usedMoney; // none where a record has no price
+    std::optional<double> projectedMb, projectedMoney;
+    std::optional<double> leftPerDayMb, leftPerDayMoney;
+    int level = 0; // 0, 80, 90 or 100
+};
+
+// The figures of a period at the moment now, from what it used so far (its
+// records and the live part, as the totals add them). The projection comes
+// once 24 hours of the period have passed (real seconds, daylight-saving
+// changes included); the days left count today as a whole one.
+BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, const Total4Period& used,
+                             TDateTime now);
+
+// 0 below 80 % of the cap, else the highest of 80, 90, 100 reached.
+int budgetLevel(double used, double cap);

@@ -1,0 +1,134 @@
+#include "model/budgetstore.h"
+
+#include "errors/ltexception.h"
+#include "model/optionsmodel.h"
+#include "platform/registry.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+
+namespace {
+
+// A value's name: the kind, a colon, the connection's name.
+constexpr std::string_view CAP_MB = "CapMb:";
+constexpr std::string_view CAP_MONEY = "CapMoney:";
+constexpr std::string_view BILLING_DAY = "BillingDay:";
+constexpr std::string_view COUNTED = "Counted:";
+constexpr std::string_view NOTIFY = "Notify:";
+constexpr std::string_view TOLD = "Told:";
+
+std::string valueName(std::string_view kind, const std::string& connection) { return std::string(kind) + connection; }
+
+// Numbers as text, the same under every locale, and read back exactly.
+std::string numberText(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::optional<double> numberOf(const std::string& text)
+{
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+BudgetStore::BudgetStore() : key(platform::RegistryKey::open(userSettingsKeyPath() + "\\Budgets", true))
+{
+    if (!key)
+        throw LTException("Can't open a registry key");
+}
+
+BudgetStore::~BudgetStore() = default;
+
+std::vector<std::string> BudgetStore::connections() const
+{
+    std::vector<std::string> names;
+    for (const std::string& name : key->valueNames())
+        if (name.starts_with(BILLING_DAY))
+            names.push_back(name.substr(BILLING_DAY.size()));
+    return names;
+}
+
+std::optional<Budget> BudgetStore::budgetOf(const std::string& connection) const
+{
+    Budget budget;
+    std::int32_t day = 0, counted = 0, notify = 1;
+    if (!key->readInteger(valueName(BILLING_DAY, connection), day))
+        return std::nullopt;
+    budget.billingDay = day;
+    std::string text;
+    if (key->readString(valueName(CAP_MB, connection), text) && !(budget.capMb = numberOf(text)))
+        return std::nullopt;
+    if (key->readString(valueName(CAP_MONEY, connection), text) && !(budget.capMoney = numberOf(text)))
+        return std::nullopt;
+    key->readInteger(valueName(COUNTED, connection), counted);
+    if (counted < 0 || counted > static_cast<std::int32_t>(CountedTraffic::sent))
+        return std::nullopt;
+    budget.counted = static_cast<CountedTraffic>(counted);
+    key->readInteger(valueName(NOTIFY, connection), notify);
+    budget.notify = notify != 0;
+    try {
+        checkBudget(budget);
+    } catch (const LTException&) {
+        return std::nullopt;
+    }
+    return budget;
+}
+
+void BudgetStore::write(const std::string& name, const std::string& text)
+{
+    if (!key->writeString(name, text))
+        throw LTException("The budget could not be saved in the settings.");
+}
+
+void BudgetStore::setBudget(const std::string& connection, const Budget& budget)
+{
+    checkBudget(budget);
+    if (connection.empty() ||
+        std::any_of(connection.begin(), connection.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        throw LTException("A budget cannot be kept for a connection whose name is empty or holds a control character.");
+    removeBudget(connection);
+    if (budget.capMb)
+        write(valueName(CAP_MB, connection), numberText(*budget.capMb));
+    if (budget.capMoney)
+        write(valueName(CAP_MONEY, connection), numberText(*budget.capMoney));
+    if (!key->writeInteger(valueName(COUNTED, connection), static_cast<std::int32_t>(budget.counted)) ||
+        !key->writeInteger(valueName(NOTIFY, connection), budget.notify ? 1 : 0) ||
+        // Written last: it marks a whole budget.
+        !key->writeInteger(valueName(BILLING_DAY, connection), budget.billingDay))
+        throw LTException("The budget could not be saved in the settings.");
+}
+
+void BudgetStore::removeBudget(const std::string& connection)
+{
+    // The mark first: a budget cut short by a failure is no budget.
+    for (std::string_view kind : {BILLING_DAY, CAP_MB, CAP_MONEY, COUNTED, NOTIFY, TOLD})
+        key->deleteValue(valueName(kind, connection));
+}
+
+int BudgetStore::toldLevel(const std::string& connection, TDateTime periodStart) const
+{
+    // "YYYY-MM-DD LEVEL": the period's first day and the level told in it.
+    std::string text;
+    if (!key->readString(valueName(TOLD, connection), text))
+        return 0;
+    const std::string day = DateToISO(periodStart);
+    if (!text.starts_with(day + " "))
+        return 0;
+    int level = 0;
+    const char* first = text.data() + day.size() + 1;
+    const auto [end, error] = std::from_chars(first, text.data() + text.size(), level);
+    return error == std::errc() && end == text.data() + text.size() ? level : 0;
+}
+
+void BudgetStore::setToldLevel(const std::string& connection, TDateTime periodStart, int level)
+{
+    write(valueName(TOLD, connection), DateToISO(periodStart) + " " + std::to_string(level));
+}

@@ -1,0 +1,46 @@
+// Where the budgets live: the user's settings, in a key of their own below
+// the settings key ("...\1.3.1\Budgets"), a few values a connection. The
+// levels already told are kept there too, so that a restart of the monitor
+// does not tell them again.
+#pragma once
+
+#include "model/budget.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+class RegistryKey;
+}
+
+class BudgetStore {
+public:
+    // Throws LTException "Can't open a registry key" when the key can be
+    // neither opened nor created.
+    BudgetStore();
+    ~BudgetStore();
+    BudgetStore(const BudgetStore&) = delete;
+    BudgetStore& operator=(const BudgetStore&) = delete;
+
+    // The connections with a budget, by name.
+    std::vector<std::string> connections() const;
+    // None for a connection without one (or with values that do not make
+    // one: a hand-edited file is not trusted).
+    std::optional<Budget> budgetOf(const std::string& connection) const;
+    // Throws LTException: a budget checkBudget refuses, a name with a
+    // control character (the settings file holds a value a line), or a
+    // file that could not be written.
+    void setBudget(const std::string& connection, const Budget& budget);
+    void removeBudget(const std::string& connection);
+
+    // The highest level told for the period that starts at periodStart; 0
+    // when none was, or when the last told was of another period.
+    int toldLevel(const std::string& connection, TDateTime periodStart) const;
+    void setToldLevel(const std::string& connection, TDateTime periodStart, int level);
+
+private:
+    void write(const std::string& name, const std::string& text);
+    std::unique_ptr<platform::RegistryKey> key;
+};
