@@ -282,3 +282,45 @@ TEST(Ltreport, shows_a_generated_years_hours_starting_on_the_hour)
     EXPECT_GT(count(",lm0,"), 0);
     EXPECT_EQ(count(".00 - "), count(",lm0,")) << last.out; // every row "hh.00 - hh.59"
 }
+
+TEST(Ltreport, sets_budgets_and_shows_their_figures_with_an_exit_status_a_script_acts_on)
+{
+    History h;
+    // December: 2.0 MB on the 8th, then 29 records of 1,234,567 bytes: 36.14 MB.
+    Output set = h.run("budget --set -c eth0 --cap-mb 40 --billing-day 1 2026-12-08");
+    EXPECT_EQ(set.status, 3) << set.err; // 90 %
+    EXPECT_NE(set.out.find("eth0        2026-12-01 - 2026-12-31  both"), std::string::npos) << set.out;
+    EXPECT_NE(set.out.find("40.00"), std::string::npos);
+    EXPECT_NE(set.out.find("36.14"), std::string::npos);
+    EXPECT_EQ(h.run("budget -c eth0 2026-11-15").status, 0); // nothing in November
+
+    EXPECT_EQ(h.run("budget --set -c eth0 --cap-mb 30 --counted sent --billing-day 31 2026-12-30").status, 4);
+    const Output json = h.run("budget -c eth0 -f json 2026-12-30");
+    EXPECT_EQ(json.status, 4) << json.out; // 35.64 MB sent of 30
+    const auto row = nlohmann::ordered_json::parse(json.out)["rows"][0];
+    const std::vector<std::string> keys = {"connection", "period_start", "period_end", "counted", "cap_mb", "cap_money",
+                                           "used_mb", "used_money", "projected_mb", "projected_money",
+                                           "left_per_day_mb", "left_per_day_money", "level"};
+    std::vector<std::string> given;
+    for (const auto& item : row.items())
+        given.push_back(item.key());
+    EXPECT_EQ(given, keys);
+    EXPECT_EQ(row["period_start"], "2026-11-30");
+    EXPECT_EQ(row["period_end"], "2026-12-30");
+    EXPECT_EQ(row["counted"], "sent");
+    EXPECT_TRUE(row["cap_money"].is_null());
+    EXPECT_EQ(row["level"], 100);
+
+    // Unpriced traffic leaves money unknown: no level from it.
+    const Output isp = h.run("budget --set -c isp --cap-money 5 -f json 2026-12-08");
+    EXPECT_EQ(isp.status, 0) << isp.err;
+    EXPECT_TRUE(nlohmann::json::parse(isp.out)["rows"][0]["used_money"].is_null());
+
+    const Output refused = h.run("budget --set -c eth0 --cap-money 0");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "ltreport: A cap in money must be a number above 0.\n");
+    EXPECT_EQ(h.run("budget --remove -c isp").status, 0);
+    const Output all = h.run("budget 2026-12-30");
+    EXPECT_EQ(all.status, 4); // eth0's remains, at 100 %
+    EXPECT_EQ(all.out.find("isp"), std::string::npos);
+}

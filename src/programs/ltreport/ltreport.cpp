@@ -3,8 +3,10 @@
 #include "common/common.h"
 #include "common/dbglogger.h"
 #include "log/logframe.h"
+#include "model/budgetstore.h"
 #include "model/datamodel.h"
 #include "model/logcheck.h"
+#include "model/optionsmodel.h"
 #include "model/sharedstatreader.h"
 #include "model/todaytot.h"
 #include "model/viewformat.h"
@@ -12,6 +14,7 @@
 #include "platform/named_lock.h"
 #include "platform/ras.h"
 #include "platform/registry.h"
+#include "programs/ltreport/budgetreport.h"
 #include "programs/ltreport/reportformat.h"
 
 #include <CLI/CLI.hpp>
@@ -22,6 +25,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -33,6 +37,15 @@ struct Options {
     std::string date;
     int page = 0;
     bool pageGiven = false; // else the last page
+};
+
+// budget --set and --remove.
+struct BudgetOptions {
+    bool set = false;
+    bool remove = false;
+    std::optional<double> capMb, capMoney;
+    int billingDay = 1;
+    std::string counted = "both";
 };
 
 // The history as the monitor sees it (entry names, prices, the whole log)
@@ -67,8 +80,7 @@ void requireReadable(const std::string& path)
 std::string storedConnection()
 {
     std::string name;
-    const auto key = platform::RegistryKey::open(
-        std::string("Software\\") + COMPANY_NAME + "\\" + PRODUCT_NAME + "\\" + PRODUCT_VERSION, false);
+    const auto key = platform::RegistryKey::open(userSettingsKeyPath(), false);
     if (key)
         key->readString("Connection", name);
     return name;
@@ -267,6 +279,55 @@ ReportFormat formatOf(const std::string& name)
     return name == "csv" ? ReportFormat::Csv : name == "json" ? ReportFormat::Json : ReportFormat::Text;
 }
 
+// The connection --set and --remove act on: the one named, else the
+// monitor's choice.
+std::string budgetConnection(const Options& options)
+{
+    const std::string name = options.connection.empty() ? storedConnection() : options.connection;
+    if (name.empty())
+        throw LTException("name the connection with --connection");
+    return name;
+}
+
+Budget budgetOf(const BudgetOptions& b, const std::optional<Budget>& old)
+{
+    Budget budget;
+    budget.notify = !old || old->notify; // the dialog's choice stays
+    budget.capMb = b.capMb;
+    budget.capMoney = b.capMoney;
+    budget.billingDay = b.billingDay;
+    budget.counted = b.counted == "received" ? CountedTraffic::received
+                     : b.counted == "sent"   ? CountedTraffic::sent
+                                             : CountedTraffic::both;
+    return budget;
+}
+
+// Shows the budgets (after setting or removing one); the exit status
+// tells a script the highest level.
+int budget(const Options& options, const BudgetOptions& b)
+{
+    BudgetStore store;
+    std::vector<std::string> connections;
+    if (b.set || b.remove) {
+        const std::string name = budgetConnection(options);
+        if (b.remove) {
+            store.removeBudget(name);
+        } else {
+            store.setBudget(name, budgetOf(b, store.budgetOf(name)));
+            connections = {name};
+        }
+    } else {
+        connections = options.connection.empty() ? store.connections() : std::vector<std::string>{options.connection};
+    }
+    Model model;
+    loadModel(model, options);
+    SharedStatisticsReader live;
+    live.refresh();
+    const BudgetReport report = budgetReport(model, store, connections, dateOption(options), Now(), live);
+    writeReport(std::cout, report.table, formatOf(options.format));
+    return !std::cout.good() ? 1 : budgetExitStatus(report.highestLevel);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -298,6 +359,20 @@ int main(int argc, char** argv)
     auto* pageOption = logCommand->add_option("-p,--page", options.page, "page number (default: the last page)");
     auto* liveCommand = app.add_subcommand("live", "the service's live table");
     auto* connectionsCommand = app.add_subcommand("connections", "the connection names with their ids");
+    BudgetOptions budgetOptions;
+    auto* budgetCommand = app.add_subcommand(
+        "budget", "each budget's period, use, projection, what is left a day and level (exit status 3 at 80 or 90 %, "
+                  "4 at 100 %); with --set or --remove, sets or removes the budget of the connection first");
+    budgetCommand->add_option("date", options.date, "a day in the period, as YYYY-MM-DD (default: today)");
+    budgetCommand->add_flag("--set", budgetOptions.set, "set the connection's budget from the options below");
+    budgetCommand->add_flag("--remove", budgetOptions.remove, "remove the connection's budget")->excludes("--set");
+    budgetCommand->add_option("--cap-mb", budgetOptions.capMb, "cap in megabytes (of 1,048,576 bytes)");
+    budgetCommand->add_option("--cap-money", budgetOptions.capMoney, "cap in the price table's currency");
+    budgetCommand->add_option("--billing-day", budgetOptions.billingDay, "the day each period starts on, 1 to 31")
+        ->capture_default_str();
+    budgetCommand->add_option("--counted", budgetOptions.counted, "the traffic counted: both, received or sent")
+        ->check(CLI::IsMember({"both", "received", "sent"}))
+        ->capture_default_str();
     auto* checkCommand = app.add_subcommand(
         "check", "walks the whole log: whole records, damaged regions, records that cannot be true, torn tail; exit status 2 when any");
     try {
@@ -323,6 +398,8 @@ int main(int argc, char** argv)
             writeReport(std::cout, result.table, formatOf(options.format));
             return !std::cout.good() ? 1 : result.damaged ? 2 : 0;
         }
+        if (budgetCommand->parsed())
+            return budget(options, budgetOptions);
         if (liveCommand->parsed()) {
             table = live();
         } else {

@@ -74,11 +74,15 @@ void writeJson(std::ostream& out, const ReportTable& table)
     nlohmann::ordered_json json;
     json["title"] = table.heading;
     json["rows"] = nlohmann::ordered_json::array();
-    for (const auto& row : table.rows) {
-        nlohmann::ordered_json object;
-        for (std::size_t c = 0; c < table.columns.size(); ++c)
-            object[table.columns[c]] = row[c];
-        json["rows"].push_back(object);
+    for (const auto& row : table.jsonRows)
+        json["rows"].push_back(row);
+    if (table.jsonRows.empty()) {
+        for (const auto& row : table.rows) {
+            nlohmann::ordered_json object;
+            for (std::size_t c = 0; c < table.columns.size(); ++c)
+                object[table.columns[c]] = row[c];
+            json["rows"].push_back(object);
+        }
     }
     nlohmann::ordered_json summary = nlohmann::ordered_json::object();
     for (const auto& [name, value] : table.summary)

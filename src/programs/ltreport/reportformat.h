@@ -2,6 +2,8 @@
 // named values) written as aligned text, CSV or JSON.
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <ostream>
 #include <string>
 #include <utility>
@@ -13,6 +15,9 @@ struct ReportTable {
     std::size_t leftAligned = 1; // the first columns are labels; the others numbers, aligned right
     std::vector<std::vector<std::string>> rows;
     std::vector<std::pair<std::string, std::string>> summary;
+    // Where a report has typed values (numbers, null), JSON writes these
+    // rows instead of the texts.
+    std::vector<nlohmann::ordered_json> jsonRows;
 };
 
 enum class ReportFormat { Text, Csv, Json };

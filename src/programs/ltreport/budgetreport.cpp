@@ -1,0 +1,100 @@
+#include "programs/ltreport/budgetreport.h"
+
+#include "errors/ltexception.h"
+#include "model/budgetstore.h"
+#include "model/todaytot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const char* countedName(CountedTraffic counted)
+{
+    switch (counted) {
+    case CountedTraffic::received:
+        return "received";
+    case CountedTraffic::sent:
+        return "sent";
+    case CountedTraffic::both:
+        break;
+    }
+    return "both";
+}
+
+// "%.2f", or "-" for a figure that is not set or not known yet.
+std::string figureText(const std::optional<double>& value)
+{
+    if (!value)
+        return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", *value);
+    return text;
+}
+
+nlohmann::ordered_json figureJson(const std::optional<double>& value)
+{
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
+Total4Period usedIn(const History& history, const std::string& connection, const BudgetPeriod& period, TDateTime now,
+                    const SharedStatisticsReader& live)
+{
+    const RecordFilter_byConnectionName filter(const_cast<DataList*>(&history.entryNames),
+                                               history.entryNames.findId(connection));
+    Total4Period used = history.records.totalFor(period.start, period.end - period.start, filter);
+    // The running quantum, as today's totals add it.
+    if (now >= period.start && now < period.end)
+        used = used + TodayTotals::liveTotalOn(std::floor(now), filter, live, history.prices, history.entryNames);
+    return used;
+}
+
+} // namespace
+
+BudgetReport budgetReport(const History& history, const BudgetStore& store, const std::vector<std::string>& connections,
+                          TDateTime date, TDateTime now, const SharedStatisticsReader& live)
+{
+    BudgetReport report;
+    ReportTable& table = report.table;
+    table.heading = "Budgets";
+    table.columns = {"Connection", "Period", "Counted", "Cap MB", "Cap money", "Used MB", "Used money",
+                     "Projected MB", "Projected money", "Left/day MB", "Left/day money", "Level"};
+    table.leftAligned = 3;
+    for (const std::string& connection : connections) {
+        const std::optional<Budget> budget = store.budgetOf(connection);
+        if (!budget)
+            throw LTException("no budget set for '" + connection + "' (see 'ltreport budget --help')");
+        const BudgetPeriod period = budgetPeriodOf(date, budget->billingDay);
+        const Total4Period used = usedIn(history, connection, period, now, live);
+        // A period in the past is seen from its end, one in the future from its start.
+        const TDateTime seen = std::clamp(now, period.start, period.end);
+        const BudgetFigures f = evaluateBudget(*budget, period, used, seen);
+        report.highestLevel = std::max(report.highestLevel, f.level);
+        const std::string first = DateToISO(period.start), last = DateToISO(period.end - 1);
+        table.rows.push_back({connection, first + " - " + last, countedName(budget->counted), figureText(budget->capMb),
+                              figureText(budget->capMoney), figureText(f.usedMb),
+                              used.costsUnknown ? "?" : figureText(f.usedMoney), figureText(f.projectedMb),
+                              figureText(f.projectedMoney), figureText(f.leftPerDayMb), figureText(f.leftPerDayMoney),
+                              std::to_string(f.level)});
+        nlohmann::ordered_json row;
+        row["connection"] = connection;
+        row["period_start"] = first;
+        row["period_end"] = last;
+        row["counted"] = countedName(budget->counted);
+        row["cap_mb"] = figureJson(budget->capMb);
+        row["cap_money"] = figureJson(budget->capMoney);
+        row["used_mb"] = f.usedMb;
+        row["used_money"] = figureJson(f.usedMoney);
+        row["projected_mb"] = figureJson(f.projectedMb);
+        row["projected_money"] = figureJson(f.projectedMoney);
+        row["left_per_day_mb"] = figureJson(f.leftPerDayMb);
+        row["left_per_day_money"] = figureJson(f.leftPerDayMoney);
+        row["level"] = f.level;
+        table.jsonRows.push_back(std::move(row));
+    }
+    table.summary = {{"Highest level", std::to_string(report.highestLevel)}};
+    return report;
+}
+
+int budgetExitStatus(int highestLevel) { return highestLevel >= 100 ? 4 : highestLevel >= 80 ? 3 : 0; }
