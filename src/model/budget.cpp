@@ -1,6 +1,7 @@
 #include "model/budget.h"
 
 #include "errors/ltexception.h"
+#include "model/prices.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +9,6 @@
 #include <limits>
 
 namespace {
-
-constexpr double BYTES_PER_MB = 1048576.0;
 
 TDateTime periodStartIn(int year, int month, int billingDay)
 {
@@ -83,6 +82,27 @@ bool isCap(const std::optional<double>& cap) { return !cap || (std::isfinite(*ca
 
 } // namespace
 
+const char* countedName(CountedTraffic counted)
+{
+    switch (counted) {
+    case CountedTraffic::received:
+        return "received";
+    case CountedTraffic::sent:
+        return "sent";
+    case CountedTraffic::both:
+        break;
+    }
+    return "both";
+}
+
+std::optional<CountedTraffic> countedFrom(const std::string& name)
+{
+    for (CountedTraffic counted : {CountedTraffic::both, CountedTraffic::received, CountedTraffic::sent})
+        if (name == countedName(counted))
+            return counted;
+    return std::nullopt;
+}
+
 void checkBudget(const Budget& budget)
 {
     if (!budget.capMb && !budget.capMoney)
@@ -110,9 +130,11 @@ BudgetPeriod budgetPeriodOf(TDateTime moment, int billingDay)
 
 int budgetLevel(double used, double cap)
 {
-    // Compared as used * 100 >= cap * level: exactly 80 % is 80.
+    // Compared as used * 100 >= cap * level: exactly 80 % is 80, also for
+    // costs summed record by record (ten of 0.8 make 7.999999999999999).
+    constexpr double ROUNDING = 1e-9;
     for (int i = static_cast<int>(std::size(BUDGET_LEVELS)) - 1; i >= 0; --i)
-        if (used * 100 >= cap * BUDGET_LEVELS[i])
+        if (used * 100 >= cap * BUDGET_LEVELS[i] * (1 - ROUNDING))
             return BUDGET_LEVELS[i];
     return 0;
 }
@@ -122,9 +144,11 @@ BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, c
 {
     BudgetFigures figures;
     figures.period = period;
-    figures.usedMb = static_cast<double>(countedBytes(used, budget.counted)) / BYTES_PER_MB;
+    figures.usedMb = megabytesOf(countedBytes(used, budget.counted));
     figures.usedMoney = countedMoney(used, budget.counted);
 
+    // A period seen before it starts or after it ends: as at its start, as at its end.
+    now = std::clamp(now, period.start, period.end);
     const double elapsed = realSeconds(now) - realSeconds(period.start);
     if (elapsed >= SecsPerDay) {
         const double scale = (realSeconds(period.end) - realSeconds(period.start)) / elapsed;
@@ -133,13 +157,15 @@ BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, c
             figures.projectedMoney = *figures.usedMoney * scale;
     }
     // Today counts as a whole day.
-    const double daysLeft = std::max(1.0, period.end - std::floor(now));
+    const double daysLeft = period.end - std::floor(now);
     if (budget.capMb) {
-        figures.leftPerDayMb = std::max(0.0, *budget.capMb - figures.usedMb) / daysLeft;
+        if (daysLeft > 0)
+            figures.leftPerDayMb = std::max(0.0, *budget.capMb - figures.usedMb) / daysLeft;
         figures.level = budgetLevel(figures.usedMb, *budget.capMb);
     }
     if (budget.capMoney && figures.usedMoney) {
-        figures.leftPerDayMoney = std::max(0.0, *budget.capMoney - *figures.usedMoney) / daysLeft;
+        if (daysLeft > 0)
+            figures.leftPerDayMoney = std::max(0.0, *budget.capMoney - *figures.usedMoney) / daysLeft;
         figures.level = std::max(figures.level, budgetLevel(*figures.usedMoney, *budget.capMoney));
     }
     return figures;

@@ -13,6 +13,10 @@
 // Which traffic counts against a cap.
 enum class CountedTraffic : std::uint8_t { both = 0, received = 1, sent = 2 };
 
+// "both", "received", "sent", as the settings and reports write them.
+const char* countedName(CountedTraffic counted);
+std::optional<CountedTraffic> countedFrom(const std::string& name);
+
 inline constexpr int BUDGET_LEVELS[] = {80, 90, 100};
 
 struct Budget {
@@ -53,9 +57,12 @@ struct BudgetFigures {
 // The figures of a period at the moment now, from what it used so far (its
 // records and the live part, as the totals add them). The projection comes
 // once 24 hours of the period have passed (real seconds, daylight-saving
-// changes included); the days left count today as a whole one.
+// changes included; a period that has ended projects what it used); the
+// days left count today as a whole one, and none are left of a period that
+// has ended.
 BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, const Total4Period& used,
                              TDateTime now);
 
-// 0 below 80 % of the cap, else the highest of 80, 90, 100 reached.
+// 0 below 80 % of the cap, else the highest of 80, 90, 100 reached; a sum
+// of costs a rounding short of a level reaches it.
 int budgetLevel(double used, double cap);

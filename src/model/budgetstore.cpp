@@ -82,10 +82,13 @@ std::optional<Budget> BudgetStore::budgetOf(const std::string& connection) const
     return budget;
 }
 
-void BudgetStore::write(const std::string& name, const std::string& text)
+void BudgetStore::replace(const std::string& connection, const platform::RegistryValues& values)
 {
-    if (!key->writeString(name, text))
-        throw LTException("The budget could not be saved in the settings.");
+    std::vector<std::string> removed;
+    for (std::string_view kind : {BILLING_DAY, CAP_MB, CAP_MONEY, COUNTED, NOTIFY, TOLD})
+        removed.push_back(valueName(kind, connection));
+    if (!key->replaceValues(removed, values))
+        throw LTException("The budgets could not be saved in the settings.");
 }
 
 void BudgetStore::setBudget(const std::string& connection, const Budget& budget)
@@ -94,24 +97,19 @@ void BudgetStore::setBudget(const std::string& connection, const Budget& budget)
     if (connection.empty() ||
         std::any_of(connection.begin(), connection.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
         throw LTException("A budget cannot be kept for a connection whose name is empty or holds a control character.");
-    removeBudget(connection);
+    platform::RegistryValues values;
     if (budget.capMb)
-        write(valueName(CAP_MB, connection), numberText(*budget.capMb));
+        values[valueName(CAP_MB, connection)] = numberText(*budget.capMb);
     if (budget.capMoney)
-        write(valueName(CAP_MONEY, connection), numberText(*budget.capMoney));
-    if (!key->writeInteger(valueName(COUNTED, connection), static_cast<std::int32_t>(budget.counted)) ||
-        !key->writeInteger(valueName(NOTIFY, connection), budget.notify ? 1 : 0) ||
-        // Written last: it marks a whole budget.
-        !key->writeInteger(valueName(BILLING_DAY, connection), budget.billingDay))
-        throw LTException("The budget could not be saved in the settings.");
+        values[valueName(CAP_MONEY, connection)] = numberText(*budget.capMoney);
+    values[valueName(COUNTED, connection)] = static_cast<std::int32_t>(budget.counted);
+    values[valueName(NOTIFY, connection)] = std::int32_t(budget.notify ? 1 : 0);
+    values[valueName(BILLING_DAY, connection)] = std::int32_t(budget.billingDay);
+    // The levels told go with the budget they were told of.
+    replace(connection, values);
 }
 
-void BudgetStore::removeBudget(const std::string& connection)
-{
-    // The mark first: a budget cut short by a failure is no budget.
-    for (std::string_view kind : {BILLING_DAY, CAP_MB, CAP_MONEY, COUNTED, NOTIFY, TOLD})
-        key->deleteValue(valueName(kind, connection));
-}
+void BudgetStore::removeBudget(const std::string& connection) { replace(connection, {}); }
 
 int BudgetStore::toldLevel(const std::string& connection, TDateTime periodStart) const
 {
@@ -130,5 +128,6 @@ int BudgetStore::toldLevel(const std::string& connection, TDateTime periodStart)
 
 void BudgetStore::setToldLevel(const std::string& connection, TDateTime periodStart, int level)
 {
-    write(valueName(TOLD, connection), DateToISO(periodStart) + " " + std::to_string(level));
+    if (!key->writeString(valueName(TOLD, connection), DateToISO(periodStart) + " " + std::to_string(level)))
+        throw LTException("The budgets could not be saved in the settings.");
 }

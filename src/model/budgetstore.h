@@ -1,19 +1,17 @@
 // Where the budgets live: the user's settings, in a key of their own below
 // the settings key ("...\1.3.1\Budgets"), a few values a connection. The
 // levels already told are kept there too, so that a restart of the monitor
-// does not tell them again.
+// does not tell them again. A store reads the file when made: make one for
+// each use, so that another program's change in between is not undone.
 #pragma once
 
 #include "model/budget.h"
+#include "platform/registry.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-namespace platform {
-class RegistryKey;
-}
 
 class BudgetStore {
 public:
@@ -41,6 +39,7 @@ public:
     void setToldLevel(const std::string& connection, TDateTime periodStart, int level);
 
 private:
-    void write(const std::string& name, const std::string& text);
+    // The connection's values replaced by these, in one write.
+    void replace(const std::string& connection, const platform::RegistryValues& values);
     std::unique_ptr<platform::RegistryKey> key;
 };

@@ -201,6 +201,19 @@ bool RegistryKey::deleteValue(const std::string& name)
     return false;
 }
 
+bool RegistryKey::replaceValues(const std::vector<std::string>& removed, const RegistryValues& set)
+{
+    RegistryValues before = values;
+    for (const std::string& name : removed)
+        values.erase(name);
+    for (const auto& [name, value] : set)
+        values[name] = value;
+    if (values == before || save())
+        return true;
+    values = std::move(before);
+    return false;
+}
+
 bool RegistryKey::save() const
 {
     return replaceFileContents(path, formatRegistryText(keyName, values), 0600) == 0;

@@ -38,6 +38,9 @@ public:
     bool deleteValue(const std::string& name);
     // Every value's name, in order.
     std::vector<std::string> valueNames() const;
+    // Removes the values named, then sets the ones given, in one write of
+    // the file: all or, when it cannot be written, none.
+    bool replaceValues(const std::vector<std::string>& removed, const RegistryValues& set);
 
 private:
     RegistryKey(std::string keyName, std::string path) : keyName(std::move(keyName)), path(std::move(path)) {}

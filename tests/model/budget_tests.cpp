@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <fstream>
 #include <limits>
 
 namespace {
@@ -58,13 +59,18 @@ TEST(BudgetLevel, is_80_from_exactly_80_percent_then_90_and_100)
     // Only the counted direction counts.
     const Budget sentOnly{100.0, std::nullopt, 1, CountedTraffic::sent};
     EXPECT_EQ(evaluateBudget(sentOnly, p, used(10 * MB, 500 * MB), now).level, 0);
-    // The higher of the two kinds.
+    // The higher of the two kinds; costs summed record by record reach 80 %.
     const Budget both{100.0, 10.0};
     EXPECT_EQ(evaluateBudget(both, p, used(0, 10 * MB, 0, 9.0), now).level, 90);
+    double tenRecords = 0;
+    for (int i = 0; i < 10; ++i)
+        tenRecords += 0.8;
+    EXPECT_EQ(evaluateBudget(both, p, used(0, 0, 0, tenRecords), now).level, 80);
 }
 
 TEST(BudgetFigures, project_after_24_hours_of_real_time_and_share_what_is_left_among_the_days_today_included)
 {
+    {
     testenv::ScopedEnv berlin("TZ", "Europe/Berlin");
     tzset();
     const Budget cap{3100.0, 31.0, 5};
@@ -82,6 +88,11 @@ TEST(BudgetFigures, project_after_24_hours_of_real_time_and_share_what_is_left_a
     EXPECT_DOUBLE_EQ(*later.leftPerDayMb, 2100.0 / 6);
     EXPECT_DOUBLE_EQ(*later.leftPerDayMoney, 21.0 / 6);
     EXPECT_EQ(*evaluateBudget(cap, p, used(0, 4000 * MB), EncodeDate(2027, 3, 30)).leftPerDayMb, 0.0);
+    // Seen after its end: what it used is its projection, no day is left.
+    const BudgetFigures ended = evaluateBudget(cap, p, half, EncodeDate(2027, 6, 1));
+    EXPECT_DOUBLE_EQ(*ended.projectedMb, 1000.0);
+    EXPECT_FALSE(ended.leftPerDayMb);
+    }
     tzset();
 }
 
@@ -106,8 +117,8 @@ TEST(Budget, refuses_no_cap_a_cap_of_0_or_not_a_number_and_a_day_outside_1_to_31
     EXPECT_THROW(checkBudget(Budget{10.0, std::nullopt, 32}), LTException);
     const Budget huge{1099511627776.0, std::nullopt, 31};
     EXPECT_NO_THROW(checkBudget(huge));
-    const std::uint64_t eightyPercent = (std::uint64_t(1) << 60) / 10 * 8;
-    EXPECT_EQ(evaluateBudget(huge, period(2027, 1, 1, 2027, 2, 1), used(eightyPercent, 0), EncodeDate(2027, 1, 2)).level,
+    const std::uint64_t sevenEighths = (std::uint64_t(1) << 60) - (std::uint64_t(1) << 57);
+    EXPECT_EQ(evaluateBudget(huge, period(2027, 1, 1, 2027, 2, 1), used(sevenEighths, 0), EncodeDate(2027, 1, 2)).level,
               80);
 }
 
@@ -119,20 +130,31 @@ TEST(BudgetStore, keeps_budgets_and_told_levels_in_a_key_of_their_own_and_refuse
     {
         BudgetStore store;
         store.setBudget("lte \"0\"", lte);
+        store.setBudget("vpn\\a=b:c", lte);
+        store.setBudget("eth9", lte);
         store.setBudget("eth0", Budget{std::nullopt, 12.25});
         store.setToldLevel("lte \"0\"", EncodeDate(2027, 1, 31), 80);
         EXPECT_THROW(store.setBudget("bad\nname", lte), LTException);
         EXPECT_THROW(store.setBudget("eth1", Budget{}), LTException);
     }
+    // A value spoilt by hand spoils only its budget.
+    const std::string file = config + "/Tarnwick Software/Linktally/1.3.1/Budgets.reg";
+    std::string text = testenv::readFile(file);
+    const std::string good = "\"CapMb:eth9\"=\"20480\"";
+    text.replace(text.find(good), good.size(), "\"CapMb:eth9\"=\"20,48\"");
+    std::ofstream(file) << text;
     BudgetStore store; // as the next run finds it
-    EXPECT_EQ(store.connections(), (std::vector<std::string>{"eth0", "lte \"0\""}));
+    EXPECT_EQ(store.connections(), (std::vector<std::string>{"eth0", "eth9", "lte \"0\"", "vpn\\a=b:c"}));
+    EXPECT_EQ(store.budgetOf("vpn\\a=b:c"), lte);
+    EXPECT_EQ(store.budgetOf("eth9"), std::nullopt);
     EXPECT_EQ(store.budgetOf("lte \"0\""), lte);
     EXPECT_EQ(store.budgetOf("eth0"), (Budget{std::nullopt, 12.25}));
     EXPECT_EQ(store.budgetOf("eth1"), std::nullopt);
     EXPECT_EQ(store.toldLevel("lte \"0\"", EncodeDate(2027, 1, 31)), 80);
     EXPECT_EQ(store.toldLevel("lte \"0\"", EncodeDate(2027, 2, 28)), 0); // another period
     store.removeBudget("eth0");
-    EXPECT_EQ(store.connections(), (std::vector<std::string>{"lte \"0\""}));
+    store.removeBudget("eth9");
+    EXPECT_EQ(store.connections(), (std::vector<std::string>{"lte \"0\"", "vpn\\a=b:c"}));
     // The options' own file is not where they live.
     EXPECT_EQ(testenv::readFile(config + "/Tarnwick Software/Linktally/1.3.1.reg").find("CapMb"), std::string::npos);
 }

@@ -10,19 +10,6 @@
 
 namespace {
 
-const char* countedName(CountedTraffic counted)
-{
-    switch (counted) {
-    case CountedTraffic::received:
-        return "received";
-    case CountedTraffic::sent:
-        return "sent";
-    case CountedTraffic::both:
-        break;
-    }
-    return "both";
-}
-
 // "%.2f", or "-" for a figure that is not set or not known yet.
 std::string figureText(const std::optional<double>& value)
 {
@@ -41,8 +28,11 @@ nlohmann::ordered_json figureJson(const std::optional<double>& value)
 Total4Period usedIn(const History& history, const std::string& connection, const BudgetPeriod& period, TDateTime now,
                     const SharedStatisticsReader& live)
 {
-    const RecordFilter_byConnectionName filter(const_cast<DataList*>(&history.entryNames),
-                                               history.entryNames.findId(connection));
+    const int id = history.entryNames.findId(connection);
+    if (id < 0)
+        return {}; // neither the log nor the live table knows it yet
+    // RecordFilter_byConnectionName only reads the names it is given.
+    const RecordFilter_byConnectionName filter(const_cast<DataList*>(&history.entryNames), id);
     Total4Period used = history.records.totalFor(period.start, period.end - period.start, filter);
     // The running quantum, as today's totals add it.
     if (now >= period.start && now < period.end)
@@ -67,9 +57,7 @@ BudgetReport budgetReport(const History& history, const BudgetStore& store, cons
             throw LTException("no budget set for '" + connection + "' (see 'ltreport budget --help')");
         const BudgetPeriod period = budgetPeriodOf(date, budget->billingDay);
         const Total4Period used = usedIn(history, connection, period, now, live);
-        // A period in the past is seen from its end, one in the future from its start.
-        const TDateTime seen = std::clamp(now, period.start, period.end);
-        const BudgetFigures f = evaluateBudget(*budget, period, used, seen);
+        const BudgetFigures f = evaluateBudget(*budget, period, used, now);
         report.highestLevel = std::max(report.highestLevel, f.level);
         const std::string first = DateToISO(period.start), last = DateToISO(period.end - 1);
         table.rows.push_back({connection, first + " - " + last, countedName(budget->counted), figureText(budget->capMb),

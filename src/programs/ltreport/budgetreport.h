@@ -17,7 +17,8 @@ struct BudgetReport {
 };
 
 // The budgets of the connections named (each must have one) for the period
-// holding date; the live part counts where now is in that period.
+// holding date; the live part counts where now is in that period. A
+// connection the log does not know shows no use.
 BudgetReport budgetReport(const History& history, const BudgetStore& store, const std::vector<std::string>& connections,
                           TDateTime date, TDateTime now, const SharedStatisticsReader& live);
 

@@ -289,43 +289,58 @@ std::string budgetConnection(const Options& options)
     return name;
 }
 
-Budget budgetOf(const BudgetOptions& b, const std::optional<Budget>& old)
+Budget budgetFromOptions(const BudgetOptions& b, const std::optional<Budget>& old)
 {
     Budget budget;
     budget.notify = !old || old->notify; // the dialog's choice stays
     budget.capMb = b.capMb;
     budget.capMoney = b.capMoney;
     budget.billingDay = b.billingDay;
-    budget.counted = b.counted == "received" ? CountedTraffic::received
-                     : b.counted == "sent"   ? CountedTraffic::sent
-                                             : CountedTraffic::both;
+    budget.counted = countedFrom(b.counted).value_or(CountedTraffic::both);
     return budget;
 }
 
-// Shows the budgets (after setting or removing one); the exit status
-// tells a script the highest level.
-int budget(const Options& options, const BudgetOptions& b)
+// Shows the budgets; after --set or --remove, the one changed (status 0),
+// else each with the exit status a script acts on. A budget may be set for a
+// connection the log does not know yet.
+int budget(Options options, const BudgetOptions& b)
 {
-    BudgetStore store;
+    const TDateTime date = dateOption(options);
     std::vector<std::string> connections;
-    if (b.set || b.remove) {
-        const std::string name = budgetConnection(options);
-        if (b.remove) {
-            store.removeBudget(name);
+    bool changed = false;
+    {
+        BudgetStore store;
+        if (b.set || b.remove) {
+            const std::string name = budgetConnection(options);
+            changed = true;
+            if (b.remove)
+                store.removeBudget(name);
+            else
+                store.setBudget(name, budgetFromOptions(b, store.budgetOf(name)));
+            if (b.set)
+                connections = {name};
+        } else if (!options.connection.empty()) {
+            connections = {options.connection};
         } else {
-            store.setBudget(name, budgetOf(b, store.budgetOf(name)));
-            connections = {name};
+            for (const std::string& name : store.connections()) {
+                if (store.budgetOf(name))
+                    connections.push_back(name);
+                else
+                    std::cerr << "ltreport: the budget of '" << name
+                              << "' in the settings (Budgets.reg) does not read as one; left out\n";
+            }
         }
-    } else {
-        connections = options.connection.empty() ? store.connections() : std::vector<std::string>{options.connection};
     }
+    options.connection.clear(); // the report names its connections itself
     Model model;
     loadModel(model, options);
     SharedStatisticsReader live;
     live.refresh();
-    const BudgetReport report = budgetReport(model, store, connections, dateOption(options), Now(), live);
+    const BudgetReport report = budgetReport(model, BudgetStore(), connections, date, Now(), live);
     writeReport(std::cout, report.table, formatOf(options.format));
-    return !std::cout.good() ? 1 : budgetExitStatus(report.highestLevel);
+    if (!std::cout.good())
+        return 1;
+    return changed ? 0 : budgetExitStatus(report.highestLevel);
 }
 
 } // namespace
@@ -364,15 +379,17 @@ int main(int argc, char** argv)
         "budget", "each budget's period, use, projection, what is left a day and level (exit status 3 at 80 or 90 %, "
                   "4 at 100 %); with --set or --remove, sets or removes the budget of the connection first");
     budgetCommand->add_option("date", options.date, "a day in the period, as YYYY-MM-DD (default: today)");
-    budgetCommand->add_flag("--set", budgetOptions.set, "set the connection's budget from the options below");
-    budgetCommand->add_flag("--remove", budgetOptions.remove, "remove the connection's budget")->excludes("--set");
-    budgetCommand->add_option("--cap-mb", budgetOptions.capMb, "cap in megabytes (of 1,048,576 bytes)");
-    budgetCommand->add_option("--cap-money", budgetOptions.capMoney, "cap in the price table's currency");
+    auto* setFlag = budgetCommand->add_flag("--set", budgetOptions.set, "set the connection's budget from the options below");
+    budgetCommand->add_flag("--remove", budgetOptions.remove, "remove the connection's budget")->excludes(setFlag);
+    budgetCommand->add_option("--cap-mb", budgetOptions.capMb, "cap in megabytes (of 1,048,576 bytes)")->needs(setFlag);
+    budgetCommand->add_option("--cap-money", budgetOptions.capMoney, "cap in the price table's currency")->needs(setFlag);
     budgetCommand->add_option("--billing-day", budgetOptions.billingDay, "the day each period starts on, 1 to 31")
-        ->capture_default_str();
+        ->capture_default_str()
+        ->needs(setFlag);
     budgetCommand->add_option("--counted", budgetOptions.counted, "the traffic counted: both, received or sent")
         ->check(CLI::IsMember({"both", "received", "sent"}))
-        ->capture_default_str();
+        ->capture_default_str()
+        ->needs(setFlag);
     auto* checkCommand = app.add_subcommand(
         "check", "walks the whole log: whole records, damaged regions, records that cannot be true, torn tail; exit status 2 when any");
     try {
