@@ -412,7 +412,7 @@ TEST(LtmonitorEndToEnd, keeps_the_meter_visible_without_a_tray_and_leads_everywh
     ASSERT_TRUE(eventually([] { return statusLines().size() >= 2; })) << monitor->errors();
     ASSERT_NE(visibleMeter(), "") << "the meter hid with no tray to bring it back";
     // No service runs: without a tray a box says so, at start.
-    EXPECT_TRUE(logHas("TMainForm - told: No Linktally service is running"));
+    EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: No Linktally service is running"); }));
     closeBox();
     EXPECT_FALSE(logHas("TMainForm::FormHide() - hidden"));
     const xtools::Rect meter = session.x->geometry(std::stoul(visibleMeter()));
@@ -443,7 +443,7 @@ TEST(LtmonitorEndToEnd, under_a_window_manager_is_a_tool_window_in_the_corner_th
     auto monitor = startMonitor();
     ASSERT_TRUE(eventually([] { return logHas("TMainForm::startMonitor() - tray icon added\n"); })) << monitor->errors();
     ASSERT_TRUE(eventually([] { return statusLines().size() >= 2; })) << monitor->errors(); // past the start's hiding
-    EXPECT_TRUE(logHas("TMainForm - told: No Linktally service is running"));
+    EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: No Linktally service is running"); }));
     const xtools::Rect icon = trayIcon(session);
     ASSERT_FALSE(icon.empty()) << "no tray icon embedded in trayer";
     clickCentre(icon, 1);
