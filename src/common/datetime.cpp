@@ -140,6 +140,22 @@ TDateTime DateTimeFromUnix(std::time_t seconds, long nanoseconds)
     return date + milliseconds / MSecsPerDay;
 }
 
+double UnixFromDateTime(TDateTime dateTime)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+    DecodeDate(dateTime, year, month, day);
+    DecodeTime(dateTime, hour, minute, second, millisecond);
+    std::tm local {};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return static_cast<double>(std::mktime(&local)) + millisecond / 1000.0;
+}
+
 TDateTime Now()
 {
     if (nowFixed.load(std::memory_order_acquire))

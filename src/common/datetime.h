@@ -37,6 +37,9 @@ void SetFixedNow(TDateTime dateTime);
 void ClearFixedNow();
 
 TDateTime DateTimeFromUnix(std::time_t seconds, long nanoseconds = 0);
+// The inverse: seconds since the epoch (with their fraction) of a local
+// time; a local time the clock skips reads as the moment after the skip.
+double UnixFromDateTime(TDateTime dateTime);
 
 // Month and day names and separators of the user's LC_TIME.
 struct FormatSettings {

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
-#include <limits>
 
 namespace {
 
@@ -31,24 +29,6 @@ void previousMonth(int& year, int& month)
     }
 }
 
-// Seconds since the epoch of a local wall-clock time: a day with a
-// daylight-saving change is 23 or 25 hours long.
-double realSeconds(TDateTime local)
-{
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
-    DecodeDate(local, year, month, day);
-    DecodeTime(local, hour, minute, second, millisecond);
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    return static_cast<double>(std::mktime(&fields)) + millisecond / 1000.0;
-}
-
 std::uint64_t countedBytes(const Total4Period& used, CountedTraffic counted)
 {
     switch (counted) {
@@ -59,8 +39,7 @@ std::uint64_t countedBytes(const Total4Period& used, CountedTraffic counted)
     case CountedTraffic::both:
         break;
     }
-    return used.received > std::numeric_limits<std::uint64_t>::max() - used.sent ? std::numeric_limits<std::uint64_t>::max()
-                                                                                  : used.sent + used.received;
+    return saturatingSum(used.sent, used.received);
 }
 
 std::optional<double> countedMoney(const Total4Period& used, CountedTraffic counted)
@@ -149,9 +128,10 @@ BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, c
 
     // A period seen before it starts or after it ends: as at its start, as at its end.
     now = std::clamp(now, period.start, period.end);
-    const double elapsed = realSeconds(now) - realSeconds(period.start);
+    // Real seconds: a day with a daylight-saving change is 23 or 25 hours long.
+    const double elapsed = UnixFromDateTime(now) - UnixFromDateTime(period.start);
     if (elapsed >= SecsPerDay) {
-        const double scale = (realSeconds(period.end) - realSeconds(period.start)) / elapsed;
+        const double scale = (UnixFromDateTime(period.end) - UnixFromDateTime(period.start)) / elapsed;
         figures.projectedMb = figures.usedMb * scale;
         if (figures.usedMoney)
             figures.projectedMoney = *figures.usedMoney * scale;

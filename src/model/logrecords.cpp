@@ -128,15 +128,11 @@ Total4Period LogRecords::totalOfAll(const RecordFilter& filter) const
     return totalFor(first, (last + 1) - first, filter);
 }
 
-namespace {
-
 std::uint64_t saturatingSum(std::uint64_t a, std::uint64_t b)
 {
     std::uint64_t sum = 0;
     return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<std::uint64_t>::max() : sum;
 }
-
-} // namespace
 
 void Total4Period::addBytes(std::uint64_t moreSent, std::uint64_t moreReceived)
 {

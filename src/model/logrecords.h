@@ -74,6 +74,9 @@ private:
     int connectionId;
 };
 
+// a + b, or the largest count where that would wrap.
+std::uint64_t saturatingSum(std::uint64_t a, std::uint64_t b);
+
 // Traffic and costs of one period.
 struct Total4Period {
     TDateTime start = 0;

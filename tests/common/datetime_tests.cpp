@@ -110,6 +110,7 @@ TEST(Now, can_be_fixed_by_tests_and_otherwise_follows_local_time)
     tzset();
     EXPECT_EQ(DateTimeFromUnix(0), 25569.0);
     EXPECT_EQ(DateTimeFromUnix(86400 + 3600, 500000000), 25570.0 + EncodeTime(1, 0, 0, 500));
+    EXPECT_EQ(UnixFromDateTime(25570.0 + EncodeTime(1, 0, 0, 500)), 86400 + 3600.5);
     const TDateTime now = Now();
     EXPECT_GT(now, EncodeDate(2020, 1, 1));
     EXPECT_LT(now, EncodeDate(2300, 1, 1));
