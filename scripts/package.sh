@@ -333,13 +333,8 @@ service_run_inside() {
     done
     echo "ltsrvc loaded /usr/lib/linktally/libiphlpapi.so; ltmonitor, of $reader, libsplash.so and libiphlpapi.so."
 
-    # Three megabytes out of lm0, a second apart.
-    local payload i n=$((1048576 / 1400))
-    payload=$(printf '%1400s' '')
-    for _ in 1 2 3; do
-        for ((i = 0; i < n; i++)); do printf '%s' "$payload" >/dev/udp/10.9.0.3/9; done 2>/dev/null
-        sleep 1
-    done
+    # Three megabytes out of lm0, a megabyte a second.
+    send_through_lm0 3000000 || fail "the kernel did not send 3,000,000 bytes on lm0"
     wait_for 10 lm0_sent_reaches 3000000 as_reader ltreport || true
     live=$(as_reader ltreport live --format csv)
     echo "ltreport live, as $reader:"
@@ -451,7 +446,7 @@ run_under_systemd() {
     inside bash -c "set -e; $(declare -f make_test_link); make_test_link"
     # Traffic before the service's first sample of a link is not its to count.
     wait_for 10 lm0_sent_reaches 0 as_nobody ltreport || { show; fail "the service does not meter lm0"; }
-    inside bash -c 'p=$(printf "%1400s" ""); for i in $(seq 1500); do printf "%s" "$p" >/dev/udp/10.9.0.3/9; done 2>/dev/null'
+    inside bash -c "$(declare -f send_through_lm0); send_through_lm0 2000000" || fail "the kernel did not send 2,000,000 bytes on lm0"
     wait_for 10 lm0_sent_reaches 2000000 as_nobody ltreport || true
     local live sent
     live=$(as_nobody ltreport live --format csv)
