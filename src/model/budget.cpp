@@ -2,9 +2,11 @@
 
 #include "errors/ltexception.h"
 #include "model/prices.h"
+#include "model/viewformat.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -118,8 +120,45 @@ int budgetLevel(double used, double cap)
     return 0;
 }
 
+int levelToTell(int level, int told) { return level > told ? level : 0; }
+
+std::string megabytesText(double mb)
+{
+    char text[64];
+    if (mb >= MB_PER_GB)
+        std::snprintf(text, sizeof text, "%.*f GB", std::fmod(mb, MB_PER_GB) == 0 ? 0 : 1, mb / MB_PER_GB);
+    else
+        std::snprintf(text, sizeof text, "%.*f MB", mb < 10 ? 1 : 0, mb);
+    return text;
+}
+
+std::string budgetAlertText(const std::string& connection, const Budget& budget, const BudgetFigures& figures)
+{
+    const bool traffic = figures.levelMb >= figures.levelMoney && budget.capMb;
+    const auto amount = [traffic](double value) { return traffic ? megabytesText(value) : budgetFigureText(value); };
+    const double cap = traffic ? *budget.capMb : budget.capMoney.value_or(0);
+    const double used = traffic ? figures.usedMb : figures.usedMoney.value_or(0);
+    const std::optional<double>& projected = traffic ? figures.projectedMb : figures.projectedMoney;
+    std::string text = connection + " has used " + std::to_string(figures.level) + " % of its " + amount(cap) + " (" +
+                       amount(used) + ") for the period to " + FormatDateTime("d mmmm", figures.period.end - 1) + ".";
+    if (projected)
+        text += " At this pace: " + amount(*projected) + ".";
+    return text;
+}
+
+RealSeconds realSecondsOf(const BudgetPeriod& period, TDateTime now)
+{
+    return {UnixFromDateTime(period.start), UnixFromDateTime(period.end), UnixFromDateTime(now)};
+}
+
 BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, const Total4Period& used,
                              TDateTime now)
+{
+    return evaluateBudget(budget, period, used, now, realSecondsOf(period, now));
+}
+
+BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, const Total4Period& used,
+                             TDateTime now, const RealSeconds& seconds)
 {
     BudgetFigures figures;
     figures.period = period;
@@ -129,9 +168,9 @@ BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, c
     // A period seen before it starts or after it ends: as at its start, as at its end.
     now = std::clamp(now, period.start, period.end);
     // Real seconds: a day with a daylight-saving change is 23 or 25 hours long.
-    const double elapsed = UnixFromDateTime(now) - UnixFromDateTime(period.start);
+    const double elapsed = std::clamp(seconds.now, seconds.start, seconds.end) - seconds.start;
     if (elapsed >= SecsPerDay) {
-        const double scale = (UnixFromDateTime(period.end) - UnixFromDateTime(period.start)) / elapsed;
+        const double scale = (seconds.end - seconds.start) / elapsed;
         figures.projectedMb = figures.usedMb * scale;
         if (figures.usedMoney)
             figures.projectedMoney = *figures.usedMoney * scale;
@@ -141,12 +180,15 @@ BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, c
     if (budget.capMb) {
         if (daysLeft > 0)
             figures.leftPerDayMb = std::max(0.0, *budget.capMb - figures.usedMb) / daysLeft;
-        figures.level = budgetLevel(figures.usedMb, *budget.capMb);
+        figures.levelMb = budgetLevel(figures.usedMb, *budget.capMb);
+        figures.percentMb = figures.usedMb / *budget.capMb * 100;
     }
     if (budget.capMoney && figures.usedMoney) {
         if (daysLeft > 0)
             figures.leftPerDayMoney = std::max(0.0, *budget.capMoney - *figures.usedMoney) / daysLeft;
-        figures.level = std::max(figures.level, budgetLevel(*figures.usedMoney, *budget.capMoney));
+        figures.levelMoney = budgetLevel(*figures.usedMoney, *budget.capMoney);
+        figures.percentMoney = *figures.usedMoney / *budget.capMoney * 100;
     }
+    figures.level = std::max(figures.levelMb, figures.levelMoney);
     return figures;
 }

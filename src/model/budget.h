@@ -18,6 +18,7 @@ const char* countedName(CountedTraffic counted);
 std::optional<CountedTraffic> countedFrom(const std::string& name);
 
 inline constexpr int BUDGET_LEVELS[] = {80, 90, 100};
+inline constexpr double MB_PER_GB = 1024;
 
 struct Budget {
     std::optional<double> capMb;    // megabytes of 2^20 bytes
@@ -52,6 +53,8 @@ struct BudgetFigures {
     std::optional<double> projectedMb, projectedMoney;
     std::optional<double> leftPerDayMb, leftPerDayMoney;
     int level = 0; // 0, 80, 90 or 100
+    int levelMb = 0, levelMoney = 0;
+    std::optional<double> percentMb, percentMoney; // used of each cap set (money: when known)
 };
 
 // The figures of a period at the moment now, from what it used so far (its
@@ -62,6 +65,26 @@ struct BudgetFigures {
 // has ended.
 BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, const Total4Period& used,
                              TDateTime now);
+// The period's bounds and the moment in seconds since the epoch. Each
+// conversion of a local time looks at the time zone's file: a caller that
+// evaluates every second keeps the bounds and converts only the moment.
+struct RealSeconds {
+    double start = 0, end = 0, now = 0;
+};
+RealSeconds realSecondsOf(const BudgetPeriod& period, TDateTime now);
+BudgetFigures evaluateBudget(const Budget& budget, const BudgetPeriod& period, const Total4Period& used,
+                             TDateTime now, const RealSeconds& seconds);
+
+// The level to tell the user: the one reached when it is above the level
+// already told in the period, else 0 (nothing to tell).
+int levelToTell(int level, int told);
+// "20 GB", "16.1 GB", "512 MB", "0.6 MB": gigabytes of 1,024 MB from one
+// on, a decimal below 10 MB.
+std::string megabytesText(double mb);
+// What the desktop tells at a level, for the cap kind that reached it:
+// "lte0 has used 80 % of its 20 GB (16.1 GB) for the period to 4 January.
+// At this pace: 24.3 GB." (the pace once it is known).
+std::string budgetAlertText(const std::string& connection, const Budget& budget, const BudgetFigures& figures);
 
 // 0 below 80 % of the cap, else the highest of 80, 90, 100 reached; a sum
 // of costs a rounding short of a level reaches it.

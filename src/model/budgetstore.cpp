@@ -37,6 +37,11 @@ std::optional<double> numberOf(const std::string& text)
     return value;
 }
 
+bool sameLimits(const Budget& a, const Budget& b)
+{
+    return a.capMb == b.capMb && a.capMoney == b.capMoney && a.billingDay == b.billingDay && a.counted == b.counted;
+}
+
 } // namespace
 
 BudgetStore::BudgetStore() : key(platform::RegistryKey::open(userSettingsKeyPath() + "\\Budgets", true))
@@ -54,6 +59,15 @@ std::vector<std::string> BudgetStore::connections() const
         if (name.starts_with(BILLING_DAY))
             names.push_back(name.substr(BILLING_DAY.size()));
     return names;
+}
+
+std::vector<std::pair<std::string, Budget>> BudgetStore::budgets() const
+{
+    std::vector<std::pair<std::string, Budget>> whole;
+    for (const std::string& connection : connections())
+        if (const std::optional<Budget> budget = budgetOf(connection))
+            whole.emplace_back(connection, *budget);
+    return whole;
 }
 
 std::optional<Budget> BudgetStore::budgetOf(const std::string& connection) const
@@ -105,7 +119,12 @@ void BudgetStore::setBudget(const std::string& connection, const Budget& budget)
     values[valueName(COUNTED, connection)] = static_cast<std::int32_t>(budget.counted);
     values[valueName(NOTIFY, connection)] = std::int32_t(budget.notify ? 1 : 0);
     values[valueName(BILLING_DAY, connection)] = std::int32_t(budget.billingDay);
-    // The levels told go with the budget they were told of.
+    // The levels told go with the limits they were told of: a budget set
+    // anew with the same caps, day and counted traffic keeps them.
+    std::string told;
+    const std::optional<Budget> old = budgetOf(connection);
+    if (old && sameLimits(*old, budget) && key->readString(valueName(TOLD, connection), told))
+        values[valueName(TOLD, connection)] = told;
     replace(connection, values);
 }
 

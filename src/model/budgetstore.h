@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class BudgetStore {
@@ -22,8 +23,12 @@ public:
     BudgetStore(const BudgetStore&) = delete;
     BudgetStore& operator=(const BudgetStore&) = delete;
 
+    // The file that holds them: a program that shows budgets watches it.
+    const std::string& filePath() const { return key->filePath(); }
     // The connections with a budget, by name.
     std::vector<std::string> connections() const;
+    // Every whole budget, by connection (spoilt ones left out).
+    std::vector<std::pair<std::string, Budget>> budgets() const;
     // None for a connection without one (or with values that do not make
     // one: a hand-edited file is not trusted).
     std::optional<Budget> budgetOf(const std::string& connection) const;

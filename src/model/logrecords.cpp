@@ -70,13 +70,22 @@ RecordFilter_byConnectionName::RecordFilter_byConnectionName(DataList* entryName
     LT_ASSERT(entryNames);
 }
 
-bool LogRecords::costOf(const LogRecord& record, double& uploadCost, double& downloadCost, double& cost) const
+bool costsAt(const Prices& prices, int entryId, TDateTime moment, std::uint64_t sent, std::uint64_t received,
+             double& uploadCost, double& downloadCost)
 {
     double uploadPrice = 0, downloadPrice = 0;
-    if (!prices.getPrice(record.getEntryId(), record.getStart(), uploadPrice, downloadPrice))
+    if (!prices.getPrice(entryId, moment, uploadPrice, downloadPrice))
         return false;
-    uploadCost = costOfBytes(record.getSent(), uploadPrice);
-    downloadCost = costOfBytes(record.getReceived(), downloadPrice);
+    uploadCost = costOfBytes(sent, uploadPrice);
+    downloadCost = costOfBytes(received, downloadPrice);
+    return true;
+}
+
+bool LogRecords::costOf(const LogRecord& record, double& uploadCost, double& downloadCost, double& cost) const
+{
+    if (!costsAt(prices, record.getEntryId(), record.getStart(), record.getSent(), record.getReceived(), uploadCost,
+                 downloadCost))
+        return false;
     cost = uploadCost + downloadCost;
     return true;
 }
@@ -92,14 +101,7 @@ Total4Period LogRecords::totalFor(TDateTime start, double length, const RecordFi
         const LogRecord& record = **at;
         if (!filter.accept(record))
             continue;
-        total.addBytes(record.getSent(), record.getReceived());
-        double upload = 0, download = 0, cost = 0;
-        if (!costOf(record, upload, download, cost))
-            total.costsUnknown = true;
-        if (!total.costsUnknown) {
-            total.uploadCost += upload;
-            total.downloadCost += download;
-        }
+        total.addRecord(prices, record.getEntryId(), record.getStart(), record.getSent(), record.getReceived());
     }
     return total;
 }
@@ -138,6 +140,19 @@ void Total4Period::addBytes(std::uint64_t moreSent, std::uint64_t moreReceived)
 {
     sent = saturatingSum(sent, moreSent);
     received = saturatingSum(received, moreReceived);
+}
+
+void Total4Period::addRecord(const Prices& prices, int entryId, TDateTime recordStart, std::uint64_t moreSent,
+                             std::uint64_t moreReceived)
+{
+    addBytes(moreSent, moreReceived);
+    double upload = 0, download = 0;
+    if (!costsAt(prices, entryId, recordStart, moreSent, moreReceived, upload, download))
+        costsUnknown = true;
+    if (!costsUnknown) {
+        uploadCost += upload;
+        downloadCost += download;
+    }
 }
 
 Total4Period sumOfTotals(const listOfTotals& totals)

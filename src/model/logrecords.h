@@ -89,7 +89,16 @@ struct Total4Period {
     // Saturates rather than wraps: a total never shows less than one of its
     // records holds (a damaged record may hold close to 2^64 bytes).
     void addBytes(std::uint64_t moreSent, std::uint64_t moreReceived);
+    // A record's bytes, and its costs at the prices in force at its start;
+    // one without a price makes the costs unknown for good.
+    void addRecord(const Prices& prices, int entryId, TDateTime recordStart, std::uint64_t moreSent,
+                   std::uint64_t moreReceived);
 };
+
+// The costs of bytes at the prices in force for the entry at a moment;
+// false when none is.
+bool costsAt(const Prices& prices, int entryId, TDateTime moment, std::uint64_t sent, std::uint64_t received,
+             double& uploadCost, double& downloadCost);
 using listOfTotals = std::vector<Total4Period>;
 
 // The whole of a non-empty list: costs only up to the first unpriced element.

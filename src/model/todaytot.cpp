@@ -66,13 +66,8 @@ Total4Period TodayTotals::liveTotalOn(TDateTime day, const RecordFilter& filter,
             live.addBytes(reader.getQuantumSent(i), reader.getQuantumReceived(i));
         }
     }
-    double uploadPrice = 0, downloadPrice = 0;
-    if (prices.getPrice(byName->getConnectionId(), day, uploadPrice, downloadPrice)) {
-        live.uploadCost = costOfBytes(live.sent, uploadPrice);
-        live.downloadCost = costOfBytes(live.received, downloadPrice);
-    } else {
-        live.costsUnknown = true;
-    }
+    live.costsUnknown =
+        !costsAt(prices, byName->getConnectionId(), day, live.sent, live.received, live.uploadCost, live.downloadCost);
     return live;
 }
 

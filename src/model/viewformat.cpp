@@ -131,6 +131,8 @@ double truncatedMb(std::uint64_t bytes) { return std::floor(megabytesOf(bytes) *
 
 std::string trafficText(double mb) { return printf2("%.1f Mb", mb); }
 
+std::string budgetFigureText(const std::optional<double>& value) { return value ? printf2("%.2f", *value) : "-"; }
+
 std::string costText(double cost, bool costsUnknown) { return costsUnknown ? "?" : printf2("%.2f", cost); }
 
 std::string sentReceivedMb(const Total4Period& t)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 enum class PeriodView { Day, Week, Month, Year };
@@ -62,6 +63,9 @@ std::string pageOfPages(int page, int pagesCount);
 double truncatedMb(std::uint64_t bytes);
 std::string trafficText(double mb);
 std::string costText(double cost, bool costsUnknown);
+
+// A budget's figures: "%.2f", or "-" for one not set or not known yet.
+std::string budgetFigureText(const std::optional<double>& value);
 
 // The meter's status texts of today's total: "S/R: %.2f/%.2f Mb",
 // "Costs: %.2f" or "Costs: ?", "Online" or "Offline".

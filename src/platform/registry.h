@@ -41,6 +41,8 @@ public:
     // Removes the values named, then sets the ones given, in one write of
     // the file: all or, when it cannot be written, none.
     bool replaceValues(const std::vector<std::string>& removed, const RegistryValues& set);
+    // The file that holds the key.
+    const std::string& filePath() const { return path; }
 
 private:
     RegistryKey(std::string keyName, std::string path) : keyName(std::move(keyName)), path(std::move(path)) {}

@@ -1,6 +1,10 @@
 #include "errors/ltexception.h"
+#include "fakes/live_table.h"
+#include "log/conlogger.h"
 #include "model/budget.h"
 #include "model/budgetstore.h"
+#include "model/budgetwatch.h"
+#include "model/sharedstatreader.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
@@ -152,9 +156,121 @@ TEST(BudgetStore, keeps_budgets_and_told_levels_in_a_key_of_their_own_and_refuse
     EXPECT_EQ(store.budgetOf("eth1"), std::nullopt);
     EXPECT_EQ(store.toldLevel("lte \"0\"", EncodeDate(2027, 1, 31)), 80);
     EXPECT_EQ(store.toldLevel("lte \"0\"", EncodeDate(2027, 2, 28)), 0); // another period
+    Budget quiet = lte;
+    quiet.notify = !lte.notify;
+    store.setBudget("lte \"0\"", quiet); // the same limits: the levels told stay
+    EXPECT_EQ(store.toldLevel("lte \"0\"", EncodeDate(2027, 1, 31)), 80);
     store.removeBudget("eth0");
     store.removeBudget("eth9");
     EXPECT_EQ(store.connections(), (std::vector<std::string>{"lte \"0\"", "vpn\\a=b:c"}));
     // The options' own file is not where they live.
     EXPECT_EQ(testenv::readFile(config + "/Tarnwick Software/Linktally/1.3.1.reg").find("CapMb"), std::string::npos);
+}
+
+TEST(BudgetAlert, tells_a_level_once_above_the_one_told_and_words_it_with_the_cap_that_reached_it)
+{
+    EXPECT_EQ(levelToTell(80, 0), 80);
+    EXPECT_EQ(levelToTell(90, 80), 90);
+    EXPECT_EQ(levelToTell(90, 90), 0);
+    EXPECT_EQ(levelToTell(80, 100), 0); // a lower level after a higher one, in one period
+    EXPECT_EQ(megabytesText(512), "512 MB");
+    EXPECT_EQ(megabytesText(0.56), "0.6 MB");
+    EXPECT_EQ(megabytesText(20480), "20 GB");
+    EXPECT_EQ(megabytesText(16486.4), "16.1 GB");
+
+    testenv::ScopedEnv c("LC_TIME", "C");
+    const Budget lte{20480.0, 40.0, 5};
+    const BudgetPeriod p = period(2026, 12, 5, 2027, 1, 5);
+    const BudgetFigures f = evaluateBudget(lte, p, used(0, std::uint64_t(16486.4 * MB), 0, 12.0), EncodeDate(2026, 12, 26));
+    EXPECT_EQ(budgetAlertText("lte0", lte, f),
+              "lte0 has used 80 % of its 20 GB (16.1 GB) for the period to 4 January. At this pace: 23.8 GB.");
+    const BudgetFigures early = evaluateBudget(Budget{std::nullopt, 10.0, 5}, p, used(0, 0, 0, 9.5), EncodeDate(2026, 12, 5) + 0.5);
+    EXPECT_EQ(budgetAlertText("eth0", Budget{std::nullopt, 10.0, 5}, early),
+              "eth0 has used 90 % of its 10.00 (9.50) for the period to 4 January.");
+}
+
+TEST(BudgetWatch, sums_the_period_once_then_adds_appended_records_and_the_live_part_and_starts_over_on_the_billing_day)
+{
+    const std::string config = testenv::freshFolder("config");
+    testenv::ScopedEnv env("XDG_CONFIG_HOME", config.c_str());
+    LiveTable live;
+    const std::string log = testenv::freshFolder("watch") + "/cn.log";
+    ConnectionLogger writer(nullptr, log);
+    DataList names;
+    Prices prices(&names);
+    prices.setPrice(names.idOf("lte0"), EncodeDate(2026, 1, 1), 1.0, 1.0);
+    BudgetStore().setBudget("lte0", Budget{100.0, std::nullopt, 5});
+    const TDateTime now = EncodeDate(2026, 12, 20) + 0.5;
+    writer.logLANConnection("lte0", EncodeDate(2026, 12, 4) + 0.9, EncodeDate(2026, 12, 5), 50 * MB, 0); // before
+    writer.logLANConnection("lte0", EncodeDate(2026, 12, 5), EncodeDate(2026, 12, 5) + 0.1, 10 * MB, 0);
+    writer.logLANConnection("eth0", EncodeDate(2026, 12, 6), EncodeDate(2026, 12, 6) + 0.1, 10 * MB, 0);
+    BudgetWatch watch(log, &prices, &names);
+    watch.reload(now);
+    live.rows({{"lte0", 0, 5 * MB, 0, 0}});
+    SharedStatisticsReader reader;
+    reader.refresh();
+    EXPECT_EQ(watch.figuresOf("lte0", reader, now)->usedMb, 15);
+    EXPECT_EQ(watch.figuresOf("lte0", reader, now)->usedMoney, 15);
+    EXPECT_FALSE(watch.watches("eth0"));
+
+    writer.logLANConnection("lte0", EncodeDate(2026, 12, 20), EncodeDate(2026, 12, 20) + 0.1, 20 * MB, 0);
+    watch.update(false, now);
+    EXPECT_EQ(watch.figuresOf("lte0", reader, now)->usedMb, 15); // read only when the service says it wrote
+    watch.update(true, now);
+    EXPECT_EQ(watch.figuresOf("lte0", reader, now)->usedMb, 35);
+
+    // Past the billing day the live part is the old period's running hour
+    // until the service logs it; that record, of the old period, is not the
+    // new one's.
+    const TDateTime next = EncodeDate(2027, 1, 5) + 0.001;
+    watch.update(false, next);
+    EXPECT_EQ(watch.figuresOf("lte0", reader, next)->period.start, EncodeDate(2027, 1, 5));
+    EXPECT_EQ(watch.figuresOf("lte0", reader, next)->usedMb, 0);
+    writer.logLANConnection("lte0", EncodeDate(2027, 1, 4) + 23.0 / 24, EncodeDate(2027, 1, 5), 40 * MB, 0);
+    watch.update(true, next);
+    EXPECT_EQ(watch.figuresOf("lte0", reader, next)->usedMb, 5); // the live part only
+}
+
+TEST(BudgetWatch, tells_each_level_once_a_period_also_to_the_next_run_and_only_where_asked)
+{
+    const std::string config = testenv::freshFolder("config");
+    testenv::ScopedEnv env("XDG_CONFIG_HOME", config.c_str());
+    testenv::ScopedEnv c("LC_TIME", "C");
+    LiveTable live;
+    const std::string log = testenv::freshFolder("watch") + "/cn.log";
+    ConnectionLogger writer(nullptr, log);
+    DataList names;
+    Prices prices(&names);
+    BudgetStore().setBudget("lte0", Budget{100.0, std::nullopt, 1});
+    BudgetStore().setBudget("quiet0", Budget{100.0, std::nullopt, 1, CountedTraffic::both, false});
+    BudgetStore().setBudget("lte9", Budget{100.0, std::nullopt, 1}); // no traffic yet
+    const TDateTime now = EncodeDate(2026, 12, 20) + 0.5;
+    writer.logLANConnection("lte0", EncodeDate(2026, 12, 2), EncodeDate(2026, 12, 2) + 0.1, 85 * MB, 0);
+    writer.logLANConnection("quiet0", EncodeDate(2026, 12, 2), EncodeDate(2026, 12, 2) + 0.1, 100 * MB, 0);
+    SharedStatisticsReader reader;
+    reader.refresh();
+    std::string saveError;
+    {
+        BudgetWatch watch(log, &prices, &names);
+        watch.reload(now);
+        const std::vector<BudgetAlert> alerts = watch.newAlerts(reader, now, saveError);
+        ASSERT_EQ(alerts.size(), 1u);
+        EXPECT_EQ(alerts[0].connection, "lte0");
+        EXPECT_EQ(alerts[0].level, 80);
+        EXPECT_EQ(alerts[0].text.substr(0, 47), "lte0 has used 80 % of its 100 MB (85 MB) for th");
+        EXPECT_TRUE(watch.newAlerts(reader, now, saveError).empty());
+        EXPECT_EQ(names.findId("lte9"), -1); // not in the connection menu for its budget alone
+        live.rows({{"lte0", 16 * MB, 0, 0, 0}});
+        reader.refresh();
+        EXPECT_EQ(watch.newAlerts(reader, now, saveError).at(0).level, 100); // 90 passed over
+    }
+    BudgetWatch restarted(log, &prices, &names);
+    restarted.reload(now);
+    EXPECT_TRUE(restarted.newAlerts(reader, now, saveError).empty());
+    EXPECT_EQ(saveError, "");
+    // A level told but not kept (a failed write, another program's write
+    // over it) stays told in this run.
+    BudgetStore().setToldLevel("lte0", EncodeDate(2026, 12, 1), 0);
+    restarted.settingsChanged(now);
+    EXPECT_TRUE(restarted.newAlerts(reader, now, saveError).empty());
 }

@@ -2,23 +2,13 @@
 
 #include "errors/ltexception.h"
 #include "model/budgetstore.h"
-#include "model/todaytot.h"
+#include "model/budgetwatch.h"
+#include "model/viewformat.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace {
-
-// "%.2f", or "-" for a figure that is not set or not known yet.
-std::string figureText(const std::optional<double>& value)
-{
-    if (!value)
-        return "-";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", *value);
-    return text;
-}
 
 nlohmann::ordered_json figureJson(const std::optional<double>& value)
 {
@@ -33,11 +23,8 @@ Total4Period usedIn(const History& history, const std::string& connection, const
         return {}; // neither the log nor the live table knows it yet
     // RecordFilter_byConnectionName only reads the names it is given.
     const RecordFilter_byConnectionName filter(const_cast<DataList*>(&history.entryNames), id);
-    Total4Period used = history.records.totalFor(period.start, period.end - period.start, filter);
-    // The running quantum, as today's totals add it.
-    if (now >= period.start && now < period.end)
-        used = used + TodayTotals::liveTotalOn(std::floor(now), filter, live, history.prices, history.entryNames);
-    return used;
+    return budgetUsed(history.records.totalFor(period.start, period.end - period.start, filter), period, now, filter,
+                      live, history.prices, history.entryNames);
 }
 
 } // namespace
@@ -60,10 +47,10 @@ BudgetReport budgetReport(const History& history, const BudgetStore& store, cons
         const BudgetFigures f = evaluateBudget(*budget, period, used, now);
         report.highestLevel = std::max(report.highestLevel, f.level);
         const std::string first = DateToISO(period.start), last = DateToISO(period.end - 1);
-        table.rows.push_back({connection, first + " - " + last, countedName(budget->counted), figureText(budget->capMb),
-                              figureText(budget->capMoney), figureText(f.usedMb),
-                              used.costsUnknown ? "?" : figureText(f.usedMoney), figureText(f.projectedMb),
-                              figureText(f.projectedMoney), figureText(f.leftPerDayMb), figureText(f.leftPerDayMoney),
+        table.rows.push_back({connection, first + " - " + last, countedName(budget->counted), budgetFigureText(budget->capMb),
+                              budgetFigureText(budget->capMoney), budgetFigureText(f.usedMb),
+                              costText(f.usedMoney.value_or(0), !f.usedMoney), budgetFigureText(f.projectedMb),
+                              budgetFigureText(f.projectedMoney), budgetFigureText(f.leftPerDayMb), budgetFigureText(f.leftPerDayMoney),
                               std::to_string(f.level)});
         nlohmann::ordered_json row;
         row["connection"] = connection;

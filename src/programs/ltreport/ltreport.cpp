@@ -46,6 +46,7 @@ struct BudgetOptions {
     std::optional<double> capMb, capMoney;
     int billingDay = 1;
     std::string counted = "both";
+    std::optional<std::string> notify; // "yes" or "no"; unset keeps the last choice
 };
 
 // The history as the monitor sees it (entry names, prices, the whole log)
@@ -292,7 +293,7 @@ std::string budgetConnection(const Options& options)
 Budget budgetFromOptions(const BudgetOptions& b, const std::optional<Budget>& old)
 {
     Budget budget;
-    budget.notify = !old || old->notify; // the dialog's choice stays
+    budget.notify = b.notify ? *b.notify == "yes" : !old || old->notify; // else the last choice stays
     budget.capMb = b.capMb;
     budget.capMoney = b.capMoney;
     budget.billingDay = b.billingDay;
@@ -389,6 +390,10 @@ int main(int argc, char** argv)
     budgetCommand->add_option("--counted", budgetOptions.counted, "the traffic counted: both, received or sent")
         ->check(CLI::IsMember({"both", "received", "sent"}))
         ->capture_default_str()
+        ->needs(setFlag);
+    budgetCommand->add_option("--notify", budgetOptions.notify,
+                              "whether the monitor tells the levels reached: yes or no (default: as before, else yes)")
+        ->check(CLI::IsMember({"yes", "no"}))
         ->needs(setFlag);
     auto* checkCommand = app.add_subcommand(
         "check", "walks the whole log: whole records, damaged regions, records that cannot be true, torn tail; exit status 2 when any");

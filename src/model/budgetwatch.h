@@ -1,0 +1,77 @@
+// The monitor's watch over every connection with a budget: the sums of each
+// period's logged records, kept up to date from the records appended to the
+// log, so that a tick adds only the live part and compares the levels. The
+// log is read whole only when the watch (re)loads: at the monitor's start,
+// when a budget, the prices or a period change.
+#pragma once
+
+#include "model/budget.h"
+#include "model/logrecords.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class LogReader;
+class SharedStatisticsReader;
+
+// Used in a period: its logged records plus, while the period runs, the
+// live part of the running quantum, as today's totals add it.
+Total4Period budgetUsed(const Total4Period& logged, const BudgetPeriod& period, TDateTime now,
+                        const RecordFilter_byConnectionName& filter, const SharedStatisticsReader& live,
+                        const Prices& prices, const DataList& entryNames);
+
+// A level newly reached, to be told.
+struct BudgetAlert {
+    std::string connection;
+    std::string text; // budgetAlertText
+    int level = 0;
+};
+
+class BudgetWatch {
+public:
+    BudgetWatch(const std::string& logFileName, Prices* prices, DataList* entryNames);
+    ~BudgetWatch();
+    BudgetWatch(const BudgetWatch&) = delete;
+    BudgetWatch& operator=(const BudgetWatch&) = delete;
+
+    // Reads the budgets and the levels told from the settings, and sums
+    // each period holding now from the whole log. Throws LTException when
+    // the settings cannot be read; damage in the log is read past, then
+    // reported by LTDataCorruptedException.
+    void reload(TDateTime now);
+    // After a change of the settings (another program's, or the dialog's):
+    // reloads when a budget was set, changed or removed, else only takes
+    // the levels told.
+    void settingsChanged(TDateTime now);
+    // One tick: a period that no longer holds now reloads; records the
+    // service appended (changed) are added to their periods. After a
+    // period's end the live part counts again once the service has written
+    // to the log (the running hour of the old period is then logged).
+    void update(bool changed, TDateTime now);
+
+    bool watches(const std::string& connection) const;
+    std::optional<Budget> budgetOf(const std::string& connection) const;
+    std::optional<BudgetFigures> figuresOf(const std::string& connection, const SharedStatisticsReader& live,
+                                           TDateTime now) const;
+    // The levels risen above those told, of the budgets that notify; each
+    // is marked told in the settings at once. When that write fails, the
+    // levels stay told for this run and saveError says why.
+    std::vector<BudgetAlert> newAlerts(const SharedStatisticsReader& live, TDateTime now, std::string& saveError);
+
+private:
+    struct Watched;
+    struct PeriodSums;
+    const Watched* find(const std::string& connection) const;
+    BudgetFigures evaluate(const Watched& watched, const SharedStatisticsReader& live, TDateTime now,
+                           double nowSeconds) const;
+    void readOn();
+
+    std::string logFileName;
+    Prices* prices;
+    DataList* entryNames;
+    std::vector<Watched> watched;
+    std::unique_ptr<LogReader> reader;
+    bool liveOfOldPeriod = false;
+};
