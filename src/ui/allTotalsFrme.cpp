@@ -1,8 +1,11 @@
 #include "ui/allTotalsFrme.h"
 
+#include "model/budgetwatch.h"
 #include "model/datamodel.h"
 #include "model/todaytot.h"
 #include "model/viewformat.h"
+#include "ui/budgetForm.h"
+#include "ui/budgetFrame.h"
 #include "ui/totalsFrame.h"
 
 #include <QFrame>
@@ -32,6 +35,20 @@ TAllTotalsFrame::TAllTotalsFrame(QWidget* parent) : TBasicFrame(parent)
     todayFTotals = newTable(Panel1, "todayFTotals", 7, 120);
     weekFTotals = newTable(Panel1, "weekFTotals", 126, 117);
     monthFTotals = newTable(Panel1, "monthFTotals", 243, 117);
+    // Level with the tables' group boxes, which lie 6 px inside their frames.
+    gbBudget = new TBudgetFrame(Panel1);
+    gbBudget->move(291, 13);
+    gbBudget->onSetBudget = [this] { setBudget(); };
+}
+
+void TAllTotalsFrame::setBudget()
+{
+    const auto* byName = dynamic_cast<const RecordFilter_byConnectionName*>(filter);
+    if (!byName || !runBudgetDialog(byName->getConnectionName(), this))
+        return;
+    if (budgetsChanged)
+        budgetsChanged();
+    updateTotals();
 }
 
 void TAllTotalsFrame::init(LogRecords* records, RecordFilter* filter, TodayTotals* todayTotals,
@@ -56,4 +73,12 @@ void TAllTotalsFrame::updateTotals()
     const TDateTime monthStart = periodStartOf(PeriodView::Month, today);
     monthFTotals->showTotals(records->totalFor(monthStart, daysInMonthOf(monthStart), *filter) + live,
                              FormatDateTime("mmmm, yyyy", monthStart));
+
+    const auto* byName = dynamic_cast<const RecordFilter_byConnectionName*>(filter);
+    if (budgets && byName) {
+        const std::string& name = byName->getConnectionName();
+        gbBudget->showBudget(budgets->budgetOf(name), budgets->figuresOf(name, *sharedStat, Now()));
+    } else {
+        gbBudget->showBudget(std::nullopt, std::nullopt);
+    }
 }

@@ -112,6 +112,8 @@ void TMainForm2::prepare(Prices* prices, DataList* entryNames, RecordFilter* fil
     this->todayTotals = todayTotals;
     this->sharedStat = sharedStat;
     createFrames();
+    allTotalsFrame->budgets = budgets;
+    allTotalsFrame->budgetsChanged = budgetsChanged;
     try {
         records = std::make_unique<LogRecords>(prices, entryNames);
         if (!logReader)

@@ -7,9 +7,11 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+class BudgetWatch;
 class DamageNotices;
 class ToldDamage;
 class DataList;
@@ -45,6 +47,10 @@ public:
     // The regions of the log the user has heard of in this run (the
     // meter's); none told when null.
     ToldDamage* toldDamage = nullptr;
+    // The meter's watch over the budgets, and its reload, for the Totals
+    // tab's Budget group; none shown when null.
+    BudgetWatch* budgets = nullptr;
+    std::function<void()> budgetsChanged;
 
     QFrame* mainPanel;
     QTabWidget* PageControl;

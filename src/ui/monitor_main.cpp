@@ -3,6 +3,8 @@
 #include "common/common.h"
 #include "common/dbglogger.h"
 #include "common/ltassert.h"
+#include "model/budgetstore.h"
+#include "model/budgetwatch.h"
 #include "model/contrace.h"
 #include "model/datamodel.h"
 #include "model/optionsmodel.h"
@@ -13,6 +15,7 @@
 #include "platform/named_lock.h"
 #include "platform/ras.h"
 #include "platform/service_control.h"
+#include "ui/desktopnotifier.h"
 #include "ui/guicommon.h"
 #include "ui/linktally_mainFrm.h"
 #include "ui/optionsform.h"
@@ -23,6 +26,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -90,6 +95,9 @@ TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
     setObjectName("MainForm");
     isTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     runPrices = [](Prices* table, QWidget* parent) { return runPriceEditor(table, parent); };
+    notifyDesktop = [](const QString& summary, const QString& body, bool critical) {
+        return DesktopNotifier().notify(summary, body, critical);
+    };
     createComponents();
     createActions();
 
@@ -103,6 +111,14 @@ TMainForm::TMainForm(RasProvider& ras, DbgLogger* dbgLogger, QWidget* parent)
     filter = std::make_unique<RecordFilter_byConnectionName>(entryNames.get(), options->getConnectionId());
     todayTotals = std::make_unique<TodayTotals>(logFileName, prices.get(), entryNames.get(),
                                                 [this](const LTDataCorruptedException& e) { tellDamage(e); });
+    budgets = std::make_unique<BudgetWatch>(logFileName, prices.get(), entryNames.get());
+    reloadBudgets();
+    guardBudgets([this] {
+        budgetFiles = new QFileSystemWatcher(this);
+        budgetFiles->addPath(QFileInfo(QString::fromStdString(BudgetStore().filePath())).absolutePath());
+        connect(budgetFiles, &QFileSystemWatcher::directoryChanged, this,
+                guarded([this] { budgetSettingsChanged(); }));
+    });
     chartWidth = pbChart->width();
     sharedStat = std::make_unique<SharedStatisticsReader>();
     tracer = std::make_unique<ConnectionsTracer>(chartWidth + 2);
@@ -241,6 +257,10 @@ void TMainForm::createActions()
 void TMainForm::attach(TMainForm2* totals, TSplashFrm* splash)
 {
     MainForm2 = totals;
+    if (MainForm2) {
+        MainForm2->budgets = budgets.get();
+        MainForm2->budgetsChanged = [this] { budgetSettingsChanged(); };
+    }
     if (totals)
         totals->toldDamage = &toldDamage;
     SplashFrm = splash;
@@ -300,6 +320,7 @@ void TMainForm::updateModel()
     } catch (const LTDataCorruptedException& e) {
         tellDamage(e); // read past already
     }
+    guardBudgets([this] { budgets->update(sharedStat->changed, Now()); });
     if (MainForm2 && MainForm2->isVisible())
         MainForm2->refreshTotals(sharedStat->changed);
     sharedStat->changed = false;
@@ -468,6 +489,7 @@ void TMainForm::TimerTimer()
     updateModel();
     updateStatus();
     followService();
+    followBudgets();
     // A tray that went away would leave a hidden meter out of reach.
     if (!isVisible() && !canHide())
         actShowExecute();
@@ -588,6 +610,7 @@ void TMainForm::actPricesExecute()
         return;
     }
     // The confirmed table is the one in use, saved or not.
+    reloadBudgets();
     try {
         prices->save(monitor::getDataFolder() + "/" + PRICE_FILE_NAME);
     } catch (...) {
@@ -597,6 +620,30 @@ void TMainForm::actPricesExecute()
     }
     if (MainForm2)
         MainForm2->pricesChanged();
+}
+
+void TMainForm::guardBudgets(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const LTDataCorruptedException& e) {
+        tellDamage(e); // read past already
+    } catch (const LTException& e) {
+        tell(text(e.what()), true);
+        scheduleNotices();
+    }
+}
+
+void TMainForm::reloadBudgets()
+{
+    guardBudgets([this] { budgets->reload(Now()); });
+}
+
+void TMainForm::budgetSettingsChanged()
+{
+    guardBudgets([this] { budgets->settingsChanged(Now()); });
+    if (MainForm2 && MainForm2->isVisible())
+        MainForm2->refreshTotals(false);
 }
 
 void TMainForm::actOptionsExecute()
@@ -684,13 +731,29 @@ void TMainForm::followService()
                       advice));
 }
 
-void TMainForm::tellUser(const QString& message)
+void TMainForm::tellUser(const QString& message, QSystemTrayIcon::MessageIcon icon)
 {
     trace("TMainForm - told: " + message.toStdString() + "\n");
     if (trayIcon && canHide())
-        trayIcon->showMessage(QString::fromUtf8(APPLICATION_TITLE), message, QSystemTrayIcon::Information);
+        trayIcon->showMessage(QString::fromUtf8(APPLICATION_TITLE), message, icon);
     else
         tell(message, false);
+    scheduleNotices();
+}
+
+void TMainForm::followBudgets()
+{
+    std::string saveError;
+    for (const BudgetAlert& alert : budgets->newAlerts(*sharedStat, Now(), saveError)) {
+        const QString body = text(alert.text);
+        const bool critical = alert.level == 100;
+        if (notifyDesktop(QString::fromUtf8(APPLICATION_TITLE), body, critical))
+            trace("TMainForm - notified: " + alert.text + "\n");
+        else
+            tellUser(body, critical ? QSystemTrayIcon::Critical : QSystemTrayIcon::Warning);
+    }
+    if (!saveError.empty())
+        tell(text(saveError), true);
     scheduleNotices();
 }
 

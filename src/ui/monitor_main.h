@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QImage>
 #include <QStringList>
+#include <QSystemTrayIcon>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class BudgetWatch;
 class ConnectionsTracer;
 class DataList;
 class DbgLogger;
@@ -30,10 +32,10 @@ class TodayTotals;
 class TMainForm2;
 class TSplashFrm;
 class QAction;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QPainter;
-class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 
@@ -92,6 +94,9 @@ public:
     std::function<bool()> isTrayAvailable;
     // The price editor: true when the user confirmed (runPriceEditor).
     std::function<bool(Prices* prices, QWidget* parent)> runPrices;
+    // The desktop's notification service (DesktopNotifier on the session
+    // bus, reached at the first alert); false when none took the message.
+    std::function<bool(const QString& summary, const QString& body, bool critical)> notifyDesktop;
 
     // Models (owned), in the order they are made.
     std::unique_ptr<SharedStatisticsReader> sharedStat;
@@ -104,6 +109,11 @@ public:
     int chartWidth = 0;
     std::string logFileName;
     std::unique_ptr<LTOptions> options;
+    // Every connection with a budget: summed again when the prices change,
+    // followed when the budgets' settings file changes.
+    std::unique_ptr<BudgetWatch> budgets;
+    void reloadBudgets();
+    void budgetSettingsChanged();
 
     // Handlers.
     void TimerTimer();
@@ -141,7 +151,12 @@ private:
     // it, or finds it again.
     void followService();
     // Through the tray, else in a box.
-    void tellUser(const QString& message);
+    void tellUser(const QString& message, QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information);
+    // Runs a call of the budget watch, telling what it throws.
+    void guardBudgets(const std::function<void()>& call);
+    // The budget levels newly reached: through the desktop's notification
+    // service, else as tellUser does.
+    void followBudgets();
     // A damaged region of the log, told once a run.
     void tellDamage(const LTDataCorruptedException& damage);
     void tellNewDamage();
@@ -164,6 +179,8 @@ private:
     // Whether a service owned the live table at the last tick; none yet.
     std::optional<bool> serviceRunning;
     bool serviceHasRun = false;
+    // The budgets' folder: ltreport budget --set and the dialog write there.
+    QFileSystemWatcher* budgetFiles = nullptr;
     // The chart's pixels, kept between paints to save an allocation a tick.
     QImage chartImage;
     std::vector<int> chartStarts;

@@ -25,40 +25,50 @@ constexpr int COSTS_WIDTH = 52;
 // The least room between a row's head and its first value.
 constexpr int ROW_GAP = 4;
 
-QLabel* newLabel(QWidget* parent, const char* name, const char* text, int left, int top, const QColor& colour)
+} // namespace
+
+namespace {
+
+void setBoldIn(QWidget* widget, const QColor& colour)
+{
+    QFont bold = widget->font();
+    bold.setBold(true);
+    widget->setFont(bold);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+void styleTotalsGroup(QGroupBox* group) { setBoldIn(group, TOTALS_HEADS); }
+
+QLabel* newTotalsLabel(QWidget* parent, const char* name, const char* text, int left, int top, const QColor& colour)
 {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
     label->setObjectName(name);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
+    setBoldIn(label, colour);
     label->move(left, top);
     label->adjustSize();
     return label;
 }
 
-// A value right-justified against its right edge, black and bold.
-QLabel* newValue(QWidget* parent, const char* name, int right, int top, int width)
+QLabel* newTotalsValue(QWidget* parent, const char* name, int right, int top, int width)
 {
-    QLabel* label = newLabel(parent, name, "", right - width, top, Qt::black);
+    QLabel* label = newTotalsLabel(parent, name, "", right - width, top, Qt::black);
     label->setAlignment(Qt::AlignRight | Qt::AlignTop);
     label->resize(width, label->fontMetrics().height());
     return label;
 }
 
-QFrame* newRule(QWidget* parent, const char* name, int top)
+QFrame* newTotalsRule(QWidget* parent, const char* name, int top, int width)
 {
     auto* rule = new QFrame(parent);
     rule->setObjectName(name);
     rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    rule->setGeometry(8, top, 252, 2);
+    rule->setGeometry(8, top, width, 2);
     return rule;
 }
-
-} // namespace
 
 TtotalsTableFrame::TtotalsTableFrame(QWidget* parent) : QWidget(parent)
 {
@@ -75,27 +85,21 @@ TtotalsTableFrame::TtotalsTableFrame(QWidget* parent) : QWidget(parent)
     auto* inside = new QVBoxLayout(pTotals);
     inside->setContentsMargins(BORDER, BORDER, BORDER, BORDER);
     inside->addWidget(GroupBox);
-    QFont bold = GroupBox->font();
-    bold.setBold(true);
-    GroupBox->setFont(bold);
-    QPalette navy = GroupBox->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    GroupBox->setPalette(navy);
-
-    const QColor heads(0, 0, 128);
-    Label5 = newLabel(GroupBox, "Label5", "Traffic", 159, 16, heads);
-    Label6 = newLabel(GroupBox, "Label6", "Costs", 223, 16, heads);
-    Bevel1 = newRule(GroupBox, "Bevel1", 32);
-    Label2 = newLabel(GroupBox, "Label2", "Sent", 12, 40, heads);
-    Label3 = newLabel(GroupBox, "Label3", "Received", 12, 60, heads);
-    Bevel2 = newRule(GroupBox, "Bevel2", 76);
-    Label4 = newLabel(GroupBox, "Label4", "Both Directions", 12, 84, heads);
-    lbTrafficU = newValue(GroupBox, "lbTrafficU", 198, 40, TRAFFIC_WIDTH);
-    lbTrafficD = newValue(GroupBox, "lbTrafficD", 198, 60, TRAFFIC_WIDTH);
-    lbTrafficT = newValue(GroupBox, "lbTrafficT", 198, 84, TRAFFIC_WIDTH);
-    lbCostsU = newValue(GroupBox, "lbCostsU", 255, 40, COSTS_WIDTH);
-    lbCostsD = newValue(GroupBox, "lbCostsD", 255, 60, COSTS_WIDTH);
-    lbCostsT = newValue(GroupBox, "lbCostsT", 255, 84, COSTS_WIDTH);
+    styleTotalsGroup(GroupBox);
+    const QColor heads = TOTALS_HEADS;
+    Label5 = newTotalsLabel(GroupBox, "Label5", "Traffic", 159, 16, heads);
+    Label6 = newTotalsLabel(GroupBox, "Label6", "Costs", 223, 16, heads);
+    Bevel1 = newTotalsRule(GroupBox, "Bevel1", 32, 252);
+    Label2 = newTotalsLabel(GroupBox, "Label2", "Sent", 12, 40, heads);
+    Label3 = newTotalsLabel(GroupBox, "Label3", "Received", 12, 60, heads);
+    Bevel2 = newTotalsRule(GroupBox, "Bevel2", 76, 252);
+    Label4 = newTotalsLabel(GroupBox, "Label4", "Both Directions", 12, 84, heads);
+    lbTrafficU = newTotalsValue(GroupBox, "lbTrafficU", 198, 40, TRAFFIC_WIDTH);
+    lbTrafficD = newTotalsValue(GroupBox, "lbTrafficD", 198, 60, TRAFFIC_WIDTH);
+    lbTrafficT = newTotalsValue(GroupBox, "lbTrafficT", 198, 84, TRAFFIC_WIDTH);
+    lbCostsU = newTotalsValue(GroupBox, "lbCostsU", 255, 40, COSTS_WIDTH);
+    lbCostsD = newTotalsValue(GroupBox, "lbCostsD", 255, 60, COSTS_WIDTH);
+    lbCostsT = newTotalsValue(GroupBox, "lbCostsT", 255, 84, COSTS_WIDTH);
     for (QLabel* label : {Label5, lbTrafficU, lbTrafficD, lbTrafficT})
         anchoredRight.push_back({label, label->x() + label->width(), label->width(), false});
     for (QLabel* label : {Label6, lbCostsU, lbCostsD, lbCostsT})

@@ -2,6 +2,7 @@
 // of one period under a title, in a small group box.
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 #include <string>
 #include <utility>
@@ -11,6 +12,15 @@ struct Total4Period;
 class QFrame;
 class QGroupBox;
 class QLabel;
+
+// The totals' look, which the budget group shares: a bold navy group title
+// and row heads, bold black values right-justified against their right
+// edge, sunken rules.
+void styleTotalsGroup(QGroupBox* group);
+QLabel* newTotalsLabel(QWidget* parent, const char* name, const char* text, int left, int top, const QColor& colour);
+QLabel* newTotalsValue(QWidget* parent, const char* name, int right, int top, int width);
+QFrame* newTotalsRule(QWidget* parent, const char* name, int top, int width);
+inline const QColor TOTALS_HEADS{0, 0, 128};
 
 class TtotalsTableFrame : public QWidget {
     Q_OBJECT

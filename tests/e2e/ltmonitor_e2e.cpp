@@ -2,6 +2,8 @@
 // (trayer), driven with xdotool as a user would, its status read from its
 // debug log; with the real ltsrvc metering a veth pair in a private network
 // namespace.
+#include "log/conlogger.h"
+#include "model/budgetstore.h"
 #include "netns.h"
 #include "platform/registry.h"
 #include "testenv.h"
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -98,6 +101,28 @@ private:
     int status = -1;
 };
 
+// A program that writes one line to the descriptor it is given once it is
+// ready (Xvfb -displayfd, dbus-daemon --print-address): the line, or empty
+// when none came within 5 seconds.
+std::unique_ptr<Program> startTelling(const std::function<std::vector<std::string>(const std::string& fd)>& argv,
+                                      std::string& line)
+{
+    line.clear();
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return nullptr;
+    ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+    auto program = std::make_unique<Program>(argv(std::to_string(fds[1])), fds[1]);
+    ::close(fds[1]);
+    pollfd p{fds[0], POLLIN, 0};
+    char c = 0;
+    while (::poll(&p, 1, 5000) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+        line += c;
+    ::close(fds[0]);
+    return program;
+}
+
 // A virtual X server of its own (the first free display number) and, when
 // asked, the window manager openbox and the tray host trayer on it; DISPLAY
 // names it for the test's scope.
@@ -121,26 +146,16 @@ public:
             why = "xdotool is not installed (Debian package xdotool)";
             return;
         }
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            why = "no pipe";
-            return;
-        }
-        ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-        server = std::make_unique<Program>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]),
-                                                                    "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                                           fds[1]);
-        ::close(fds[1]);
         // Xvfb writes its display number once it accepts clients.
         std::string number;
-        pollfd p {fds[0], POLLIN, 0};
-        char c = 0;
-        while (::poll(&p, 1, 5000) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(fds[0]);
+        server = startTelling(
+            [](const std::string& fd) {
+                return std::vector<std::string>{"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten",
+                                                "tcp"};
+            },
+            number);
         if (number.empty()) {
-            why = "Xvfb did not start: " + server->errors();
+            why = "Xvfb did not start: " + (server ? server->errors() : "no pipe");
             return;
         }
         name = ":" + number;
@@ -484,4 +499,89 @@ TEST(LtmonitorEndToEnd, under_a_window_manager_is_a_tool_window_in_the_corner_th
     EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service has stopped"); }, 10));
     service = std::make_unique<Program>(std::vector<std::string>{LTSRVC});
     EXPECT_TRUE(eventually([] { return logHas("TMainForm - told: The Linktally service runs again"); }, 10));
+}
+
+TEST(LtmonitorEndToEnd, tells_each_budget_level_once_through_the_desktop_s_notifications_else_the_tray_else_a_box)
+{
+    XSession session(true);
+    REQUIRE_X_SESSION(session);
+    for (const char* program : {"dbus-daemon", "dunst", "dunstctl"})
+        if (!onPath(program))
+            GTEST_SKIP() << program << " is not installed (Debian packages dbus, dunst)";
+    Folders folders;
+    // A session bus that starts no service by itself: dunst's would be
+    // started again at the first call after it was stopped.
+    const std::string busConfig = folders.root + "/bus.conf";
+    std::ofstream(busConfig) << "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+                                "<policy context=\"default\"><allow send_destination=\"*\"/>"
+                                "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n";
+    std::string address;
+    const auto bus = startTelling(
+        [&](const std::string& fd) {
+            return std::vector<std::string>{"dbus-daemon", "--config-file=" + busConfig, "--nofork",
+                                            "--print-address=" + fd};
+        },
+        address);
+    ASSERT_FALSE(address.empty()) << "no private session bus";
+    testenv::ScopedEnv sessionBus("DBUS_SESSION_BUS_ADDRESS", address.c_str());
+    auto server = std::make_unique<Program>(std::vector<std::string>{"dunst"});
+    ASSERT_TRUE(eventually([] { int status = 1; output("dunstctl is-paused", &status); return status == 0; }))
+        << server->errors();
+
+    // 85 MB of a 100 MB budget this month.
+    BudgetStore().setBudget("lte0", Budget{100.0, std::nullopt, 1});
+    const std::string log = folders.root + "/common" + dataFolderSuffix + "/cn.log";
+    std::filesystem::create_directories(folders.root + "/common" + dataFolderSuffix);
+    const TDateTime today = std::floor(Now());
+    const auto logMb = [&](int mb) { ConnectionLogger(nullptr, log).logLANConnection("lte0", today, today, mb * 1048576ull, 0); };
+    logMb(85);
+    const auto told = [](const std::string& how, int level) {
+        const std::string text = testenv::readFile(debugLogPath());
+        const std::string line = "TMainForm - " + how + ": lte0 has used " + std::to_string(level) + " % of its 100 MB";
+        return text.find(line) == std::string::npos ? 0 : text.find(line) == text.rfind(line) ? 1 : 2;
+    };
+    const auto notifications = [] {
+        output("dunstctl close-all");
+        const std::string history = output("dunstctl history");
+        std::size_t count = 0;
+        const std::string body = "\"data\" : \"lte0 has used 80 %"; // not the summary's line, which quotes it
+        for (std::size_t at = history.find(body); at != std::string::npos; at = history.find(body, at + 1))
+            ++count;
+        return count;
+    };
+    const auto runUntil = [](const std::function<bool()>& condition) {
+        auto monitor = startMonitor();
+        const std::size_t before = statusLines().size();
+        EXPECT_TRUE(eventually(condition)) << monitor->errors();
+        // Ticks go on past the telling: nothing is told twice.
+        EXPECT_TRUE(eventually([&] { return statusLines().size() >= before + 3; })) << monitor->errors();
+    };
+
+    {
+        auto monitor = startMonitor();
+        EXPECT_TRUE(eventually([&] { return told("notified", 80) == 1; })) << monitor->errors();
+        // Exit from the tray menu: under the sanitizers the exit looks for
+        // leaks, the session bus's thread's too.
+        const xtools::Rect icon = trayIcon(session);
+        ASSERT_FALSE(icon.empty()) << "no tray icon";
+        clickCentre(icon, 3);
+        ASSERT_TRUE(eventually([&] { return !session.x->popups().empty(); }, 5)) << "no tray menu";
+        xdotool("key Up Return");
+        EXPECT_EQ(monitor->wait(5), 0) << monitor->errors();
+    }
+    EXPECT_EQ(notifications(), 1u);
+    runUntil([] { return statusLines().size() >= 3; }); // a restart
+    EXPECT_EQ(told("notified", 80), 1);
+    EXPECT_EQ(notifications(), 1u);
+
+    // No notification service: the tray's message; no tray either: a box.
+    server.reset();
+    logMb(5);
+    runUntil([&] { return told("told", 90) == 1; });
+    session.tray.reset();
+    logMb(10);
+    auto monitor = startMonitor();
+    closeBox();
+    EXPECT_EQ(told("told", 100), 1) << monitor->errors();
+    EXPECT_EQ(told("notified", 90) + told("notified", 100), 0);
 }

@@ -1,12 +1,18 @@
 // The Totals tab: today, the week from Sunday and the calendar month, each
 // with the running quantum of the connection added.
 #include "fakes/live_table.h"
+#include "log/conlogger.h"
+#include "model/budgetstore.h"
+#include "model/budgetwatch.h"
 #include "ui/allTotalsFrme.h"
+#include "ui/budgetFrame.h"
 #include "ui/framemodel.h"
 #include "ui/totalsFrame.h"
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -84,4 +90,38 @@ TEST_F(AllTotals, shows_question_marks_for_costs_of_unpriced_traffic_and_recompu
     frame.pricesChanged();
     EXPECT_EQ(frame.todayFTotals->lbCostsU->text(), "1.00");
     EXPECT_EQ(frame.monthFTotals->lbCostsT->text(), "1.00");
+}
+
+TEST_F(AllTotals, shows_the_selected_connection_s_budget_beside_the_totals_and_no_budget_set_without_one)
+{
+    testenv::ScopedEnv config("XDG_CONFIG_HOME", testenv::freshFolder("config").c_str());
+    testenv::ScopedEnv c("LC_TIME", "C");
+    BudgetStore().setBudget("eth0", Budget{100.0, 40.0, 5});
+    const TDateTime today = EncodeDate(2026, 12, 9);
+    ConnectionLogger(nullptr, model.logFile).logLANConnection("eth0", today, today + 0.01, 85 * Mb, 0);
+    BudgetWatch watch(model.logFile, &model.history.prices, &model.history.entryNames);
+    watch.reload(today + 0.5);
+    frame.budgets = &watch;
+    openOn(today + 0.5);
+
+    const TBudgetFrame& budget = *frame.gbBudget;
+    EXPECT_TRUE(budget.lbNoBudget->isHidden());
+    EXPECT_EQ(budget.lbPeriod->text(), "5 Dec 2026 - 4 Jan 2027");
+    EXPECT_EQ(budget.lbCounted->text(), "Both directions");
+    EXPECT_EQ(budget.pbTraffic->value(), 85);
+    EXPECT_EQ(budget.pbTraffic->palette().color(QPalette::Highlight), QColor(230, 140, 0));
+    EXPECT_EQ(budget.lbUsedTraffic->text(), "85 MB");
+    EXPECT_EQ(budget.lbCapTraffic->text(), "100 MB");
+    EXPECT_EQ(budget.lbUsedMoney->text(), "?"); // no price
+    EXPECT_TRUE(budget.pbMoney->isHidden());
+    EXPECT_EQ(budget.lbProjectedTraffic->text(), "586 MB"); // 85 MB in 4.5 of 31 days
+    EXPECT_EQ(budget.lbLeftTraffic->text(), "0.6 MB"); // 15 MB over 27 days, today's included
+    EXPECT_EQ(budget.btnSetBudget->text(), "Set Budget...");
+
+    model.filter.setConnectionId(model.history.entryNames.idOf("wlan0"));
+    frame.filterChanged();
+    EXPECT_FALSE(budget.lbNoBudget->isHidden());
+    EXPECT_EQ(budget.lbNoBudget->text(), "No budget set");
+    EXPECT_TRUE(budget.lbPeriod->isHidden());
+    EXPECT_FALSE(budget.btnSetBudget->isHidden());
 }
