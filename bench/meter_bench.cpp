@@ -9,6 +9,8 @@
 #include "common/common.h"
 #include "common/datetime.h"
 #include "common/sharedstatdata.h"
+#include "model/budgetstore.h"
+#include "model/budgetwatch.h"
 #include "model/contrace.h"
 #include "model/datamodel.h"
 #include "model/optionsmodel.h"
@@ -227,9 +229,8 @@ BENCHMARK(BM_MeterTickShownWithEvents);
 
 // The tick with the meter hidden (as it starts beside a tray), where
 // repaint paints nothing: the chart is drawn into an image instead.
-void BM_MeterTickHiddenChartToImage(benchmark::State& state)
+void hiddenTicks(benchmark::State& state, TMainForm& form)
 {
-    TMainForm& form = meter();
     LiveTable& table = live();
     form.hide();
     QCoreApplication::processEvents();
@@ -242,7 +243,26 @@ void BM_MeterTickHiddenChartToImage(benchmark::State& state)
     }
     benchmark::DoNotOptimize(image.constBits());
 }
+
+void BM_MeterTickHiddenChartToImage(benchmark::State& state) { hiddenTicks(state, meter()); }
 BENCHMARK(BM_MeterTickHiddenChartToImage);
+
+// The hidden tick with none and with three budgets (of interfaces with and
+// without prices, caps never reached): what watching them adds to a tick.
+void BM_MeterTickHiddenWithBudgets(benchmark::State& state)
+{
+    TMainForm& form = meter();
+    const int budgets = static_cast<int>(state.range(0));
+    for (int i = 0; i < budgets; ++i)
+        BudgetStore().setBudget(interfaceName(i * 3), Budget{1e9, 1e9, 5});
+    form.budgets->reload(Now());
+    hiddenTicks(state, form);
+    for (int i = 0; i < budgets; ++i)
+        BudgetStore().removeBudget(interfaceName(i * 3));
+    form.budgets->reload(Now());
+    state.counters["budgets"] = budgets;
+}
+BENCHMARK(BM_MeterTickHiddenWithBudgets)->Arg(0)->Arg(3);
 
 // The chart alone, full, into an image.
 void BM_DrawChartToImage(benchmark::State& state)

@@ -185,6 +185,17 @@ shot price-record.png --window "$record" --margin 0 # the list dialog lies aroun
 escape_from Costs "$record"
 escape_from Costs "$prices"
 
+# A budget from the 5th, at 85 % of its traffic cap and 60 % of its money
+# cap with the traffic sent above, for the Totals tab (the monitor follows
+# the settings). ltreport budget exits 3 or 4 at a level of 80 or 100.
+budget_used() {
+    "$bin/ltreport" budget --connection lm0 --format csv | awk -F, -v c="$1" 'NR == 2 { print $c }' || [ $? -le 4 ]
+}
+# Not told: a tray message would lie over the pictures.
+"$bin/ltreport" budget --set --connection lm0 --cap-mb 1000000 --billing-day 5 --notify no >/dev/null || fail "no budget"
+"$bin/ltreport" budget --set --connection lm0 --billing-day 5 \
+    --cap-mb "$(awk -v u="$(budget_used 6)" 'BEGIN { printf "%.0f", u / 0.85 }')" \
+    --cap-money "$(awk -v u="$(budget_used 7)" 'BEGIN { printf "%.0f", u / 0.6 }')" >/dev/null || fail "no budget"
 tray_menu 1
 totals=$(window "Linktally Totals 1.3.1")
 sleep 0.5
@@ -195,6 +206,14 @@ for tab in totals day week month year; do
     xdotool key ctrl+Tab
     sleep 0.4
     shot "totals-$tab.png" --window "$totals"
+    if [ "$tab" = totals ]; then
+        # The Budget group's button, at the bottom right of the group.
+        xdotool mousemove --window "$totals" 599 260 click 1
+        dialog=$(window "Budget of lm0")
+        sleep 0.3
+        shot budget-dialog.png --window "$dialog"
+        escape_from "Budget of lm0" "$dialog"
+    fi
 done
 xdotool windowunmap "$totals"
 wait_for 5 window_gone "Linktally Totals 1.3.1" || fail "the totals window stays"
