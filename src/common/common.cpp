@@ -21,6 +21,12 @@ std::string createProductPath(const std::string& base)
     return createPath(items, 4);
 }
 
+// The same path, only named.
+std::string productPath(const std::string& base)
+{
+    return base + "/" + COMPANY_NAME + "/" + PRODUCT_NAME + "/" + PRODUCT_VERSION;
+}
+
 } // namespace
 
 std::string versionText(const std::string& program)
@@ -58,10 +64,17 @@ std::string monitor::getDataFolder()
     return createProductPath(base);
 }
 
+std::optional<std::string> monitor::findDataFolder()
+{
+    const std::optional<std::string> base = platform::userAppDataFolder();
+    if (!base)
+        return std::nullopt;
+    return productPath(*base);
+}
+
 std::string monitor::getServiceDataFolder()
 {
-    return folderOrFail(platform::commonAppDataFolder()) + "/" + COMPANY_NAME + "/" + PRODUCT_NAME +
-           "/" + PRODUCT_VERSION;
+    return productPath(folderOrFail(platform::commonAppDataFolder()));
 }
 
 std::string monitor::getConnectionLogFile() { return getServiceDataFolder() + "/" + CONNECTION_LOG_FILE_NAME; }

@@ -5,6 +5,7 @@
 #include "platform/named_lock.h"
 #include "platform/named_objects.h"
 
+#include <optional>
 #include <string>
 
 inline constexpr const char* COMPANY_NAME = "Tarnwick Software";
@@ -44,6 +45,9 @@ std::string getDataFolder();
 namespace monitor {
 // The user's own data folder, created when missing.
 std::string getDataFolder();
+// The same folder, only named (none without a home): for a reader that
+// must not create it, as one in a read-only sandbox.
+std::optional<std::string> findDataFolder();
 // Where the service keeps its data; neither created nor looked up on disk.
 std::string getServiceDataFolder();
 // The service's connection log in that folder.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <unistd.h>
 #include <cstdint>
 
 namespace {
@@ -50,11 +51,20 @@ BudgetStore::BudgetStore() : key(platform::RegistryKey::open(userSettingsKeyPath
         throw LTException("Can't open a registry key");
 }
 
+BudgetStore::BudgetStore(ReadOnly) : key(platform::RegistryKey::open(userSettingsKeyPath() + "\\Budgets", false))
+{
+    const std::optional<std::string> file = platform::RegistryKey::filePathOf(userSettingsKeyPath() + "\\Budgets");
+    if (!key && file && ::access(file->c_str(), F_OK) == 0)
+        unreadable = *file;
+}
+
 BudgetStore::~BudgetStore() = default;
 
 std::vector<std::string> BudgetStore::connections() const
 {
     std::vector<std::string> names;
+    if (!key)
+        return names;
     for (const std::string& name : key->valueNames())
         if (name.starts_with(BILLING_DAY))
             names.push_back(name.substr(BILLING_DAY.size()));
@@ -74,7 +84,7 @@ std::optional<Budget> BudgetStore::budgetOf(const std::string& connection) const
 {
     Budget budget;
     std::int32_t day = 0, counted = 0, notify = 1;
-    if (!key->readInteger(valueName(BILLING_DAY, connection), day))
+    if (!key || !key->readInteger(valueName(BILLING_DAY, connection), day))
         return std::nullopt;
     budget.billingDay = day;
     std::string text;
@@ -101,7 +111,7 @@ void BudgetStore::replace(const std::string& connection, const platform::Registr
     std::vector<std::string> removed;
     for (std::string_view kind : {BILLING_DAY, CAP_MB, CAP_MONEY, COUNTED, NOTIFY, TOLD})
         removed.push_back(valueName(kind, connection));
-    if (!key->replaceValues(removed, values))
+    if (!key || !key->replaceValues(removed, values))
         throw LTException("The budgets could not be saved in the settings.");
 }
 
@@ -123,7 +133,7 @@ void BudgetStore::setBudget(const std::string& connection, const Budget& budget)
     // anew with the same caps, day and counted traffic keeps them.
     std::string told;
     const std::optional<Budget> old = budgetOf(connection);
-    if (old && sameLimits(*old, budget) && key->readString(valueName(TOLD, connection), told))
+    if (old && sameLimits(*old, budget) && key && key->readString(valueName(TOLD, connection), told))
         values[valueName(TOLD, connection)] = told;
     replace(connection, values);
 }
@@ -134,7 +144,7 @@ int BudgetStore::toldLevel(const std::string& connection, TDateTime periodStart)
 {
     // "YYYY-MM-DD LEVEL": the period's first day and the level told in it.
     std::string text;
-    if (!key->readString(valueName(TOLD, connection), text))
+    if (!key || !key->readString(valueName(TOLD, connection), text))
         return 0;
     const std::string day = DateToISO(periodStart);
     if (!text.starts_with(day + " "))
@@ -147,6 +157,6 @@ int BudgetStore::toldLevel(const std::string& connection, TDateTime periodStart)
 
 void BudgetStore::setToldLevel(const std::string& connection, TDateTime periodStart, int level)
 {
-    if (!key->writeString(valueName(TOLD, connection), DateToISO(periodStart) + " " + std::to_string(level)))
+    if (!key || !key->writeString(valueName(TOLD, connection), DateToISO(periodStart) + " " + std::to_string(level)))
         throw LTException("The budgets could not be saved in the settings.");
 }

@@ -19,12 +19,19 @@ public:
     // Throws LTException "Can't open a registry key" when the key can be
     // neither opened nor created.
     BudgetStore();
+    // Only to read (a reader in a read-only sandbox): no budgets where the
+    // key is not there.
+    struct ReadOnly {};
+    explicit BudgetStore(ReadOnly);
+    // The settings file of a read-only store that is there but could not be
+    // read (its budgets are left out); empty otherwise.
+    const std::string& unreadableFile() const { return unreadable; }
     ~BudgetStore();
     BudgetStore(const BudgetStore&) = delete;
     BudgetStore& operator=(const BudgetStore&) = delete;
 
     // The file that holds them: a program that shows budgets watches it.
-    const std::string& filePath() const { return key->filePath(); }
+    std::string filePath() const { return key ? key->filePath() : std::string(); }
     // The connections with a budget, by name.
     std::vector<std::string> connections() const;
     // Every whole budget, by connection (spoilt ones left out).
@@ -47,4 +54,5 @@ private:
     // The connection's values replaced by these, in one write.
     void replace(const std::string& connection, const platform::RegistryValues& values);
     std::unique_ptr<platform::RegistryKey> key;
+    std::string unreadable;
 };

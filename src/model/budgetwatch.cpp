@@ -9,13 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-struct BudgetWatch::Watched {
-    std::string connection;
-    Budget budget;
-    BudgetPeriod period;
-    RecordFilter_byConnectionName filter;
-    RealSeconds seconds; // the period's bounds; now is set each tick
-    Total4Period logged;
+struct BudgetWatch::Watched : BudgetPeriodSum {
+    Watched(BudgetPeriodSum sum, int told) : BudgetPeriodSum(std::move(sum)), told(told) {}
     int told = 0;
 };
 
@@ -26,7 +21,11 @@ struct BudgetWatch::PeriodSums {
     DataList* entryNames;
 
     void add(unsigned char, std::string_view entryName, std::string_view, std::string_view, std::string_view,
-             std::string_view, TDateTime start, TDateTime, std::uint64_t sent, std::uint64_t received) const;
+             std::string_view, TDateTime start, TDateTime, std::uint64_t sent, std::uint64_t received) const
+    {
+        for (Watched& w : *watched)
+            w.add(entryName, start, sent, received, *prices, *entryNames);
+    }
     void sortByStart() const {}
 };
 
@@ -40,17 +39,34 @@ Total4Period budgetUsed(const Total4Period& logged, const BudgetPeriod& period, 
     return logged + TodayTotals::liveTotalOn(std::floor(now), filter, live, prices, entryNames);
 }
 
-void BudgetWatch::PeriodSums::add(unsigned char, std::string_view entryName, std::string_view, std::string_view,
-                     std::string_view, std::string_view, TDateTime start, TDateTime, std::uint64_t sent,
-                     std::uint64_t received) const
+BudgetPeriodSum::BudgetPeriodSum(std::string connection, const Budget& budget, TDateTime now, DataList& entryNames)
+    : connection(std::move(connection)), budget(budget), period(budgetPeriodOf(now, budget.billingDay)),
+      filter(&entryNames, entryNames.findId(this->connection)), seconds(realSecondsOf(period, now))
 {
-    for (Watched& w : *watched) {
-        if (w.connection != entryName || start < w.period.start || start >= w.period.end)
-            continue;
-        if (w.filter.getConnectionId() < 0) // a name of the log, as the start-up reads them
-            w.filter.setConnectionId(entryNames->idOf(entryName));
-        w.logged.addRecord(*prices, w.filter.getConnectionId(), start, sent, received);
-    }
+    logged.start = period.start;
+}
+
+void BudgetPeriodSum::add(std::string_view entryName, TDateTime start, std::uint64_t sent, std::uint64_t received,
+                          const Prices& prices, DataList& entryNames)
+{
+    if (connection != entryName || start < period.start || start >= period.end)
+        return;
+    if (filter.getConnectionId() < 0) // a name of the log, as the start-up reads them
+        filter.setConnectionId(entryNames.idOf(entryName));
+    logged.addRecord(prices, filter.getConnectionId(), start, sent, received);
+}
+
+BudgetFigures BudgetPeriodSum::figures(const SharedStatisticsReader& live, TDateTime now, double nowSeconds,
+                                       const Prices& prices, const DataList& entryNames, bool withLive) const
+{
+    // A connection that only the live table knows is found by its name.
+    RecordFilter_byConnectionName named = filter;
+    if (named.getConnectionId() < 0)
+        named.setConnectionId(entryNames.findId(connection));
+    const Total4Period used = withLive ? budgetUsed(logged, period, now, named, live, prices, entryNames) : logged;
+    RealSeconds at = seconds;
+    at.now = nowSeconds;
+    return evaluateBudget(budget, period, used, now, at);
 }
 
 BudgetWatch::BudgetWatch(const std::string& logFileName, Prices* prices, DataList* entryNames)
@@ -66,12 +82,9 @@ void BudgetWatch::reload(TDateTime now)
     reader.reset();
     const BudgetStore store;
     for (const auto& [connection, budget] : store.budgets()) {
-        const BudgetPeriod period = budgetPeriodOf(now, budget.billingDay);
-        Total4Period logged;
-        logged.start = period.start;
-        watched.push_back({connection, budget, period,
-                           RecordFilter_byConnectionName(entryNames, entryNames->findId(connection)),
-                           realSecondsOf(period, now), logged, store.toldLevel(connection, period.start)});
+        BudgetPeriodSum sum(connection, budget, now, *entryNames);
+        const int told = store.toldLevel(connection, sum.period.start);
+        watched.emplace_back(std::move(sum), told);
     }
     if (watched.empty())
         return;
@@ -102,12 +115,6 @@ void BudgetWatch::readOn()
 
 void BudgetWatch::update(bool changed, TDateTime now)
 {
-    // A connection known by its budget only is not added to the names (the
-    // connection menu lists them): it is found once the live table or the
-    // log brings it.
-    for (Watched& w : watched)
-        if (w.filter.getConnectionId() < 0)
-            w.filter.setConnectionId(entryNames->findId(w.connection));
     const bool periodEnded = std::any_of(watched.begin(), watched.end(), [now](const Watched& w) {
         return now < w.period.start || now >= w.period.end;
     });
@@ -138,23 +145,13 @@ std::optional<Budget> BudgetWatch::budgetOf(const std::string& connection) const
     return w ? std::optional<Budget>(w->budget) : std::nullopt;
 }
 
-BudgetFigures BudgetWatch::evaluate(const Watched& w, const SharedStatisticsReader& live, TDateTime now,
-                                    double nowSeconds) const
-{
-    const Total4Period used =
-        liveOfOldPeriod ? w.logged : budgetUsed(w.logged, w.period, now, w.filter, live, *prices, *entryNames);
-    RealSeconds seconds = w.seconds;
-    seconds.now = nowSeconds;
-    return evaluateBudget(w.budget, w.period, used, now, seconds);
-}
-
 std::optional<BudgetFigures> BudgetWatch::figuresOf(const std::string& connection,
                                                     const SharedStatisticsReader& live, TDateTime now) const
 {
     const Watched* w = find(connection);
     if (!w)
         return std::nullopt;
-    return evaluate(*w, live, now, UnixFromDateTime(now));
+    return w->figures(live, now, UnixFromDateTime(now), *prices, *entryNames, !liveOfOldPeriod);
 }
 
 std::vector<BudgetAlert> BudgetWatch::newAlerts(const SharedStatisticsReader& live, TDateTime now,
@@ -167,7 +164,7 @@ std::vector<BudgetAlert> BudgetWatch::newAlerts(const SharedStatisticsReader& li
     for (Watched& w : watched) {
         if (!w.budget.notify)
             continue;
-        const BudgetFigures figures = evaluate(w, live, now, nowSeconds);
+        const BudgetFigures figures = w.figures(live, now, nowSeconds, *prices, *entryNames, !liveOfOldPeriod);
         const int level = levelToTell(figures.level, w.told);
         if (level == 0)
             continue;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class LogReader;
@@ -21,6 +22,31 @@ class SharedStatisticsReader;
 Total4Period budgetUsed(const Total4Period& logged, const BudgetPeriod& period, TDateTime now,
                         const RecordFilter_byConnectionName& filter, const SharedStatisticsReader& live,
                         const Prices& prices, const DataList& entryNames);
+
+// One budget over the period that holds a moment, with the sum of that
+// period's logged records as they are read.
+struct BudgetPeriodSum {
+    BudgetPeriodSum(std::string connection, const Budget& budget, TDateTime now, DataList& entryNames);
+
+    // A record of the log: summed when it is the connection's and starts in
+    // the period.
+    void add(std::string_view entryName, TDateTime start, std::uint64_t sent, std::uint64_t received,
+             const Prices& prices, DataList& entryNames);
+    // The figures at now (nowSeconds: now in seconds since the epoch), the
+    // live part included unless told otherwise.
+    BudgetFigures figures(const SharedStatisticsReader& live, TDateTime now, double nowSeconds, const Prices& prices,
+                          const DataList& entryNames, bool withLive = true) const;
+
+    std::string connection;
+    Budget budget;
+    BudgetPeriod period;
+    // An id below 0 while the log has not named the connection: a name
+    // known by its budget only is not added to the names (the monitor's
+    // connection menu lists them).
+    RecordFilter_byConnectionName filter;
+    RealSeconds seconds;                  // the period's bounds
+    Total4Period logged;
+};
 
 // A level newly reached, to be told.
 struct BudgetAlert {
@@ -64,8 +90,6 @@ private:
     struct Watched;
     struct PeriodSums;
     const Watched* find(const std::string& connection) const;
-    BudgetFigures evaluate(const Watched& watched, const SharedStatisticsReader& live, TDateTime now,
-                           double nowSeconds) const;
     void readOn();
 
     std::string logFileName;

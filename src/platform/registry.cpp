@@ -130,18 +130,27 @@ std::vector<std::string> RegistryKey::valueNames() const
     return names;
 }
 
-std::unique_ptr<RegistryKey> RegistryKey::open(const std::string& keyPath, bool create)
+std::optional<std::string> RegistryKey::filePathOf(const std::string& keyPath)
 {
     const std::optional<std::string> config = userConfigFolder();
     std::vector<std::string> parts = components(keyPath);
     if (!config || parts.empty())
-        return nullptr;
+        return std::nullopt;
     if (parts.front() == "Software")
         parts.erase(parts.begin());
     std::string folder = *config;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i)
         folder += "/" + parts[i];
-    const std::string path = folder + "/" + (parts.empty() ? std::string("root") : parts.back()) + ".reg";
+    return folder + "/" + (parts.empty() ? std::string("root") : parts.back()) + ".reg";
+}
+
+std::unique_ptr<RegistryKey> RegistryKey::open(const std::string& keyPath, bool create)
+{
+    const std::optional<std::string> file = filePathOf(keyPath);
+    if (!file)
+        return nullptr;
+    const std::string& path = *file;
+    const std::string folder = path.substr(0, path.rfind('/'));
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
         // One that exists but cannot be read must not be overwritten.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -28,6 +29,8 @@ public:
     // The key at keyPath ("Software\A\B\C"), created when missing and create
     // is set; nullptr when it can be neither opened nor created.
     static std::unique_ptr<RegistryKey> open(const std::string& keyPath, bool create);
+    // The file that holds the key at keyPath; none without a settings folder.
+    static std::optional<std::string> filePathOf(const std::string& keyPath);
 
     // False when the value is missing or of the other type.
     bool readString(const std::string& name, std::string& value) const;
