@@ -1,4 +1,5 @@
 // The real ltreport on a generated log and price file.
+#include "fakes/live_table.h"
 #include "log/conlogger.h"
 #include "testenv.h"
 
@@ -328,4 +329,109 @@ TEST(Ltreport, sets_budgets_and_shows_their_figures_with_an_exit_status_a_script
     const Output all = h.run("budget 2026-12-30");
     EXPECT_EQ(all.status, 4); // eth0's remains, at 100 %
     EXPECT_EQ(all.out.find("isp"), std::string::npos);
+}
+
+namespace {
+
+// promtool's verdict on an exposition: empty when it accepts it.
+std::string promtoolFaults(const std::string& root, const std::string& exposition)
+{
+    std::ofstream(root + "/metrics.prom") << exposition;
+    const std::string out = root + "/promtool.out";
+    const int status =
+        std::system(("promtool check metrics <'" + root + "/metrics.prom' >'" + out + "' 2>&1").c_str());
+    return WEXITSTATUS(status) == 0 ? "" : testenv::readFile(out) + "\n" + exposition;
+}
+
+} // namespace
+
+TEST(Ltreport, gives_metrics_that_promtool_accepts_with_awkward_names_and_on_an_empty_log)
+{
+    if (std::system("command -v promtool >/dev/null") != 0)
+        GTEST_SKIP() << "promtool is not installed (Debian package prometheus)";
+    {
+        History h;
+        std::filesystem::remove(h.logPath);
+        const Output none = h.run("metrics");
+        ASSERT_EQ(none.status, 0) << none.err;
+        EXPECT_NE(none.out.find("\nlinktally_log_records 0\n"), std::string::npos) << none.out;
+        EXPECT_EQ(promtoolFaults(h.root, none.out), "");
+    }
+    History h;
+    {
+        ConnectionLogger log(nullptr, h.logPath);
+        for (const char* name : {"q\"uote", "back\\slash", "new\nline", "Stra\xC3\x9F" "e", "bad\xFF", "bad\xFE"})
+            log.logLANConnection(name, day, day + 0.01, 7, 9);
+    }
+    ASSERT_EQ(h.run("budget --set -c eth0 --cap-mb 4 --billing-day 1 2026-12-08").status, 0);
+    const Output metrics = h.run("metrics");
+    ASSERT_EQ(metrics.status, 0) << metrics.err;
+    EXPECT_EQ(promtoolFaults(h.root, metrics.out), "");
+    for (const char* line : {
+             "linktally_sent_bytes_total{connection=\"eth0\",type=\"lan\"} 37375307\n",
+             "linktally_received_bytes_total{connection=\"isp\",type=\"dialup\"} 0\n",
+             "linktally_cost_total{connection=\"eth0\",type=\"lan\"} ", // isp has no price: no line
+             "linktally_received_bytes_total{connection=\"q\\\"uote\",type=\"lan\"} 9\n",
+             "{connection=\"back\\\\slash\",type=\"lan\"} 9\n",
+             "{connection=\"new\\nline\",type=\"lan\"} 9\n",
+             "{connection=\"Stra\xC3\x9F" "e\",type=\"lan\"} 9\n",
+             "{connection=\"bad\\\\xFF\",type=\"lan\"} 9\n", // apart from bad\xFE
+             "{connection=\"bad\\\\xFE\",type=\"lan\"} 9\n",
+             "linktally_service_up 0\n",
+             "linktally_log_records 37\n",
+             "linktally_budget_cap_bytes{connection=\"eth0\",type=\"lan\"} 4194304\n",
+         })
+        EXPECT_NE(metrics.out.find(line), std::string::npos) << line << "\n" << metrics.out;
+    EXPECT_EQ(metrics.out.find("linktally_cost_total{connection=\"isp\""), std::string::npos);
+
+    // A connection only the live table knows: its running hour counts, in
+    // its counters and in its budget.
+    LiveTable live;
+    live.rows({{"wlan9", 5 * Mb, 0, 0, 0}});
+    ASSERT_EQ(h.run("budget --set -c wlan9 --cap-mb 10").status, 0);
+    const std::string withLive = h.run("metrics").out;
+    for (const char* line : {"linktally_sent_bytes_total{connection=\"wlan9\",type=\"lan\"} 5242880\n",
+                             "linktally_connection_up{connection=\"wlan9\",type=\"lan\"} 1\n",
+                             "linktally_budget_used_ratio{connection=\"wlan9\",type=\"lan\",cap=\"traffic\"} 0.5\n",
+                             "linktally_budget_level{connection=\"wlan9\",type=\"lan\",cap=\"traffic\"} 0\n"})
+        EXPECT_NE(withLive.find(line), std::string::npos) << line << "\n" << withLive;
+}
+
+TEST(Ltreport, writes_the_metrics_file_whole_into_a_folder_and_refuses_one_that_is_not_there)
+{
+    History h;
+    const std::string folder = testenv::freshFolder("textfile");
+    const mode_t umask = ::umask(077); // the collector's account reads it all the same
+    ASSERT_EQ(h.run("metrics --textfile '" + folder + "'").status, 0);
+    ::umask(umask);
+    EXPECT_EQ(testenv::readFile(folder + "/linktally.prom"), h.run("metrics").out);
+    struct stat st {};
+    ASSERT_EQ(::stat((folder + "/linktally.prom").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    // Only the file and the counters' state; no temporary left.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+
+    // A counter that would fall while the log stays the same is held at the
+    // last value written; a new log starts afresh.
+    const std::string series = "linktally_sent_bytes_total{connection=\"eth0\",type=\"lan\"} ";
+    std::string state = testenv::readFile(folder + "/.linktally.prom.state");
+    ASSERT_NE(state.find(series + "37375307\n"), std::string::npos) << state;
+    state.replace(state.find(series + "37375307"), series.size() + 8, series + "99999999");
+    std::ofstream(folder + "/.linktally.prom.state") << state;
+    ASSERT_EQ(h.run("metrics --textfile '" + folder + "'").status, 0);
+    EXPECT_NE(testenv::readFile(folder + "/linktally.prom").find(series + "99999999\n"), std::string::npos);
+    std::filesystem::copy_file(h.logPath, h.logPath + ".new");
+    std::filesystem::rename(h.logPath + ".new", h.logPath);
+    ASSERT_EQ(h.run("metrics --textfile '" + folder + "'").status, 0);
+    EXPECT_NE(testenv::readFile(folder + "/linktally.prom").find(series + "37375307\n"), std::string::npos);
+
+    const Output missing = h.run("metrics --textfile '" + folder + "/gone'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "ltreport: can't write the metrics to " + folder + "/gone: No such file or directory\n");
+    const Output file = h.run("metrics --textfile '" + folder + "/linktally.prom'");
+    EXPECT_EQ(file.status, 1);
+    EXPECT_EQ(file.err, "ltreport: can't write the metrics to " + folder + "/linktally.prom: it is not a folder\n");
+    const Output prices = h.run("metrics --prices '" + folder + "/none.txt'");
+    EXPECT_EQ(prices.status, 1);
+    EXPECT_NE(prices.err.find("none.txt"), std::string::npos) << prices.err;
 }

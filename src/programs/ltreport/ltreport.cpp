@@ -15,6 +15,7 @@
 #include "platform/ras.h"
 #include "platform/registry.h"
 #include "programs/ltreport/budgetreport.h"
+#include "programs/ltreport/metrics.h"
 #include "programs/ltreport/reportformat.h"
 
 #include <CLI/CLI.hpp>
@@ -78,6 +79,14 @@ void requireReadable(const std::string& path)
     throw LTException("can't read " + path + ": " + platform::fileErrorText(error));
 }
 
+// The user's price table; none for an account without a home (the
+// metrics timer's), and its folder is not made for a report.
+std::string userPriceFile()
+{
+    const std::optional<std::string> folder = monitor::findDataFolder();
+    return folder ? *folder + "/" + PRICE_FILE_NAME : "";
+}
+
 std::string storedConnection()
 {
     std::string name;
@@ -90,7 +99,7 @@ std::string storedConnection()
 void loadModel(Model& m, const Options& options)
 {
     m.logFile = logFileName();
-    const std::string priceFile = monitor::getDataFolder() + "/" + PRICE_FILE_NAME;
+    const std::string priceFile = userPriceFile();
     requireReadable(m.logFile);
     requireReadable(priceFile);
     std::string priceError;
@@ -344,6 +353,27 @@ int budget(Options options, const BudgetOptions& b)
     return changed ? 0 : budgetExitStatus(report.highestLevel);
 }
 
+// The exposition on standard output, or written whole into the folder.
+int metrics(const std::string& textfileFolder, const std::string& prices)
+{
+    if (!prices.empty() && platform::readableFileError(prices) == ENOENT)
+        throw LTException("can't read " + prices + ": " + platform::fileErrorText(ENOENT));
+    const std::string priceFile = !prices.empty() ? prices : userPriceFile();
+    requireReadable(logFileName());
+    SharedStatisticsReader live;
+    const BudgetStore budgets(BudgetStore::ReadOnly{});
+    if (!budgets.unreadableFile().empty())
+        std::cerr << "ltreport: can't read " << budgets.unreadableFile() << " (the budgets are left out)\n";
+    std::vector<MetricsFamily> families = collectMetrics(logFileName(), priceFile, live, budgets, Now());
+    if (!textfileFolder.empty()) {
+        holdCounters(families, textfileFolder, logFileName());
+        writeMetricsFile(textfileFolder, families, logFileName());
+        return 0;
+    }
+    std::cout << metricsText(families);
+    return std::cout.good() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -395,6 +425,14 @@ int main(int argc, char** argv)
                               "whether the monitor tells the levels reached: yes or no (default: as before, else yes)")
         ->check(CLI::IsMember({"yes", "no"}))
         ->needs(setFlag);
+    std::string textfileFolder, metricsPrices;
+    auto* metricsCommand = app.add_subcommand(
+        "metrics", "every connection's traffic and costs, the live table, the log's health and the budgets in "
+                   "Prometheus's text format");
+    metricsCommand->add_option("--textfile", textfileFolder,
+                               "write DIR/linktally.prom whole (for node_exporter's textfile collector) instead of "
+                               "printing");
+    metricsCommand->add_option("--prices", metricsPrices, "the price table to use instead of yours");
     auto* checkCommand = app.add_subcommand(
         "check", "walks the whole log: whole records, damaged regions, records that cannot be true, torn tail; exit status 2 when any");
     try {
@@ -422,6 +460,8 @@ int main(int argc, char** argv)
         }
         if (budgetCommand->parsed())
             return budget(options, budgetOptions);
+        if (metricsCommand->parsed())
+            return metrics(textfileFolder, metricsPrices);
         if (liveCommand->parsed()) {
             table = live();
         } else {
