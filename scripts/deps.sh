@@ -16,7 +16,8 @@ ensure_packages() {
 
 # What building and testing needs.
 BUILD_PACKAGES=(build-essential cmake ninja-build googletest libgtest-dev libbenchmark-dev tzdata iproute2 faketime libcli11-dev nlohmann-json3-dev
-    qt6-base-dev libxcb1-dev libjpeg62-turbo-dev xvfb trayer openbox dunst dbus xdotool x11-utils xauth fonts-dejavu-core scdoc man-db)
+    qt6-base-dev libxcb1-dev libjpeg62-turbo-dev xvfb trayer openbox dunst dbus xdotool x11-utils xauth fonts-dejavu-core scdoc man-db
+    prometheus prometheus-node-exporter curl)
 
 # What building the Debian package needs (debian/control's Build-Depends)
 # and what scripts/package.sh checks it with.

@@ -114,7 +114,9 @@ check_installed_files() {
         /usr/share/applications/linktally-monitor.desktop /usr/share/metainfo/com.tarnwick.linktally.metainfo.xml \
         /usr/share/icons/hicolor/scalable/apps/linktally.svg \
         /usr/share/man/man1/ltmonitor.1.gz /usr/share/man/man1/ltreport.1.gz /usr/share/man/man8/ltsrvc.8.gz \
-        /usr/share/doc/linktally/README.md /usr/share/doc/linktally/copyright; do
+        /usr/share/doc/linktally/README.md /usr/share/doc/linktally/copyright \
+        "${unit%/*}/linktally-metrics.service" "${unit%/*}/linktally-metrics.timer" /usr/lib/linktally/linktally-metrics \
+        /usr/lib/tmpfiles.d/linktally-metrics.conf /usr/share/doc/linktally/prometheus/linktally.rules.yml; do
         expect_file "$f"
     done
     for f in 16 22 24 32 48 64 128 256; do
@@ -129,6 +131,7 @@ check_installed_files() {
         fail "a private library landed in a public library folder"
     fi
     [ -L "/etc/systemd/system/multi-user.target.wants/$unit_name" ] || fail "$unit_name is not enabled"
+    [ -L /etc/systemd/system/timers.target.wants/linktally-metrics.timer ] || fail "linktally-metrics.timer is not enabled"
     grep -q "deb-systemd-invoke stop '$unit_name'" /var/lib/dpkg/info/linktally.prerm ||
         fail "removing the package would not stop the service"
     getent passwd linktally >/dev/null || fail "no system user linktally"
@@ -142,20 +145,24 @@ check_installed_files() {
 }
 
 check_unit() {
-    step "systemd-analyze verify $unit"
-    local report
-    report=$(systemd-analyze verify "$unit" 2>&1) || fail "systemd-analyze verify: $report"
-    [ -z "$report" ] || fail "systemd-analyze verify: $report"
-    echo "no complaint"
-
-    step "systemd-analyze security $unit_name"
-    report=$(systemd-analyze security --offline=true --no-pager "$unit" 2>&1) || true
-    grep -E '^✗' <<<"$report" || true
-    local overall score
-    overall=$(grep -E 'Overall exposure level' <<<"$report") || fail "no exposure level: $report"
-    echo "$overall"
-    score=$(sed -E 's/.*: ([0-9.]+) .*/\1/' <<<"$overall")
-    awk -v s="$score" 'BEGIN { exit !(s <= 2.9) }' || fail "exposure $score is above 2.9"
+    local file limit report overall score
+    for file in "$unit" "${unit%/*}/linktally-metrics.service" "${unit%/*}/linktally-metrics.timer"; do
+        step "systemd-analyze verify $file"
+        report=$(systemd-analyze verify "$file" 2>&1) || fail "systemd-analyze verify: $report"
+        [ -z "$report" ] || fail "systemd-analyze verify: $report"
+        echo "no complaint"
+    done
+    for file in "$unit:2.9" "${unit%/*}/linktally-metrics.service:2.0"; do
+        limit=${file##*:}
+        file=${file%:*}
+        step "systemd-analyze security ${file##*/}"
+        report=$(systemd-analyze security --offline=true --no-pager "$file" 2>&1) || true
+        grep -E '^✗' <<<"$report" || true
+        overall=$(grep -E 'Overall exposure level' <<<"$report") || fail "no exposure level: $report"
+        echo "$overall"
+        score=$(sed -E 's/.*: ([0-9.]+) .*/\1/' <<<"$overall")
+        awk -v s="$score" -v l="$limit" 'BEGIN { exit !(s <= l) }' || fail "exposure $score is above $limit"
+    done
 }
 
 check_programs() {
@@ -456,6 +463,8 @@ run_under_systemd() {
     [ -n "$sent" ] && [ "$sent" -ge 2000000 ] || { show; fail "the live table shows ${sent:-no} bytes sent on lm0"; }
     inside systemd-analyze security --no-pager "$unit_name" | tail -1
 
+    check_metrics_timer
+
     # A monitor of another account may have made the statistics lock first:
     # the service still takes it.
     inside systemctl stop "$unit_name"
@@ -472,6 +481,35 @@ run_under_systemd() {
     echo "file of another account; its journal:"
     inside journalctl --no-pager -o cat -u "$unit_name" | sed 's/^/    /'
     stop_container
+}
+
+# The metrics' timer in the booted container: enabled and waiting; its
+# service skipped while node_exporter's folder is missing, and writing the
+# machine's figures there (root's folder, mode 0755, as the package makes it)
+# once it is there.
+check_metrics_timer() {
+    local prom=/var/lib/prometheus/node-exporter
+    [ "$(inside systemctl is-enabled linktally-metrics.timer)" = enabled ] || fail "linktally-metrics.timer is not enabled"
+    [ "$(inside systemctl is-active linktally-metrics.timer)" = active ] || fail "linktally-metrics.timer is not active"
+    inside rm -rf /var/lib/prometheus
+    inside systemctl start linktally-metrics.service
+    [ "$(inside systemctl show -p ConditionResult --value linktally-metrics.service)" = no ] ||
+        fail "linktally-metrics.service ran without $prom"
+    inside install -d -m 0755 "$prom"
+    inside systemctl start linktally-metrics.service ||
+        { inside journalctl --no-pager -u linktally-metrics.service; fail "linktally-metrics.service failed"; }
+    # The live table too, through the unit's sandbox.
+    local line
+    for line in '^linktally_sent_bytes_total{connection="lm0",type="lan"} [1-9]' '^linktally_service_up 1$' \
+        '^linktally_connection_up{connection="lm0",type="lan"} 1$'; do
+        inside grep -q "$line" "$prom/linktally.prom" || fail "no $line in $prom/linktally.prom: $(inside cat "$prom/linktally.prom")"
+    done
+    [ "$(inside stat -c '%U %a' "$prom/linktally.prom")" = "linktally 644" ] ||
+        fail "$prom/linktally.prom is $(inside stat -c '%U %a' "$prom/linktally.prom")"
+    echo "linktally-metrics.timer enabled and waiting; its service skipped without $prom, and with it wrote:"
+    inside grep -E '^linktally_(sent_bytes_total|connection_up|service_up|log_records)' "$prom/linktally.prom" | sed 's/^/    /'
+    inside systemd-analyze security --no-pager linktally-metrics.service | tail -1
+    inside rm -rf /var/lib/prometheus
 }
 
 stop_container() {
