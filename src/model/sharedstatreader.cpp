@@ -4,6 +4,7 @@
 #include "common/ltassert.h"
 
 #include <cstring>
+#include <iostream>
 
 
 SharedStatisticsReader::SharedStatisticsReader() : mutex(openStatisticsMutex())
@@ -12,7 +13,15 @@ SharedStatisticsReader::SharedStatisticsReader() : mutex(openStatisticsMutex())
     open();
 }
 
-void SharedStatisticsReader::open() { mapping.openReadOnly(SHAREDSTAT_NAME, sizeof(SharedStatData)); }
+void SharedStatisticsReader::open()
+{
+    mapping.openReadOnly(SHAREDSTAT_NAME, sizeof(SharedStatData));
+    // Another account's block counts as no service, said once.
+    if (!mapping.foreignBlock().empty() && !toldForeign) {
+        std::cerr << mapping.foreignBlock() << "\n";
+        toldForeign = true;
+    }
+}
 
 void SharedStatisticsReader::reset()
 {

@@ -46,4 +46,5 @@ private:
     platform::SharedMemory mapping;
     SharedStatData copy{};
     bool owned = false;
+    bool toldForeign = false;
 };

@@ -18,11 +18,13 @@ int openLockFile(const std::string& path, mode_t mode)
         ::fchmod(fd, mode); // the umask must not lock other accounts out
         return fd;
     }
-    if (errno != EEXIST)
+    // A reader in a read-only sandbox may meet the folder read-only.
+    if (errno != EEXIST && errno != EROFS)
         return -1;
     fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    // Another account's lock file may be read-only for us; flock works on it.
-    if (fd < 0 && errno == EACCES)
+    // Another account's lock file may be read-only for us, or the folder
+    // read-only to a sandboxed reader; flock works on it.
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     return fd;
 }
@@ -39,14 +41,23 @@ int flockRetrying(int fd, int operation)
 } // namespace
 
 NamedLock::NamedLock(const std::string& name, const SecurityAttributes* attributes)
-    : fd(openLockFile(namedObjectPath(name), creationMode(attributes)))
+    : path(namedObjectPath(name)), mode(creationMode(attributes))
+{
+    if (!opened() && errno != ENOENT)
+        throw LTException("Can't create mutex", errno);
+}
+
+bool NamedLock::opened()
 {
     if (!fd)
-        throw LTException("Can't create mutex", errno);
+        fd.reset(openLockFile(path, mode));
+    return static_cast<bool>(fd);
 }
 
 void NamedLock::wait()
 {
+    if (!opened())
+        return; // no folder, no service to exclude
     // A valid descriptor cannot fail here but for a kernel out of memory;
     // going on unlocked would let a reader see half a frame.
     if (flockRetrying(fd.get(), LOCK_EX) != 0)
@@ -55,6 +66,8 @@ void NamedLock::wait()
 
 bool NamedLock::tryWait()
 {
+    if (!opened())
+        return true;
     if (flockRetrying(fd.get(), LOCK_EX | LOCK_NB) == 0)
         return true;
     if (errno == EWOULDBLOCK)
@@ -62,7 +75,11 @@ bool NamedLock::tryWait()
     throw LTException("Can't wait for mutex", errno);
 }
 
-void NamedLock::release() { flockRetrying(fd.get(), LOCK_UN); }
+void NamedLock::release()
+{
+    if (fd)
+        flockRetrying(fd.get(), LOCK_UN);
+}
 
 InstanceLock::InstanceLock(const std::string& name, const SecurityAttributes* attributes)
     : fd(openLockFile(namedObjectPath(name) + ".lock", creationMode(attributes)))

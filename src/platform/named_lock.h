@@ -13,7 +13,10 @@ namespace platform {
 class NamedLock {
 public:
     // Opens the lock file, creating it with the attributes' mode when
-    // missing. Throws LTException "Can't create mutex" with errno.
+    // missing. Throws LTException "Can't create mutex" with errno. Where
+    // the folder itself is missing no service runs (it makes the folder
+    // before its objects): the lock then waits for nothing until the file
+    // can be opened.
     NamedLock(const std::string& name, const SecurityAttributes* attributes);
 
     // Waits without time-out. Each NamedLock is its own open file
@@ -25,6 +28,11 @@ public:
     void release();
 
 private:
+    // Opens the file when it has not been; false while its folder is missing.
+    bool opened();
+
+    std::string path;
+    mode_t mode;
     UniqueFd fd;
 };
 

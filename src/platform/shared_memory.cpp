@@ -40,6 +40,19 @@ bool stillNamed(int fd, const std::string& path)
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
+// A block left behind is taken over only when no other account could have
+// made or written it: a regular file of this account or root's, which only
+// its owner may write. A squatter must be seen, not obeyed.
+void refuseForeign(int fd, const std::string& path)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw LTException("Can't create FileMapping", errno);
+    const bool own = st.st_uid == ::geteuid() || st.st_uid == 0;
+    if (!S_ISREG(st.st_mode) || !own || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        throw LTException(ownerText(path, st.st_uid, st.st_mode) + ": it is not taken over as the live table");
+}
+
 } // namespace
 
 SharedMemory::~SharedMemory() { close(); }
@@ -61,8 +74,13 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
     UniqueFd file;
     for (int attempt = 0;; ++attempt) {
         file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode));
+        struct stat link {};
+        if (!file && errno == ELOOP && ::lstat(path.c_str(), &link) == 0)
+            throw LTException(ownerText(path, link.st_uid, link.st_mode) +
+                              ", a symbolic link: it is not taken over as the live table");
         if (!file)
             throw LTException("Can't create FileMapping", errno);
+        refuseForeign(file.get(), path);
         if (!takeOwnership(file.get()))
             throw LTException("FileMapping already exists!");
         if (stillNamed(file.get(), path))
@@ -107,11 +125,18 @@ bool SharedMemory::openReadOnly(const std::string& name, std::size_t size)
         return false;
     }
     // A block still being made is shorter, and one whose pages were never
-    // allocated (a full /dev/shm) would fault when read: neither is a block.
+    // allocated (a full folder) would fault when read: neither is a block.
     struct stat st {};
     if (::fstat(file.get(), &st) != 0 || static_cast<std::size_t>(st.st_size) < size ||
         static_cast<std::size_t>(st.st_blocks) * 512 < size)
         return false;
+    // Only root's or the IPC folder owner's block is the service's.
+    const std::optional<uid_t> folderOwner = ipcFolderOwner();
+    if (st.st_uid != 0 && (!folderOwner || st.st_uid != *folderOwner)) {
+        foreign = ownerText(path, st.st_uid, st.st_mode) + ", not the service's account: not read";
+        return false;
+    }
+    foreign.clear();
     void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, file.get(), 0);
     if (mapped == MAP_FAILED)
         throw LTException("MapViewOfFile failed!", errno);

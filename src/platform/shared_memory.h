@@ -24,15 +24,20 @@ public:
     // owner that died is taken over and zeroed. Throws LTException
     // "FileMapping already exists!" while another owner lives, "Can't create
     // FileMapping" or "MapViewOfFile failed!" with errno.
+    // A leftover file that is a symbolic link, another account's, or one
+    // that others may write is refused: LTException naming it, its owner
+    // and its mode.
     // leftBehind, when given, receives what a block taken over held (up to
-    // size bytes) before it is zeroed: empty for a new block, or for one
-    // that another account owns or may write.
+    // size bytes) before it is zeroed: empty for a new block.
     void create(const std::string& name, std::size_t size, const SecurityAttributes* attributes,
                 std::vector<unsigned char>* leftBehind = nullptr);
     // Opens the block for reading. False (quietly) when there is none or it
-    // is not complete yet; throws "Can't open FileMapping. Access denied!"
-    // or "MapViewOfFile failed!" with errno.
+    // is not complete yet, and when another account than root or the IPC
+    // folder's owner owns it (foreignBlock() then says whose it is); throws
+    // "Can't open FileMapping. Access denied!" or "MapViewOfFile failed!"
+    // with errno.
     bool openReadOnly(const std::string& name, std::size_t size);
+    const std::string& foreignBlock() const { return foreign; }
     // Whether a living owner still holds the block (readers only).
     bool hasOwner() const;
     // The owner removes the name (after marking the block finished), so that
@@ -49,6 +54,7 @@ private:
     void* view = nullptr;
     std::size_t length = 0;
     std::string path;
+    std::string foreign;
 };
 
 } // namespace platform

@@ -75,6 +75,9 @@ void StatisticsCollector::createSharedStatistics()
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes;
     initNullDaclSecurity(descriptor, attributes);
+    // Not in a folder where another account could make the table or its
+    // lock first.
+    platform::prepareServiceIpcFolder();
     mutex = std::make_unique<platform::NamedLock>(openStatisticsMutex());
     platform::NamedLockGuard locked(*mutex);
     mapping.create(SHAREDSTAT_NAME, sizeof(SharedStatData), &attributes);

@@ -316,12 +316,12 @@ TEST(LtsrvcEndToEnd, refuses_a_second_instance_and_restarts_after_being_killed)
     EXPECT_EQ(restarted.kill(SIGTERM), 0); // a second stop request changes nothing
 }
 
-TEST(LtsrvcEndToEnd, fails_with_a_message_when_dev_shm_is_full)
+TEST(LtsrvcEndToEnd, fails_with_a_message_when_the_ipc_folder_is_full)
 {
     REQUIRE_PRIVATE_NETNS();
     ServiceFolders setup;
     const std::string ipc = testenv::freshFolder("full-ipc");
-    ASSERT_TRUE(netns::sh("mount -t tmpfs -o size=4k tmpfs '" + ipc + "'"));
+    ASSERT_TRUE(netns::sh("mount -t tmpfs -o size=4k,mode=0755 tmpfs '" + ipc + "'"));
     testenv::ScopedEnv ipcEnv("LINKTALLY_IPC_DIR", ipc.c_str());
     std::ofstream(ipc + "/filler") << std::string(64 * 1024, 'x'); // fills it
     Service service(setup.folder);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -34,9 +36,16 @@ TEST(NamedObjects, map_global_names_to_the_ipc_folder_and_local_ones_to_the_sess
     EXPECT_EQ(platform::namedObjectPath("Global\\LINKTALLY_1.3.1_STATISTICS"), "/run/ipc/LINKTALLY_1.3.1_STATISTICS");
     EXPECT_EQ(platform::namedObjectPath("Local\\Linktally1.3.1"), "/run/user/7/Linktally1.3.1");
     testenv::ScopedEnv noSession("XDG_RUNTIME_DIR", nullptr);
-    EXPECT_EQ(platform::namedObjectPath("Local\\X"), "/run/ipc/X." + std::to_string(::getuid()));
+    // Without a session folder: the IPC folder where the user may write it
+    // (a personal run's), else the memory file system.
+    EXPECT_EQ(platform::namedObjectPath("Local\\X"), "/dev/shm/X." + std::to_string(::getuid()));
+    {
+        const std::string own = testenv::freshFolder("ipc");
+        testenv::ScopedEnv ownIpc("LINKTALLY_IPC_DIR", own.c_str());
+        EXPECT_EQ(platform::namedObjectPath("Local\\X"), own + "/X." + std::to_string(::getuid()));
+    }
     testenv::ScopedEnv noIpc("LINKTALLY_IPC_DIR", nullptr);
-    EXPECT_EQ(platform::namedObjectPath("Global\\X"), "/dev/shm/X");
+    EXPECT_EQ(platform::namedObjectPath("Global\\X"), "/run/linktally/X");
 }
 
 TEST(NamedLock, creates_its_lock_file_readable_by_every_account_despite_the_umask)
@@ -53,13 +62,29 @@ TEST(NamedLock, creates_its_lock_file_readable_by_every_account_despite_the_umas
 
 TEST(NamedLock, fails_with_cant_create_mutex_and_the_error_code)
 {
-    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", (testenv::root() + "/no/such/folder").c_str());
+    const std::string file = testenv::freshFolder("ipc") + "/a-file";
+    std::ofstream(file) << "x";
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", file.c_str());
     try {
         NamedLock lock("Global\\TEST_MUTEX", &everyAccount);
         FAIL();
     } catch (const LTException& e) {
-        EXPECT_STREQ(e.what(), "Can't create mutex Error code: 2.");
+        EXPECT_STREQ(e.what(), "Can't create mutex Error code: 20.");
     }
+}
+
+TEST(NamedLock, without_its_folder_excludes_nothing_until_the_service_makes_it)
+{
+    const std::string folder = testenv::freshFolder("ipc") + "/not-yet";
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", folder.c_str());
+    NamedLock reader("Global\\TEST_MUTEX", &everyAccount); // a monitor before any service
+    EXPECT_TRUE(reader.tryWait());
+    reader.release();
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    NamedLock service("Global\\TEST_MUTEX", &everyAccount);
+    ASSERT_TRUE(service.tryWait());
+    EXPECT_FALSE(reader.tryWait()); // now the same lock file
+    service.release();
 }
 
 TEST(NamedLock, excludes_a_second_handle_of_the_same_process)
