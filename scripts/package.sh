@@ -246,20 +246,24 @@ check_filters() {
 }
 
 # Runs inside a private network and mount namespace (unshare): a veth pair
-# with made-up traffic, a fresh /dev/shm and a sysfs of this network.
+# with made-up traffic, a fresh /run/linktally and a sysfs of this network.
 service_run_inside() {
     local reader=$1
     mount -t sysfs sysfs /sys
-    mount -t tmpfs -o mode=1777 tmpfs /dev/shm
     . scripts/testlink.sh
     make_test_link
-
-    # A monitor of another account may have made the statistics lock first.
-    runuser -u "$reader" -- sh -c 'umask 022; : >/dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX'
 
     local user group groups umask_value home shell environment=()
     user=$(unit_setting User root)
     group=$(unit_setting Group "$user")
+    # The IPC folder and its lock, as the package's tmpfiles.d entry makes
+    # them at boot: the service's account's, no other account may write.
+    mkdir -p /run/linktally
+    mount -t tmpfs -o mode=0755 tmpfs /run/linktally
+    chown "$user:$group" /run/linktally
+    install -m 0644 -o "$user" -g "$group" /dev/null /run/linktally/LINKTALLY_1.3.1_STATISTICS_MUTEX
+    ! runuser -u "$reader" -- sh -c ': >/run/linktally/squatter' 2>/dev/null ||
+        fail "$reader could create a file in /run/linktally"
     groups=$(unit_setting SupplementaryGroups "" | tr ' ' ',')
     umask_value=$(unit_setting UMask 0022)
     home=$(getent passwd "$user" | cut -d: -f6)
@@ -276,7 +280,7 @@ service_run_inside() {
     : >"$log"
     chmod 644 "$log"
     echo "ltsrvc as $user:$group (groups ${groups:-none}), umask $umask_value, no new privileges, no capabilities,"
-    echo "read-only system but its data folder and /dev/shm, private /tmp, no /home; environment: HOME=$home ${environment[*]}"
+    echo "read-only system but its data folder and /run/linktally, private /tmp, no /home; environment: HOME=$home ${environment[*]}"
     local credentials=(--reuid="$user" --regid="$group" --clear-groups)
     [ -n "$groups" ] && credentials=(--reuid="$user" --regid="$group" --groups="$groups")
     # What the unit's sandbox does to the file system (ProtectSystem=strict,
@@ -293,7 +297,7 @@ service_run_inside() {
         mount --bind "$data" "$data"
         findmnt -rn -o TARGET | while read -r target; do
             target=$(printf "%b" "$target")
-            case "$target" in /proc|/proc/*|/sys|/sys/*|/dev|/dev/*|"$data") continue ;; esac
+            case "$target" in /proc|/proc/*|/sys|/sys/*|/dev|/dev/*|/run/linktally|"$data") continue ;; esac
             mount -o remount,bind,ro "$target" 2>/dev/null || true
         done
         mount -o remount,bind,ro /sys
@@ -358,7 +362,7 @@ service_run_inside() {
     service=""
     [ "$status" -eq 0 ] || { cat "$log"; fail "ltsrvc exited with $status after SIGTERM"; }
     check_filters "$trace"
-    [ ! -e /dev/shm/LINKTALLY_1.3.1_STATISTICS ] || fail "the stopped service left its live table behind"
+    [ ! -e /run/linktally/LINKTALLY_1.3.1_STATISTICS ] || fail "the stopped service left its live table behind"
     [ "$(stat -c '%U %a' "$data/cn.log")" = "$user 644" ] || fail "cn.log is $(stat -c '%U %a' "$data/cn.log")"
     local records
     records=$(as_reader ltreport --connection lm0 --format csv log)
@@ -465,20 +469,23 @@ run_under_systemd() {
 
     check_metrics_timer
 
-    # A monitor of another account may have made the statistics lock first:
-    # the service still takes it.
+    # The live table lives in /run/linktally, the service's account's: no
+    # other account can make its names first. The service starts again on
+    # its own lock and takes its own table over.
+    [ "$(inside stat -c '%U %a' /run/linktally)" = "linktally 755" ] ||
+        fail "/run/linktally is $(inside stat -c '%U %a' /run/linktally)"
+    [ "$(inside stat -c %U /run/linktally/LINKTALLY_1.3.1_STATISTICS)" = linktally ] || fail "the live table is not in /run/linktally"
+    ! inside runuser -u nobody -- sh -c ': >/run/linktally/squatter' 2>/dev/null || fail "nobody could create a file in /run/linktally"
     inside systemctl stop "$unit_name"
     [ "$(inside systemctl show -p ExecMainStatus --value "$unit_name")" = 0 ] || { show; fail "the service did not stop cleanly"; }
-    inside rm -f /dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX
-    inside runuser -u nobody -- sh -c 'umask 022; : >/dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX'
     inside systemctl start "$unit_name"
-    wait_for 10 service_active as_nobody ltreport || { show; fail "the service does not publish its table over another account's lock"; }
-    [ "$(inside systemctl is-active "$unit_name")" = active ] || { show; fail "the service does not start over another account's lock"; }
+    wait_for 10 service_active as_nobody ltreport || { show; fail "the service does not publish its table again"; }
+    [ "$(inside systemctl is-active "$unit_name")" = active ] || { show; fail "the service does not start again"; }
     local health
     health=$(as_nobody ltreport check) || { echo "$health"; fail "ltreport check failed"; }
     grep -q '^Whole records: *[1-9]' <<<"$health" || { echo "$health"; fail "no records in cn.log"; }
-    echo "Stopped cleanly with its records in cn.log ($(grep '^Whole records' <<<"$health" | tr -s ' ')), started again over a lock"
-    echo "file of another account; its journal:"
+    echo "Its live table in /run/linktally (linktally's, 0755; nobody cannot create a file there); stopped cleanly with"
+    echo "its records in cn.log ($(grep '^Whole records' <<<"$health" | tr -s ' ')), started again; its journal:"
     inside journalctl --no-pager -o cat -u "$unit_name" | sed 's/^/    /'
     stop_container
 }
@@ -570,7 +577,7 @@ install_test() {
         rm -rf "${made[0]}"
         rmdir "${made[@]:1}" 2>/dev/null || true
         if [ "$made_account" -eq 1 ]; then
-            rm -f /dev/shm/LINKTALLY_1.3.1_STATISTICS_MUTEX # the package's, made at installation
+            rm -rf /run/linktally # the package's, made at installation
             userdel linktally 2>/dev/null || true
             groupdel linktally 2>/dev/null || true
         fi

@@ -36,7 +36,7 @@ fi
 
 # The folder of the system's live table, the installed service's and a root
 # run's.
-system_ipc=/dev/shm
+system_ipc=/run/linktally
 table_name=LINKTALLY_1.3.1_STATISTICS
 
 # service_running TABLE: a running service holds its live table locked for
