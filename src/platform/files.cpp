@@ -199,7 +199,8 @@ std::string danglingLinkTarget(const std::string& path)
 
 namespace {
 
-// All of text, through interruptions and short writes; 0, or the error.
+} // namespace
+
 int writeAll(int fd, const std::string& text)
 {
     for (std::size_t done = 0; done < text.size();) {
@@ -212,8 +213,6 @@ int writeAll(int fd, const std::string& text)
     }
     return 0;
 }
-
-} // namespace
 
 int replaceFileContents(const std::string& path, const std::string& text, unsigned mode)
 {

@@ -70,6 +70,9 @@ std::string danglingLinkTarget(const std::string& path);
 // which tell no size; none when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::string& path);
 
+// All of text, through interruptions and short writes; 0, or the error.
+int writeAll(int fd, const std::string& text);
+
 // Replaces the contents of the file path names with text, whole or not at
 // all: written to a temporary file beside it, pushed to the disk and renamed
 // over it, so that a full disk or a crash leaves the old contents. A file

@@ -117,22 +117,15 @@ std::string statePath(const std::string& folder) { return folder + "/.linktally.
 void replaceInFolder(const std::string& folder, const std::string& name, const std::string& text)
 {
     std::string temporary = folder + "/." + name + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    platform::UniqueFd fd(::mkstemp(temporary.data()));
+    if (!fd)
         throw LTException("can't write the metrics to " + folder + ": " + platform::fileErrorText(errno));
-    int error = 0;
-    for (std::size_t done = 0; error == 0 && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR)
-            error = errno;
-        else if (n > 0)
-            done += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fchmod(fd, 0644) != 0)
+    int error = platform::writeAll(fd.get(), text);
+    if (error == 0 && ::fchmod(fd.get(), 0644) != 0)
         error = errno;
-    if (error == 0 && ::fsync(fd) != 0)
+    if (error == 0 && ::fsync(fd.get()) != 0)
         error = errno;
-    ::close(fd);
+    fd.reset();
     if (error == 0 && ::rename(temporary.c_str(), (folder + "/" + name).c_str()) != 0)
         error = errno;
     if (error != 0) {
