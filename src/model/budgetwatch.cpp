@@ -137,8 +137,6 @@ const BudgetWatch::Watched* BudgetWatch::find(const std::string& connection) con
     return at == watched.end() ? nullptr : &*at;
 }
 
-bool BudgetWatch::watches(const std::string& connection) const { return find(connection) != nullptr; }
-
 std::optional<Budget> BudgetWatch::budgetOf(const std::string& connection) const
 {
     const Watched* w = find(connection);

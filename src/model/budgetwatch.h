@@ -77,7 +77,6 @@ public:
     // to the log (the running hour of the old period is then logged).
     void update(bool changed, TDateTime now);
 
-    bool watches(const std::string& connection) const;
     std::optional<Budget> budgetOf(const std::string& connection) const;
     std::optional<BudgetFigures> figuresOf(const std::string& connection, const SharedStatisticsReader& live,
                                            TDateTime now) const;

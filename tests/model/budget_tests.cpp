@@ -211,7 +211,7 @@ TEST(BudgetWatch, sums_the_period_once_then_adds_appended_records_and_the_live_p
     reader.refresh();
     EXPECT_EQ(watch.figuresOf("lte0", reader, now)->usedMb, 15);
     EXPECT_EQ(watch.figuresOf("lte0", reader, now)->usedMoney, 15);
-    EXPECT_FALSE(watch.watches("eth0"));
+    EXPECT_EQ(watch.budgetOf("eth0"), std::nullopt);
 
     writer.logLANConnection("lte0", EncodeDate(2026, 12, 20), EncodeDate(2026, 12, 20) + 0.1, 20 * MB, 0);
     watch.update(false, now);
