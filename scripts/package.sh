@@ -256,12 +256,11 @@ service_run_inside() {
     local user group groups umask_value home shell environment=()
     user=$(unit_setting User root)
     group=$(unit_setting Group "$user")
-    # The IPC folder and its lock, as the package's tmpfiles.d entry makes
-    # them at boot: the service's account's, no other account may write.
+    # The IPC folder, as the package's tmpfiles.d entry makes it at boot:
+    # the service's account's, no other account may write.
     mkdir -p /run/linktally
     mount -t tmpfs -o mode=0755 tmpfs /run/linktally
     chown "$user:$group" /run/linktally
-    install -m 0644 -o "$user" -g "$group" /dev/null /run/linktally/LINKTALLY_1.3.1_STATISTICS_MUTEX
     ! runuser -u "$reader" -- sh -c ': >/run/linktally/squatter' 2>/dev/null ||
         fail "$reader could create a file in /run/linktally"
     groups=$(unit_setting SupplementaryGroups "" | tr ' ' ',')
@@ -481,11 +480,26 @@ run_under_systemd() {
     inside systemctl start "$unit_name"
     wait_for 10 service_active as_nobody ltreport || { show; fail "the service does not publish its table again"; }
     [ "$(inside systemctl is-active "$unit_name")" = active ] || { show; fail "the service does not start again"; }
+    # The service's lock is its account's alone, so no other account can
+    # stall it; what nobody holds on the table of a service that was killed
+    # keeps none out when systemd starts it again.
+    local lock=/run/linktally/LINKTALLY_1.3.1_STATISTICS_MUTEX
+    [ "$(inside stat -c '%U %a' $lock)" = "linktally 600" ] || fail "the service's lock is $(inside stat -c '%U %a' $lock)"
+    ! inside runuser -u nobody -- flock -n $lock true 2>/dev/null || fail "nobody could take the service's lock"
+    inside runuser -u nobody -- flock -x /run/linktally/LINKTALLY_1.3.1_STATISTICS sleep 120 &
+    local squatter=$! killed
+    killed=$(inside systemctl show -p MainPID --value "$unit_name")
+    inside systemctl kill -s KILL "$unit_name"
+    restarted() { local pid; pid=$(inside systemctl show -p MainPID --value "$unit_name"); [ "$pid" != 0 ] && [ "$pid" != "$killed" ]; }
+    wait_for 20 restarted || { show; fail "the service killed was not started again"; }
+    wait_for 10 service_active as_nobody ltreport || { show; fail "the service started again does not publish while nobody holds its old table"; }
+    kill "$squatter" 2>/dev/null || true
     local health
     health=$(as_nobody ltreport check) || { echo "$health"; fail "ltreport check failed"; }
     grep -q '^Whole records: *[1-9]' <<<"$health" || { echo "$health"; fail "no records in cn.log"; }
-    echo "Its live table in /run/linktally (linktally's, 0755; nobody cannot create a file there); stopped cleanly with"
-    echo "its records in cn.log ($(grep '^Whole records' <<<"$health" | tr -s ' ')), started again; its journal:"
+    echo "Its live table in /run/linktally (linktally's, 0755; nobody cannot create a file there nor take its lock);"
+    echo "stopped cleanly with its records in cn.log ($(grep '^Whole records' <<<"$health" | tr -s ' ')), started again,"
+    echo "killed and started again by systemd while nobody locked its old table; its journal:"
     inside journalctl --no-pager -o cat -u "$unit_name" | sed 's/^/    /'
     stop_container
 }

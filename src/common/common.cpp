@@ -81,9 +81,12 @@ std::string monitor::getConnectionLogFile() { return getServiceDataFolder() + "/
 
 platform::NamedLock openStatisticsMutex()
 {
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes;
-    initNullDaclSecurity(descriptor, attributes);
+    // The service's account's alone: a lock that every account could open,
+    // any account could take and hold for ever, stalling the service.
+    // Readers take none; the table's sequence count and whole log frames
+    // keep them from half-written data.
+    SECURITY_DESCRIPTOR descriptor{0600};
+    SECURITY_ATTRIBUTES attributes{&descriptor, false};
     return platform::NamedLock(STATISTICS_MUTEX_NAME, &attributes);
 }
 

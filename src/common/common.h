@@ -60,6 +60,6 @@ using SECURITY_DESCRIPTOR = platform::SecurityDescriptor;
 using SECURITY_ATTRIBUTES = platform::SecurityAttributes;
 void initNullDaclSecurity(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes);
 
-// The statistics mutex, created with those attributes when missing. Throws
+// The statistics mutex, the service's alone (0600), created when missing. Throws
 // LTException "Can't create mutex" with the error code.
 platform::NamedLock openStatisticsMutex();

@@ -24,7 +24,12 @@ struct SharedStatData {
     std::int32_t logVersion;
     std::uint32_t size;
     std::uint8_t active;
-    std::uint8_t padding[7];
+    std::uint8_t padding[3];
+    // Odd while the service changes the table or appends to the log: readers
+    // take no lock (a lock every account could take, any account could also
+    // hold for ever), they copy the table again when this moved meanwhile.
+    // It stands in bytes no earlier reader looks at.
+    std::uint32_t sequence;
     SharedStatEntry table[SHAREDSTAT_SIZE];
 };
 
@@ -40,4 +45,23 @@ static_assert(sizeof(SharedStatData) == 2896);
 static_assert(offsetof(SharedStatData, logVersion) == 0);
 static_assert(offsetof(SharedStatData, size) == 4);
 static_assert(offsetof(SharedStatData, active) == 8);
+static_assert(offsetof(SharedStatData, sequence) == 12);
 static_assert(offsetof(SharedStatData, table) == 16);
+
+// The service's side: the table counts as changing from construction to
+// destruction, also when an exception leaves between.
+class SharedStatUpdate {
+public:
+    explicit SharedStatUpdate(SharedStatData& block);
+    ~SharedStatUpdate();
+    SharedStatUpdate(const SharedStatUpdate&) = delete;
+    SharedStatUpdate& operator=(const SharedStatUpdate&) = delete;
+
+private:
+    SharedStatData& block;
+};
+
+// The readers' side: copies the block into out and tells whether the copy is
+// of one completed pass (false while the service is in a pass, or when one
+// began during the copy).
+bool copyCompletedPass(const SharedStatData& block, SharedStatData& out);

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 int frameLength(const unsigned char* lengthBytes) { return lengthBytes[0] | (lengthBytes[1] << 8); }
 
@@ -286,4 +288,16 @@ LogScan scanLog(LogBytes& bytes, const ScannedRecord& seen)
         }
     }
     return scan;
+}
+
+bool appendInProgress(const platform::FileReader& file, std::int64_t size)
+{
+    // One write(2) of a frame takes microseconds; a writer descheduled in
+    // the middle of it on a loaded machine, a few milliseconds.
+    for (int look = 0; look < 40; ++look) {
+        if (file.size() != size)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return file.size() != size;
 }

@@ -9,13 +9,12 @@
 #include <utility>
 
 LogReader::LogReader(const std::string& fileName)
-    : fileName(fileName), buffer(1024), file(fileName), mutex(openStatisticsMutex())
+    : fileName(fileName), buffer(1024), file(fileName)
 {
 }
 
 LogReader::LogReader(const std::string& fileName, TDateTime day)
-    : fileName(fileName), buffer(1024), dayFilter(true), day(std::floor(day)), file(fileName),
-      mutex(openStatisticsMutex())
+    : fileName(fileName), buffer(1024), dayFilter(true), day(std::floor(day)), file(fileName)
 {
 }
 
@@ -50,6 +49,12 @@ bool LogReader::readRecord(LogRecordFields& record)
             buffer.SetCapacity(size);
         const std::int64_t recordOffset = file.position();
         if (file.read(buffer.getData(), static_cast<std::size_t>(size)) < static_cast<std::size_t>(size)) {
+            // The damage told already is not waited for again.
+            const std::int64_t end = file.size();
+            if (!(frameStart == reportedDamage && end == reportedSize) && appendInProgress(file, end)) {
+                file.seek(frameStart);
+                continue;
+            }
             skipDamage(frameStart, TORN_FRAME_MESSAGE, true);
             continue;
         }

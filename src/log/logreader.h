@@ -6,7 +6,6 @@
 #include "common/datetime.h"
 #include "log/logrecord.h"
 #include "platform/files.h"
-#include "platform/named_lock.h"
 
 #include <concepts>
 #include <cstdint>
@@ -26,8 +25,9 @@ concept NameList = requires(T names, std::string_view name) {
 };
 
 // Reads the connection log incrementally: each pass delivers the records
-// appended since the previous pass of the same reader, under the statistics
-// mutex so that it never meets half a frame. A damaged region is reported
+// appended since the previous pass of the same reader. It takes no lock (the
+// service's lock is its own): a frame short at the end that grows or goes
+// within a moment is one the service was appending, and is read again. A damaged region is reported
 // once, as an LTDataCorruptedException that tells its offset and length,
 // and the reader then stands where whole frames start again, so the next
 // pass goes on with every whole record after it. Damage that runs to the
@@ -44,10 +44,10 @@ public:
     // The next record, or false at the end of the data. Throws
     // LTDataCorruptedException for damage not reported before.
     bool readRecord(LogRecordFields& record);
-    // One locked pass: every further record of the day restriction goes to
+    // One pass: every further record of the day restriction goes to
     // the model's LogRecords (add), which is then sorted by start.
     template <RecordCollection Records> void readAll(Records& records);
-    // One locked pass: the entry name of every further record of the day
+    // One pass: the entry name of every further record of the day
     // restriction goes to the model's DataList (idOf).
     template <NameList Names> void readEntryNames(Names& entryNames);
 
@@ -66,7 +66,6 @@ private:
     TDateTime day = 0;
     platform::FileReader file;
     bool atEnd = false; // the stream's failed state: cleared by each pass
-    platform::NamedLock mutex;
     int recoveredLength = 0;          // the length of a record whose length bytes are damaged
     std::int64_t reportedDamage = -1; // where the last reported damage starts
     std::int64_t reportedSize = -1;   // the file's size then
@@ -76,7 +75,6 @@ private:
 
 template <class Accept> void LogReader::pass(Accept&& accept)
 {
-    platform::NamedLockGuard locked(mutex);
     do {
         atEnd = false;
         LogRecordFields record;

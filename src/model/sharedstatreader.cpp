@@ -3,11 +3,13 @@
 #include "common/common.h"
 #include "common/ltassert.h"
 
+#include <chrono>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 
-SharedStatisticsReader::SharedStatisticsReader() : mutex(openStatisticsMutex())
+SharedStatisticsReader::SharedStatisticsReader()
 {
     reset();
     open();
@@ -37,15 +39,18 @@ void SharedStatisticsReader::refresh()
     if (!isMappingOk())
         open();
     if (isMappingOk()) {
-        platform::NamedLockGuard locked(mutex);
         const auto* block = static_cast<const SharedStatData*>(mapping.data());
-        owned = mapping.hasOwner();
+        // No lock: a copy is taken again while the service is in a pass (a
+        // millisecond or so), for as long as it lives, as a lock would wait.
+        SharedStatData fresh{};
+        while ((owned = mapping.hasOwner()) && !copyCompletedPass(*block, fresh))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         // A block whose service was killed stays marked active: without a
         // living owner it counts as inactive, not as frozen figures.
-        if (block->active && owned) {
-            if (block->logVersion != copy.logVersion)
+        if (owned && fresh.active) {
+            if (fresh.logVersion != copy.logVersion)
                 changed = true;
-            std::memcpy(&copy, block, sizeof copy);
+            copy = fresh;
             // Guards the accessors against a table that claims more entries.
             if (copy.size > SHAREDSTAT_SIZE)
                 copy.size = SHAREDSTAT_SIZE;

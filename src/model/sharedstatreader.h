@@ -3,14 +3,13 @@
 #pragma once
 
 #include "common/sharedstatdata.h"
-#include "platform/named_lock.h"
 #include "platform/shared_memory.h"
 
 #include <cstdint>
 
 class SharedStatisticsReader {
 public:
-    // Throws LTException "Can't create mutex" with the error code.
+    // Takes no lock: the service's alone is no reader's to hold.
     SharedStatisticsReader();
     SharedStatisticsReader(const SharedStatisticsReader&) = delete;
     SharedStatisticsReader& operator=(const SharedStatisticsReader&) = delete;
@@ -41,8 +40,6 @@ private:
     void reset();
     const SharedStatEntry& entry(std::uint32_t index) const;
 
-    // Declared so that view and mapping close before the mutex.
-    platform::NamedLock mutex;
     platform::SharedMemory mapping;
     SharedStatData copy{};
     bool owned = false;

@@ -11,22 +11,41 @@ namespace platform {
 
 namespace {
 
+// A lock meant for its own account alone (no access for others) is not
+// one that another account may have opened before: flock works on any
+// descriptor, and a descriptor kept from then could hold the lock for ever.
+// Such a file is replaced (by a service, in its own folder).
+bool othersMayHaveOpened(int fd, mode_t mode)
+{
+    struct stat st {};
+    return (mode & 077) == 0 && ::fstat(fd, &st) == 0 &&
+           (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0);
+}
+
 int openLockFile(const std::string& path, mode_t mode)
 {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0) {
-        ::fchmod(fd, mode); // the umask must not lock other accounts out
-        return fd;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0) {
+            ::fchmod(fd, mode); // the umask must not lock other accounts out
+            return fd;
+        }
+        // A reader in a read-only sandbox may meet the folder read-only.
+        if (errno != EEXIST && errno != EROFS)
+            return -1;
+        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        // Another account's lock file may be read-only for us, or the folder
+        // read-only to a sandboxed reader; flock works on it.
+        if (fd < 0 && (errno == EACCES || errno == EROFS))
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0 || !othersMayHaveOpened(fd, mode))
+            return fd;
+        ::close(fd);
+        if (::unlink(path.c_str()) != 0)
+            return -1;
     }
-    // A reader in a read-only sandbox may meet the folder read-only.
-    if (errno != EEXIST && errno != EROFS)
-        return -1;
-    fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    // Another account's lock file may be read-only for us, or the folder
-    // read-only to a sandboxed reader; flock works on it.
-    if (fd < 0 && (errno == EACCES || errno == EROFS))
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return fd;
+    errno = EAGAIN;
+    return -1;
 }
 
 int flockRetrying(int fd, int operation)

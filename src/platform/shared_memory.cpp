@@ -3,41 +3,48 @@
 #include "errors/ltexception.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace platform {
 
 namespace {
 
-// A reader checks for an owner with a brief shared lock; the owner's own
-// try may meet it, so it tries a few times before it gives up.
-bool takeOwnership(int fd)
+// The owner's mark is a write lock (an open file description's, so the
+// kernel drops it when the owner dies). Only a descriptor open for writing
+// can take one, so a reader that opened the block read-only can neither
+// fake an owner nor, with a read lock of its own, keep a new one out: the
+// new owner makes a file of its own (below).
+bool hasWriter(int fd)
 {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return true;
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            throw LTException("Can't create FileMapping", errno);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    struct flock probe {};
+    probe.l_type = F_RDLCK; // conflicts with a write lock only
+    probe.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_GETLK, &probe) != 0)
+        throw LTException("Can't create FileMapping", errno);
+    return probe.l_type == F_WRLCK;
 }
 
-// Whether the locked file is still the one the name stands for: a stopping
-// owner removes the name before it lets go, and a block without a name is
-// one no reader finds.
+// Whether the file is still the one the name stands for: a stopping owner
+// removes the name before it lets go, and a block without a name is one no
+// reader finds.
 bool stillNamed(int fd, const std::string& path)
 {
     struct stat opened {}, named {};
     return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::stat(path.c_str(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+[[noreturn]] void refuseLink(const std::string& path)
+{
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0)
+        throw LTException("Can't create FileMapping", ELOOP);
+    throw LTException(ownerText(path, link.st_uid, link.st_mode) +
+                      ", a symbolic link: it is not taken over as the live table");
 }
 
 // A block left behind is taken over only when no other account could have
@@ -72,36 +79,31 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
     path = namedObjectPath(name);
     const mode_t mode = creationMode(attributes);
     UniqueFd file;
-    for (int attempt = 0;; ++attempt) {
-        file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode));
-        struct stat link {};
-        if (!file && errno == ELOOP && ::lstat(path.c_str(), &link) == 0)
-            throw LTException(ownerText(path, link.st_uid, link.st_mode) +
-                              ", a symbolic link: it is not taken over as the live table");
-        if (!file)
-            throw LTException("Can't create FileMapping", errno);
-        refuseForeign(file.get(), path);
-        if (!takeOwnership(file.get()))
-            throw LTException("FileMapping already exists!");
-        if (stillNamed(file.get(), path))
-            break;
+    for (int attempt = 0; !file; ++attempt) {
         if (attempt == 5)
             throw LTException("Can't create FileMapping", EAGAIN);
+        if (UniqueFd left(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW)); left)
+            retireLeftover(left.get(), size, leftBehind);
+        else if (errno == ELOOP)
+            refuseLink(path);
+        else if (errno != ENOENT)
+            throw LTException("Can't create FileMapping", errno);
+        // Nobody else can open it before it is marked ours: it is made
+        // private and opened to the others only then.
+        file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!file && errno == ELOOP)
+            refuseLink(path);
+        if (!file && errno != EEXIST)
+            throw LTException("Can't create FileMapping", errno);
     }
-    // What another account could have written is no block of ours.
-    struct stat st {};
-    if (leftBehind && ::fstat(file.get(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0 &&
-        static_cast<std::size_t>(st.st_size) >= size) {
-        leftBehind->assign(size, 0);
-        const ssize_t got = ::pread(file.get(), leftBehind->data(), size, 0);
-        leftBehind->resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    }
-    // New, or left by an owner that died: either way it starts zeroed. The
-    // pages are allocated now, so that a full /dev/shm is an error here and
-    // not a SIGBUS at the first write through the mapping.
-    ::fchmod(file.get(), mode);
-    if (::ftruncate(file.get(), 0) != 0)
+    struct flock mark {};
+    mark.l_type = F_WRLCK;
+    mark.l_whence = SEEK_SET;
+    if (::fcntl(file.get(), F_OFD_SETLK, &mark) != 0)
         throw LTException("Can't create FileMapping", errno);
+    ::fchmod(file.get(), mode);
+    // The pages are allocated now, so that a full folder is an error here
+    // and not a SIGBUS at the first write through the mapping.
     if (const int error = ::posix_fallocate(file.get(), 0, static_cast<off_t>(size)); error != 0) {
         ::unlink(path.c_str());
         throw LTException("Can't create FileMapping", error);
@@ -112,6 +114,25 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
     fd = std::move(file);
     view = mapped;
     length = size;
+}
+
+void SharedMemory::retireLeftover(int left, std::size_t size, std::vector<unsigned char>* leftBehind) const
+{
+    refuseForeign(left, path);
+    if (hasWriter(left))
+        throw LTException("FileMapping already exists!");
+    // What another account could have written is no block of ours.
+    struct stat st {};
+    if (leftBehind && ::fstat(left, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0 &&
+        static_cast<std::size_t>(st.st_size) >= size) {
+        leftBehind->assign(size, 0);
+        const ssize_t got = ::pread(left, leftBehind->data(), size, 0);
+        leftBehind->resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    // Readers may still hold it open, even locked: they keep the old file,
+    // find it unnamed and let go of it.
+    if (stillNamed(left, path) && ::unlink(path.c_str()) != 0)
+        throw LTException("Can't create FileMapping", errno);
 }
 
 bool SharedMemory::openReadOnly(const std::string& name, std::size_t size)
@@ -148,12 +169,15 @@ bool SharedMemory::openReadOnly(const std::string& name, std::size_t size)
 
 bool SharedMemory::hasOwner() const
 {
-    if (!fd)
+    // A file whose name is gone was let go of or replaced by a new owner.
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_nlink == 0)
         return false;
-    if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK;
-    ::flock(fd.get(), LOCK_UN);
-    return false;
+    try {
+        return hasWriter(fd.get());
+    } catch (const LTException&) {
+        return false; // cannot fail on a valid descriptor
+    }
 }
 
 void SharedMemory::removeName()

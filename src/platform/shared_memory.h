@@ -1,7 +1,7 @@
 // A named block of shared memory: a file of fixed size in the IPC folder,
-// mapped MAP_SHARED. Its owner holds flock(LOCK_EX) on it while it lives:
-// that lock is what "the block exists" means, and the kernel drops it when
-// the owner dies.
+// mapped MAP_SHARED. Its owner holds a write lock on it while it lives
+// (fcntl, of its open file description): that lock is what "the block
+// exists" means, and the kernel drops it when the owner dies.
 #pragma once
 
 #include "platform/files.h"
@@ -21,7 +21,7 @@ public:
     ~SharedMemory();
 
     // Creates the block for writing and takes ownership; a block left by an
-    // owner that died is taken over and zeroed. Throws LTException
+    // owner that died is replaced by a new, zeroed one. Throws LTException
     // "FileMapping already exists!" while another owner lives, "Can't create
     // FileMapping" or "MapViewOfFile failed!" with errno.
     // A leftover file that is a symbolic link, another account's, or one
@@ -50,6 +50,10 @@ public:
     void* data() const { return view; }
 
 private:
+    // A leftover block of no living owner: read into leftBehind, then its
+    // name removed; refused as create says.
+    void retireLeftover(int left, std::size_t size, std::vector<unsigned char>* leftBehind) const;
+
     UniqueFd fd;
     void* view = nullptr;
     std::size_t length = 0;

@@ -82,6 +82,7 @@ void StatisticsCollector::createSharedStatistics()
     platform::NamedLockGuard locked(*mutex);
     mapping.create(SHAREDSTAT_NAME, sizeof(SharedStatData), &attributes);
     sharedStat = static_cast<SharedStatData*>(mapping.data());
+    const SharedStatUpdate updating(*sharedStat);
     // What an earlier service could not write, then the running hour of a
     // service that was killed, go to the log before this one samples
     // anything: its quanta start where that one's ended.
@@ -102,6 +103,9 @@ void StatisticsCollector::pass()
 {
     try {
         platform::NamedLockGuard locked(*mutex);
+        // From the first record logged to the table published, readers see
+        // the pass as one change.
+        const SharedStatUpdate updating(*sharedStat);
         statHolder->update();
         bool written = false;
         for (int i = 0; i < statHolder->size(); ++i) {
@@ -195,6 +199,7 @@ void StatisticsCollector::publish()
 void StatisticsCollector::AfterLoop()
 {
     platform::NamedLockGuard locked(*mutex);
+    const SharedStatUpdate updating(*sharedStat);
     if (statHolder->size() > 0) {
         for (int i = 0; i < statHolder->size(); ++i)
             statHolder->connection(i)->log(conLogger);

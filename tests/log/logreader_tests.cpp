@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -176,32 +178,25 @@ TEST(LogReader, stands_after_a_corrupted_record_and_goes_on_with_the_next)
     EXPECT_EQ(namesOf(m.records, m.entryNames), (std::vector<std::string>{"eth0", "eth2"}));
 }
 
-TEST(LogReader, waits_for_the_statistics_mutex_and_releases_it_after_a_failure)
+TEST(LogReader, takes_no_lock_and_reads_a_frame_the_service_is_appending_once_it_is_whole)
 {
     const std::string path = logPath();
-    testenv::writeBytes(path, {0x05, 0x00, 0x01});
+    { ConnectionLogger logger(nullptr, path); logger.logLANConnection("eth0", D, D, 1, 2); }
+    std::vector<unsigned char> bytes = testenv::readBytes(path);
+    const std::vector<unsigned char> rest(bytes.end() - 3, bytes.end());
+    bytes.resize(bytes.size() - 3);
+    testenv::writeBytes(path, bytes);
+    platform::NamedLock lock = openStatisticsMutex(); // a reader that waited for it would hang
+    platform::NamedLockGuard held(lock);
     Model m;
     LogReader reader(path);
-    EXPECT_EQ(failureOf(reader, m.records), "Unexpected end of file!");
-    platform::SecurityDescriptor descriptor{0644};
-    platform::SecurityAttributes attributes{&descriptor, false};
-    platform::NamedLock other("Global\\LINKTALLY_1.3.1_STATISTICS_MUTEX", &attributes);
-    EXPECT_TRUE(other.tryWait()); // released by the failed pass
-    const pid_t child = ::fork();
-    if (child == 0) {
-        Model c;
-        LogReader blocked(path);
-        alarm(5);
-        blocked.readAll(c.records); // must wait: the exit status tells what it saw
-        ::_exit(c.records.size() == 0 ? 0 : 1);
-    }
-    ::usleep(200 * 1000);
-    int status = 0;
-    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the pass did not wait for the mutex";
-    testenv::writeBytes(path, {});
-    other.release();
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::thread service([&] {
+        std::ofstream(path, std::ios::app | std::ios::binary)
+            .write(reinterpret_cast<const char*>(rest.data()), static_cast<std::streamsize>(rest.size()));
+    });
+    EXPECT_EQ(failureOf(reader, m.records), "(none)");
+    service.join();
+    EXPECT_EQ(m.records.size(), 1u);
 }
 
 namespace {

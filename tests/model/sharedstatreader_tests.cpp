@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <sys/file.h>
+#include <thread>
 #include <memory>
 #include <cstring>
 #include <sys/wait.h>
@@ -101,28 +105,80 @@ TEST(SharedStatisticsReader, treats_the_block_of_a_killed_service_as_inactive_an
     EXPECT_EQ(restarted.data->size, 0u);
 }
 
-TEST(SharedMemory, does_not_take_over_a_block_whose_owner_removes_it_while_it_waits)
+TEST(SharedStatisticsReader, copies_only_completed_passes_and_is_not_held_up_by_a_service_killed_in_one)
 {
     Isolated isolated;
-    auto owner = std::make_unique<Block>();
-    const pid_t successor = ::fork();
-    if (successor == 0) {
-        owner->memory.close(); // the copy fork made would keep the owner's lock alive
-        Block block;           // waits for the owner's lock, then must find the name gone
-        block.publish(7, "eth1", 1);
+    {
+        Block block;
+        block.publish(1, "eth0", 5);
+        SharedStatisticsReader reader;
+        std::optional<SharedStatUpdate> pass(*block.data);
+        block.publish(2, "half", 6);
+        std::thread monitor([&] { reader.refresh(); });
+        block.publish(2, "eth0", 7);
+        pass.reset();
+        monitor.join();
+        ASSERT_EQ(reader.size(), 1u);
+        EXPECT_STREQ(reader.getName(0), "eth0");
+        EXPECT_EQ(reader.getQuantumSent(0), 7u);
+    }
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t service = ::fork();
+    if (service == 0) {
+        Block block;
+        block.publish(3, "eth0", 9);
+        new SharedStatUpdate(*block.data); // killed in the middle of a pass
+        (void)!::write(ready[1], "x", 1);
         ::pause();
         ::_exit(0);
     }
-    ::usleep(10 * 1000); // the successor has opened the old file and retries
-    owner->memory.removeName();
-    owner.reset();
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     SharedStatisticsReader reader;
-    bool found = false;
-    for (int i = 0; i < 100 && !found; ++i, ::usleep(10 * 1000)) {
-        reader.refresh();
-        found = reader.size() == 1;
+    ::kill(service, SIGKILL);
+    ::waitpid(service, nullptr, 0);
+    reader.refresh();
+    EXPECT_EQ(reader.size(), 0u);
+}
+
+TEST(SharedMemory, a_reader_s_lock_on_a_killed_service_s_block_keeps_no_new_service_out)
+{
+    Isolated isolated;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t service = ::fork();
+    if (service == 0) {
+        Block block;
+        block.publish(3, "old", 9);
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
     }
-    ::kill(successor, SIGKILL);
-    ::waitpid(successor, nullptr, 0);
-    EXPECT_TRUE(found) << "the successor owns a block nobody can find";
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    SharedStatisticsReader reader;
+    reader.refresh();
+    ASSERT_EQ(reader.size(), 1u);
+    // Another account may open the block (0644) and lock it in every way a
+    // read-only descriptor allows, waiting for the service to die.
+    const std::string path = isolated.folder + "/LINKTALLY_1.3.1_STATISTICS";
+    const int squatter = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(squatter, 0);
+    struct flock readLock {};
+    readLock.l_type = F_RDLCK;
+    EXPECT_NE(::fcntl(squatter, F_OFD_SETLK, &readLock), 0); // not while the service lives
+    ::kill(service, SIGKILL);
+    ::waitpid(service, nullptr, 0);
+    EXPECT_EQ(::fcntl(squatter, F_OFD_SETLK, &readLock), 0);
+    EXPECT_EQ(::flock(squatter, LOCK_EX | LOCK_NB), 0);
+
+    Block restarted;
+    reader.refresh(); // the old block is no one's now: let go of
+    EXPECT_EQ(reader.size(), 0u);
+    restarted.publish(0, "new", 1);
+    reader.refresh();
+    ASSERT_EQ(reader.size(), 1u);
+    EXPECT_STREQ(reader.getName(0), "new");
+    ::close(squatter);
 }

@@ -249,3 +249,37 @@ TEST(NamedLock, is_taken_and_excludes_through_a_lock_file_another_account_create
     for (const int fd : {taken[0], done[0], done[1]})
         ::close(fd);
 }
+
+TEST(NamedLock, of_its_account_alone_is_a_new_file_when_others_could_have_opened_and_held_the_old_one)
+{
+    const SharedFolder shared;
+    ASSERT_FALSE(shared.path.empty());
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", shared.path.c_str());
+    platform::SecurityDescriptor own{0600};
+    platform::SecurityAttributes ownAccount{&own, false};
+    NamedLock squatter("Global\\TEST_MUTEX", &everyAccount); // as an older service's lock file, 0644
+    squatter.wait();
+    NamedLock service("Global\\TEST_MUTEX", &ownAccount);
+    EXPECT_TRUE(service.tryWait()); // not held up by whoever kept the old file
+    service.release();
+    struct stat st {};
+    ASSERT_EQ(::stat((shared.path + "/TEST_MUTEX").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    squatter.release();
+    if (::getuid() != 0)
+        GTEST_SKIP() << "another account needs root";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        try {
+            NamedLock other("Global\\TEST_MUTEX", &everyAccount);
+            ::_exit(childTookTheLock);
+        } catch (const LTException&) {
+            ::_exit(dropped ? childCouldNotOpen : childCouldNotDropAccess);
+        }
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), childCouldNotOpen) << "see ChildResult";
+}

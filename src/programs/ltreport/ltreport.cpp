@@ -11,7 +11,6 @@
 #include "model/todaytot.h"
 #include "model/viewformat.h"
 #include "platform/files.h"
-#include "platform/named_lock.h"
 #include "platform/ras.h"
 #include "platform/registry.h"
 #include "programs/ltreport/budgetreport.h"
@@ -254,14 +253,15 @@ LogCheck check()
     }
     LogScan scan;
     PlausibilityCheck plausibility(Now());
-    {
-        // Not while the service appends a frame.
-        platform::NamedLock mutex = openStatisticsMutex();
-        platform::NamedLockGuard locked(mutex);
+    for (int look = 0; look < 5; ++look) {
+        plausibility = PlausibilityCheck(Now());
         FileLogBytes bytes(file);
         scan = scanLog(bytes, [&](std::int64_t offset, std::int64_t length, const LogRecordFields& record) {
             plausibility.add(offset, length, record);
         });
+        // A tail the service was appending is no torn tail: looked at again.
+        if (scan.tailLength() == 0 || !appendInProgress(file, scan.size))
+            break;
     }
     const std::vector<SuspiciousRecord> suspicious = plausibility.finish();
     for (const DamagedRegion& region : scan.damaged)

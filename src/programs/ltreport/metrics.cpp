@@ -196,11 +196,12 @@ std::vector<MetricsFamily> collectMetrics(const std::string& logFile, const std:
     LogSums sums{names, history.prices, connections, budgets};
     std::uint64_t damaged = 0;
     LogReader reader(logFile);
-    // The service logs a running hour and starts the next one at once, under
-    // its lock, and counts that in the table's log version: a copy of the
-    // table taken with the same version before and after the read goes with
-    // the records read, and a counter never counts an hour twice or not at
-    // all. Records written meanwhile are read on (they come hourly).
+    // The service logs a running hour and starts the next one within one
+    // pass, and counts that in the table's log version; a copy of the table
+    // is always of a completed pass. So a copy with the same version before
+    // and after the read goes with the records read, and a counter never
+    // counts an hour twice or not at all. Records written meanwhile are read
+    // on (they come hourly).
     live.refresh();
     for (int pass = 0; pass < 5; ++pass) {
         const std::int32_t version = live.getLogVersion();
