@@ -43,6 +43,36 @@ struct Isolated {
     testenv::ScopedEnv ipc{"LINKTALLY_IPC_DIR", folder.c_str()};
 };
 
+// A service in a process of its own that publishes name, then waits to be
+// killed; inPass: killed in the middle of a pass. -1 when it did not start.
+pid_t serviceProcess(const char* name, bool inPass = false)
+{
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return -1;
+    const pid_t service = ::fork();
+    if (service == 0) {
+        Block block;
+        block.publish(3, name, 9);
+        if (inPass)
+            new SharedStatUpdate(*block.data); // never ends
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    const bool started = service > 0 && ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return started ? service : -1;
+}
+
+void kill(pid_t service)
+{
+    ::kill(service, SIGKILL);
+    ::waitpid(service, nullptr, 0);
+}
+
 } // namespace
 
 TEST(SharedStatisticsReader, shows_nothing_without_a_service_and_follows_one_that_starts_and_stops)
@@ -80,24 +110,13 @@ TEST(SharedStatisticsReader, shows_nothing_without_a_service_and_follows_one_tha
 TEST(SharedStatisticsReader, treats_the_block_of_a_killed_service_as_inactive_and_lets_a_new_one_start)
 {
     Isolated isolated;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t service = ::fork();
-    if (service == 0) {
-        Block block;
-        block.publish(3, "eth0", 9);
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char byte;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const pid_t service = serviceProcess("eth0");
+    ASSERT_GT(service, 0);
     SharedStatisticsReader reader;
     reader.refresh();
     EXPECT_EQ(reader.size(), 1u);
     EXPECT_THROW(Block(), LTException); // "FileMapping already exists!" while it lives
-    ::kill(service, SIGKILL);
-    ::waitpid(service, nullptr, 0);
+    kill(service);
     reader.refresh();
     EXPECT_EQ(reader.size(), 0u); // still marked active, but nobody owns it
     Block restarted; // takes the ownerless block over, zeroed
@@ -122,22 +141,10 @@ TEST(SharedStatisticsReader, copies_only_completed_passes_and_is_not_held_up_by_
         EXPECT_STREQ(reader.getName(0), "eth0");
         EXPECT_EQ(reader.getQuantumSent(0), 7u);
     }
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t service = ::fork();
-    if (service == 0) {
-        Block block;
-        block.publish(3, "eth0", 9);
-        new SharedStatUpdate(*block.data); // killed in the middle of a pass
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char byte;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const pid_t service = serviceProcess("eth0", true);
+    ASSERT_GT(service, 0);
     SharedStatisticsReader reader;
-    ::kill(service, SIGKILL);
-    ::waitpid(service, nullptr, 0);
+    kill(service);
     reader.refresh();
     EXPECT_EQ(reader.size(), 0u);
 }
@@ -145,18 +152,8 @@ TEST(SharedStatisticsReader, copies_only_completed_passes_and_is_not_held_up_by_
 TEST(SharedMemory, a_reader_s_lock_on_a_killed_service_s_block_keeps_no_new_service_out)
 {
     Isolated isolated;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t service = ::fork();
-    if (service == 0) {
-        Block block;
-        block.publish(3, "old", 9);
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char byte;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const pid_t service = serviceProcess("old");
+    ASSERT_GT(service, 0);
     SharedStatisticsReader reader;
     reader.refresh();
     ASSERT_EQ(reader.size(), 1u);
@@ -168,8 +165,7 @@ TEST(SharedMemory, a_reader_s_lock_on_a_killed_service_s_block_keeps_no_new_serv
     struct flock readLock {};
     readLock.l_type = F_RDLCK;
     EXPECT_NE(::fcntl(squatter, F_OFD_SETLK, &readLock), 0); // not while the service lives
-    ::kill(service, SIGKILL);
-    ::waitpid(service, nullptr, 0);
+    kill(service);
     EXPECT_EQ(::fcntl(squatter, F_OFD_SETLK, &readLock), 0);
     EXPECT_EQ(::flock(squatter, LOCK_EX | LOCK_NB), 0);
 
