@@ -57,10 +57,7 @@ BENCHMARK(BM_InterfaceTableRefresh);
 
 void BM_StatisticsMutex(benchmark::State& state)
 {
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes;
-    initNullDaclSecurity(descriptor, attributes);
-    platform::NamedLock mutex(STATISTICS_MUTEX_NAME, &attributes);
+    platform::NamedLock mutex = openStatisticsMutex();
     for (auto _ : state) {
         mutex.wait();
         mutex.release();

@@ -486,8 +486,9 @@ run_under_systemd() {
     local lock=/run/linktally/LINKTALLY_1.3.1_STATISTICS_MUTEX
     [ "$(inside stat -c '%U %a' $lock)" = "linktally 600" ] || fail "the service's lock is $(inside stat -c '%U %a' $lock)"
     ! inside runuser -u nobody -- flock -n $lock true 2>/dev/null || fail "nobody could take the service's lock"
-    inside runuser -u nobody -- flock -x /run/linktally/LINKTALLY_1.3.1_STATISTICS sleep 120 &
+    inside runuser -u nobody -- flock -x /run/linktally/LINKTALLY_1.3.1_STATISTICS sh -c ': >/tmp/held; sleep 120' &
     local squatter=$! killed
+    wait_for 10 inside test -e /tmp/held || fail "nobody could not lock the live table"
     killed=$(inside systemctl show -p MainPID --value "$unit_name")
     inside systemctl kill -s KILL "$unit_name"
     restarted() { local pid; pid=$(inside systemctl show -p MainPID --value "$unit_name"); [ "$pid" != 0 ] && [ "$pid" != "$killed" ]; }

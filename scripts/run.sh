@@ -39,15 +39,15 @@ fi
 system_ipc=/run/linktally
 table_name=LINKTALLY_1.3.1_STATISTICS
 
-# service_running TABLE: a running service holds its live table locked for
-# as long as it runs.
+# service_running TABLE: a running service holds a write lock on its live
+# table (an open file description's lock, which /proc/locks lists as OFDLCK
+# with the file's device and inode) for as long as it runs.
 service_running() {
-    local status=0
+    local dev ino id
     [ -e "$1" ] || return 1
-    # Through a read-only descriptor: opening another account's file in a
-    # sticky folder for writing may be refused.
-    flock -n -s -E 75 3 3<"$1" 2>/dev/null || status=$?
-    [ "$status" -eq 75 ]
+    read -r dev ino < <(stat -L -c '%d %i' "$1" 2>/dev/null) || return 1
+    id=$(printf '%02x:%02x:%d' $(((dev >> 8) & 0xfff)) $(((dev & 0xff) | ((dev >> 12) & 0xfff00))) "$ino")
+    grep -Eq "OFDLCK +ADVISORY +WRITE +-?[0-9]+ +$id " /proc/locks
 }
 
 # The system's service runs: the package's (account linktally) or root's.

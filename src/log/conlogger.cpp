@@ -40,7 +40,7 @@ ConnectionLogger::~ConnectionLogger()
     if (held.empty())
         return;
     try {
-        // As a collector pass would: no monitor reads half a frame.
+        // Under the service's lock, as a collector pass writes.
         platform::NamedLock mutex = openStatisticsMutex();
         platform::NamedLockGuard locked(mutex);
         writeHeld();
@@ -132,7 +132,7 @@ bool ConnectionLogger::lastRecordStartsAt(unsigned char type, std::string_view n
 
 void ConnectionLogger::repair()
 {
-    // Under the statistics mutex, so that no monitor pass reads while the
+    // Under the service's lock, so that no other service appends while the
     // tail goes.
     platform::NamedLock mutex = openStatisticsMutex();
     platform::NamedLockGuard locked(mutex);

@@ -1,9 +1,11 @@
 #include "log/logframe.h"
 
 #include "common/common.h"
+#include "common/sharedstatdata.h"
 #include "errors/ltexception.h"
 #include "log/logrecord.h"
 #include "platform/files.h"
+#include "platform/shared_memory.h"
 
 #include <algorithm>
 #include <array>
@@ -290,11 +292,29 @@ LogScan scanLog(LogBytes& bytes, const ScannedRecord& seen)
     return scan;
 }
 
+namespace {
+
+// Whether a service owns the live table: only then does anyone append.
+bool serviceRuns()
+{
+    try {
+        platform::SharedMemory table;
+        return table.openReadOnly(SHAREDSTAT_NAME, sizeof(SharedStatData)) && table.hasOwner();
+    } catch (const LTException&) {
+        return true; // a table we may not read: one may be appending
+    }
+}
+
+} // namespace
+
 bool appendInProgress(const platform::FileReader& file, std::int64_t size)
 {
-    // One write(2) of a frame takes microseconds; a writer descheduled in
-    // the middle of it on a loaded machine, a few milliseconds.
-    for (int look = 0; look < 40; ++look) {
+    if (!serviceRuns())
+        return file.size() != size;
+    // One write(2) of a frame takes microseconds; a writer held up in the
+    // middle of it (descheduled, throttled for dirty pages) far less than a
+    // second. Only a torn tail waits it out, once.
+    for (int look = 0; look < 200; ++look) {
         if (file.size() != size)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -45,8 +45,9 @@ void decodeFrameRecord(LogRecordBuffer& buffer, int size, std::int64_t recordOff
 
 // Readers take no lock: a frame short at the end of the log may be one the
 // service is appending at this moment. True when the file's size moves away
-// from size within a grace far longer than any single append takes, i.e.
-// the frame is to be read again; false for a tail that stays torn.
+// from size, while a service runs within a grace far longer than any single
+// append takes, i.e. the frame is to be read again; false for a tail that
+// stays torn.
 bool appendInProgress(const platform::FileReader& file, std::int64_t size);
 
 // Random access to a log's bytes for the checks below.

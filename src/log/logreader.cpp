@@ -9,12 +9,13 @@
 #include <utility>
 
 LogReader::LogReader(const std::string& fileName)
-    : fileName(fileName), buffer(1024), file(fileName)
+    : fileName(fileName), buffer(1024), file(fileName), appendWait(appendInProgress)
 {
 }
 
 LogReader::LogReader(const std::string& fileName, TDateTime day)
-    : fileName(fileName), buffer(1024), dayFilter(true), day(std::floor(day)), file(fileName)
+    : fileName(fileName), buffer(1024), dayFilter(true), day(std::floor(day)), file(fileName),
+      appendWait(appendInProgress)
 {
 }
 
@@ -51,7 +52,7 @@ bool LogReader::readRecord(LogRecordFields& record)
         if (file.read(buffer.getData(), static_cast<std::size_t>(size)) < static_cast<std::size_t>(size)) {
             // The damage told already is not waited for again.
             const std::int64_t end = file.size();
-            if (!(frameStart == reportedDamage && end == reportedSize) && appendInProgress(file, end)) {
+            if (!(frameStart == reportedDamage && end == reportedSize) && appendWait(file, end)) {
                 file.seek(frameStart);
                 continue;
             }

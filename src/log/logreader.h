@@ -8,6 +8,7 @@
 #include "platform/files.h"
 
 #include <concepts>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,6 +45,11 @@ public:
     // The next record, or false at the end of the data. Throws
     // LTDataCorruptedException for damage not reported before.
     bool readRecord(LogRecordFields& record);
+    // How a frame short at the end is waited for (appendInProgress unless
+    // a test says otherwise): true when it is to be read again.
+    using AppendWait = std::function<bool(const platform::FileReader& file, std::int64_t size)>;
+    void setAppendWait(AppendWait wait) { appendWait = std::move(wait); }
+
     // One pass: every further record of the day restriction goes to
     // the model's LogRecords (add), which is then sorted by start.
     template <RecordCollection Records> void readAll(Records& records);
@@ -65,6 +71,7 @@ private:
     bool dayFilter = false;
     TDateTime day = 0;
     platform::FileReader file;
+    AppendWait appendWait;
     bool atEnd = false; // the stream's failed state: cleared by each pass
     int recoveredLength = 0;          // the length of a record whose length bytes are damaged
     std::int64_t reportedDamage = -1; // where the last reported damage starts

@@ -3,13 +3,19 @@
 #include "common/common.h"
 #include "common/ltassert.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <iostream>
 #include <thread>
 
 
-SharedStatisticsReader::SharedStatisticsReader()
+void SharedStatisticsReader::sleepAWhile(int attempt)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(1 << std::min(attempt, 6), 50)));
+}
+
+SharedStatisticsReader::SharedStatisticsReader(PassWait waitForPass) : waitForPass(std::move(waitForPass))
 {
     reset();
     open();
@@ -43,8 +49,8 @@ void SharedStatisticsReader::refresh()
         // No lock: a copy is taken again while the service is in a pass (a
         // millisecond or so), for as long as it lives, as a lock would wait.
         SharedStatData fresh{};
-        while ((owned = mapping.hasOwner()) && !copyCompletedPass(*block, fresh))
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int attempt = 0; (owned = mapping.hasOwner()) && !copyCompletedPass(*block, fresh); ++attempt)
+            waitForPass(attempt);
         // A block whose service was killed stays marked active: without a
         // living owner it counts as inactive, not as frozen figures.
         if (owned && fresh.active) {

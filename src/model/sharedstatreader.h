@@ -6,11 +6,19 @@
 #include "platform/shared_memory.h"
 
 #include <cstdint>
+#include <functional>
 
 class SharedStatisticsReader {
 public:
+    // How refresh waits for the service's pass to end before it copies
+    // again; attempt counts from 0.
+    using PassWait = std::function<void(int attempt)>;
+    // Sleeps 1 ms, then longer up to 50 ms: a pass takes about a
+    // millisecond, a service stopped in one (a debugger) is not spun for.
+    static void sleepAWhile(int attempt);
+
     // Takes no lock: the service's alone is no reader's to hold.
-    SharedStatisticsReader();
+    explicit SharedStatisticsReader(PassWait waitForPass = sleepAWhile);
     SharedStatisticsReader(const SharedStatisticsReader&) = delete;
     SharedStatisticsReader& operator=(const SharedStatisticsReader&) = delete;
 
@@ -40,6 +48,7 @@ private:
     void reset();
     const SharedStatEntry& entry(std::uint32_t index) const;
 
+    PassWait waitForPass;
     platform::SharedMemory mapping;
     SharedStatData copy{};
     bool owned = false;

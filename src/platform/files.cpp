@@ -138,6 +138,8 @@ Naming whatPathNames(int fd, const std::string& path)
 
 } // namespace
 
+bool pathNamesOpenFile(int fd, const std::string& path) { return whatPathNames(fd, path) == Naming::Same; }
+
 bool AppendFile::isNamedBy(const std::string& path) const
 {
     if (!fd)

@@ -72,6 +72,8 @@ std::optional<std::string> readWholeFile(const std::string& path);
 
 // All of text, through interruptions and short writes; 0, or the error.
 int writeAll(int fd, const std::string& text);
+// Whether path names the file open on fd (not another one, nor nothing).
+bool pathNamesOpenFile(int fd, const std::string& path);
 
 // Replaces the contents of the file path names with text, whole or not at
 // all: written to a temporary file beside it, pushed to the disk and renamed

@@ -18,8 +18,7 @@ namespace {
 bool othersMayHaveOpened(int fd, mode_t mode)
 {
     struct stat st {};
-    return (mode & 077) == 0 && ::fstat(fd, &st) == 0 &&
-           (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0);
+    return (mode & 077) == 0 && ::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || (st.st_mode & 077) != 0);
 }
 
 int openLockFile(const std::string& path, mode_t mode)
@@ -40,8 +39,10 @@ int openLockFile(const std::string& path, mode_t mode)
             fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0 || !othersMayHaveOpened(fd, mode))
             return fd;
+        // Only the file looked at: another opener may have replaced it already.
+        const bool named = pathNamesOpenFile(fd, path);
         ::close(fd);
-        if (::unlink(path.c_str()) != 0)
+        if (named && ::unlink(path.c_str()) != 0 && errno != ENOENT)
             return -1;
     }
     errno = EAGAIN;
@@ -75,23 +76,43 @@ bool NamedLock::opened()
 
 void NamedLock::wait()
 {
-    if (!opened())
-        return; // no folder, no service to exclude
-    // A valid descriptor cannot fail here but for a kernel out of memory;
-    // going on unlocked would let a reader see half a frame.
-    if (flockRetrying(fd.get(), LOCK_EX) != 0)
-        throw LTException("Can't wait for mutex", errno);
+    while (opened()) {
+        // A valid descriptor cannot fail here but for a kernel out of
+        // memory; going on unlocked would let two passes meet.
+        if (flockRetrying(fd.get(), LOCK_EX) != 0)
+            throw LTException("Can't wait for mutex", errno);
+        if (stillTheLock())
+            return;
+    }
+    if (errno != ENOENT)
+        throw LTException("Can't create mutex", errno);
+    // No folder, no service to exclude.
 }
 
 bool NamedLock::tryWait()
 {
-    if (!opened())
+    while (opened()) {
+        if (flockRetrying(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK)
+                return false;
+            throw LTException("Can't wait for mutex", errno);
+        }
+        if (stillTheLock())
+            return true;
+    }
+    if (errno != ENOENT)
+        throw LTException("Can't create mutex", errno);
+    return true;
+}
+
+bool NamedLock::stillTheLock()
+{
+    // A lock file that others could have opened is replaced by a new one
+    // (openLockFile): a lock on the old one excludes nobody any more.
+    if (pathNamesOpenFile(fd.get(), path))
         return true;
-    if (flockRetrying(fd.get(), LOCK_EX | LOCK_NB) == 0)
-        return true;
-    if (errno == EWOULDBLOCK)
-        return false;
-    throw LTException("Can't wait for mutex", errno);
+    fd.reset();
+    return false;
 }
 
 void NamedLock::release()

@@ -30,6 +30,9 @@ public:
 private:
     // Opens the file when it has not been; false while its folder is missing.
     bool opened();
+    // Whether the file locked is still the one the name stands for; if not,
+    // lets go of it so that the next try opens the one that is.
+    bool stillTheLock();
 
     std::string path;
     mode_t mode;

@@ -28,16 +28,6 @@ bool hasWriter(int fd)
     return probe.l_type == F_WRLCK;
 }
 
-// Whether the file is still the one the name stands for: a stopping owner
-// removes the name before it lets go, and a block without a name is one no
-// reader finds.
-bool stillNamed(int fd, const std::string& path)
-{
-    struct stat opened {}, named {};
-    return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0 && ::stat(path.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
 [[noreturn]] void refuseLink(const std::string& path)
 {
     struct stat link {};
@@ -77,35 +67,35 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
 {
     close();
     path = namedObjectPath(name);
-    const mode_t mode = creationMode(attributes);
-    UniqueFd file;
-    for (int attempt = 0; !file; ++attempt) {
-        if (attempt == 5)
-            throw LTException("Can't create FileMapping", EAGAIN);
-        if (UniqueFd left(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW)); left)
-            retireLeftover(left.get(), size, leftBehind);
-        else if (errno == ELOOP)
-            refuseLink(path);
-        else if (errno != ENOENT)
-            throw LTException("Can't create FileMapping", errno);
-        // Nobody else can open it before it is marked ours: it is made
-        // private and opened to the others only then.
-        file.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-        if (!file && errno == ELOOP)
-            refuseLink(path);
-        if (!file && errno != EEXIST)
-            throw LTException("Can't create FileMapping", errno);
-    }
+    if (UniqueFd left(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW)); left)
+        checkLeftover(left.get(), size, leftBehind);
+    else if (errno == ELOOP)
+        refuseLink(path);
+    else if (errno != ENOENT)
+        throw LTException("Can't create FileMapping", errno);
+    // Made whole under a name of its own, private until it is marked ours,
+    // then put in place in one step: a reader finds the old file or the new
+    // one, never one it may not open, and one holding the old file (even
+    // locked) keeps nothing out.
+    const std::string made = path + ".new";
+    ::unlink(made.c_str()); // what a start that failed midway left
+    UniqueFd file(::open(made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!file)
+        throw LTException("Can't create FileMapping", errno);
     struct flock mark {};
     mark.l_type = F_WRLCK;
     mark.l_whence = SEEK_SET;
+    int error = 0;
     if (::fcntl(file.get(), F_OFD_SETLK, &mark) != 0)
-        throw LTException("Can't create FileMapping", errno);
-    ::fchmod(file.get(), mode);
+        error = errno;
     // The pages are allocated now, so that a full folder is an error here
     // and not a SIGBUS at the first write through the mapping.
-    if (const int error = ::posix_fallocate(file.get(), 0, static_cast<off_t>(size)); error != 0) {
-        ::unlink(path.c_str());
+    else if (const int failed = ::posix_fallocate(file.get(), 0, static_cast<off_t>(size)); failed != 0)
+        error = failed;
+    else if (::fchmod(file.get(), creationMode(attributes)) != 0 || ::rename(made.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(made.c_str());
         throw LTException("Can't create FileMapping", error);
     }
     void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, file.get(), 0);
@@ -116,7 +106,7 @@ void SharedMemory::create(const std::string& name, std::size_t size, const Secur
     length = size;
 }
 
-void SharedMemory::retireLeftover(int left, std::size_t size, std::vector<unsigned char>* leftBehind) const
+void SharedMemory::checkLeftover(int left, std::size_t size, std::vector<unsigned char>* leftBehind) const
 {
     refuseForeign(left, path);
     if (hasWriter(left))
@@ -129,10 +119,6 @@ void SharedMemory::retireLeftover(int left, std::size_t size, std::vector<unsign
         const ssize_t got = ::pread(left, leftBehind->data(), size, 0);
         leftBehind->resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     }
-    // Readers may still hold it open, even locked: they keep the old file,
-    // find it unnamed and let go of it.
-    if (stillNamed(left, path) && ::unlink(path.c_str()) != 0)
-        throw LTException("Can't create FileMapping", errno);
 }
 
 bool SharedMemory::openReadOnly(const std::string& name, std::size_t size)

@@ -50,9 +50,9 @@ public:
     void* data() const { return view; }
 
 private:
-    // A leftover block of no living owner: read into leftBehind, then its
-    // name removed; refused as create says.
-    void retireLeftover(int left, std::size_t size, std::vector<unsigned char>* leftBehind) const;
+    // A leftover block: refused as create says, or one of no living owner,
+    // read into leftBehind.
+    void checkLeftover(int left, std::size_t size, std::vector<unsigned char>* leftBehind) const;
 
     UniqueFd fd;
     void* view = nullptr;

@@ -3,6 +3,7 @@
 #include "common/common.h"
 #include "common/dbglogger.h"
 #include "log/conlogger.h"
+#include "platform/named_objects.h"
 #include "platform/service_control.h"
 #include "service/conobserver.h"
 #include "service/rasconbuffer.h"
@@ -46,6 +47,9 @@ int TLinktallyService_v1_3_1::ServiceExecute(platform::StopRequests& requests)
     try {
         trace("Started\n");
         const std::string folder = service::getDataFolder();
+        // Before the log's repair takes the lock there: not in a folder that
+        // another account may write or owns.
+        platform::prepareServiceIpcFolder();
         // Trouble with the log goes to standard error: the journal under
         // systemd. Through stdio: the standard streams would set up the C++
         // locale, half a megabyte of resident library pages, for this alone.

@@ -2,16 +2,17 @@
 // the windows use it.
 #include "common/common.h"
 #include "common/dbglogger.h"
+#include "common/sharedstatdata.h"
 #include "log/conlogger.h"
 #include "model/datamodel.h"
 #include "platform/named_lock.h"
+#include "platform/shared_memory.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -190,12 +191,15 @@ TEST(LogReader, takes_no_lock_and_reads_a_frame_the_service_is_appending_once_it
     platform::NamedLockGuard held(lock);
     Model m;
     LogReader reader(path);
-    std::thread service([&] {
+    int waits = 0;
+    reader.setAppendWait([&](const platform::FileReader&, std::int64_t) {
+        ++waits; // the service ends its append meanwhile
         std::ofstream(path, std::ios::app | std::ios::binary)
             .write(reinterpret_cast<const char*>(rest.data()), static_cast<std::streamsize>(rest.size()));
+        return true;
     });
     EXPECT_EQ(failureOf(reader, m.records), "(none)");
-    service.join();
+    EXPECT_EQ(waits, 1);
     EXPECT_EQ(m.records.size(), 1u);
 }
 
@@ -212,16 +216,19 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
     constexpr int count = 3000;
     // The writer holds back its second half until the reader has made a
     // pass, so that the passes overlap the appending on any machine.
-    int firstPass[2];
+    int firstPass[2], ready[2];
     ASSERT_EQ(::pipe(firstPass), 0);
+    ASSERT_EQ(::pipe(ready), 0);
     const pid_t writer = ::fork();
     ASSERT_GE(writer, 0);
     if (writer == 0) {
-        // As the collector does: each pass appends under the statistics mutex.
+        // As the service does: it owns the live table, and each pass appends
+        // under its lock.
+        platform::SharedMemory table;
+        table.create(SHAREDSTAT_NAME, sizeof(SharedStatData), nullptr);
         ConnectionLogger logger(nullptr, path);
-        platform::SecurityDescriptor descriptor{0644};
-        platform::SecurityAttributes attributes{&descriptor, false};
-        platform::NamedLock mutex("Global\\LINKTALLY_1.3.1_STATISTICS_MUTEX", &attributes);
+        platform::NamedLock mutex = openStatisticsMutex();
+        (void)!::write(ready[1], "r", 1);
         char go = 0;
         for (int i = 0; i < count; ++i) {
             if (i == count / 2 && ::read(firstPass[0], &go, 1) != 1)
@@ -231,6 +238,8 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
         }
         ::_exit(0);
     }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     Model m;
     LogReader reader(path);
     int passes = 0;
@@ -244,8 +253,8 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
             ASSERT_EQ(::write(firstPass[1], "1", 1), 1);
         }
     }
-    ::close(firstPass[0]);
-    ::close(firstPass[1]);
+    for (const int fd : {firstPass[0], firstPass[1], ready[0], ready[1]})
+        ::close(fd);
     int status = 0;
     ::waitpid(writer, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
