@@ -486,11 +486,17 @@ run_under_systemd() {
     local lock=/run/linktally/LINKTALLY_1.3.1_STATISTICS_MUTEX
     [ "$(inside stat -c '%U %a' $lock)" = "linktally 600" ] || fail "the service's lock is $(inside stat -c '%U %a' $lock)"
     ! inside runuser -u nobody -- flock -n $lock true 2>/dev/null || fail "nobody could take the service's lock"
-    inside runuser -u nobody -- flock -x /run/linktally/LINKTALLY_1.3.1_STATISTICS sh -c ': >/tmp/held; sleep 120' &
+    # nobody locks the table every way a read-only descriptor allows: flock
+    # at once, and a read lock of its open file description (F_OFD_SETLKW,
+    # 38) as soon as the service's write lock is gone.
+    inside runuser -u nobody -- perl -e 'use Fcntl qw(:flock F_RDLCK SEEK_SET);
+        open(my $table, "<", $ARGV[0]) or die "open: $!"; flock($table, LOCK_EX) or die "flock: $!";
+        my $lock = pack("s s x4 q q i x4", F_RDLCK, SEEK_SET, 0, 0, 0); fcntl($table, 38, $lock) or die "read lock: $!";
+        open(my $held, ">", "/tmp/held") or die; close($held); sleep 120' /run/linktally/LINKTALLY_1.3.1_STATISTICS &
     local squatter=$! killed
-    wait_for 10 inside test -e /tmp/held || fail "nobody could not lock the live table"
     killed=$(inside systemctl show -p MainPID --value "$unit_name")
     inside systemctl kill -s KILL "$unit_name"
+    wait_for 10 inside test -e /tmp/held || fail "nobody did not lock the killed service's table"
     restarted() { local pid; pid=$(inside systemctl show -p MainPID --value "$unit_name"); [ "$pid" != 0 ] && [ "$pid" != "$killed" ]; }
     wait_for 20 restarted || { show; fail "the service killed was not started again"; }
     wait_for 10 service_active as_nobody ltreport || { show; fail "the service started again does not publish while nobody holds its old table"; }

@@ -8,12 +8,14 @@
 
 SharedStatUpdate::SharedStatUpdate(SharedStatData& block) : block(block)
 {
-    __atomic_fetch_or(&block.sequence, 1u, __ATOMIC_RELAXED);
     // Odd before any change can be seen: the stores that follow stay after
-    // it. ThreadSanitizer knows no fences; it runs where the
-    // read-modify-write orders them all the same (x86).
+    // it (the fence). ThreadSanitizer rejects fences; its builds make the
+    // count's change sequentially consistent instead.
 #ifndef __SANITIZE_THREAD__
+    __atomic_fetch_or(&block.sequence, 1u, __ATOMIC_RELAXED);
     __atomic_thread_fence(__ATOMIC_RELEASE);
+#else
+    __atomic_fetch_or(&block.sequence, 1u, __ATOMIC_SEQ_CST);
 #endif
 }
 

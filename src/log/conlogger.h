@@ -51,6 +51,15 @@ public:
     void logLANConnection(std::string_view interfaceName, TDateTime start, TDateTime end,
                           std::uint64_t sent, std::uint64_t received);
 
+    // Writes what is held and can be written now. The collector calls it at
+    // its end, under the statistics mutex while its table still stands:
+    // readers wait for a frame being appended only while a service owns it.
+    void flushHeld()
+    {
+        if (!held.empty())
+            writeHeld();
+    }
+
     // Records that could not be written yet, oldest first.
     std::size_t heldRecords() const { return held.size(); }
     // Whether the last record of that connection in the log, as this logger

@@ -294,7 +294,8 @@ LogScan scanLog(LogBytes& bytes, const ScannedRecord& seen)
 
 namespace {
 
-// Whether a service owns the live table: only then does anyone append.
+// Whether a service owns the live table: only then does anyone append (but
+// for the logger's last try at its stop, when the disk refused records).
 bool serviceRuns()
 {
     try {

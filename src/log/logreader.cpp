@@ -49,10 +49,13 @@ bool LogReader::readRecord(LogRecordFields& record)
         if (buffer.getCapacity() < size)
             buffer.SetCapacity(size);
         const std::int64_t recordOffset = file.position();
-        if (file.read(buffer.getData(), static_cast<std::size_t>(size)) < static_cast<std::size_t>(size)) {
-            // The damage told already is not waited for again.
+        const std::size_t read = file.read(buffer.getData(), static_cast<std::size_t>(size));
+        if (read < static_cast<std::size_t>(size)) {
+            // Measured against what the read saw: the append may have ended
+            // since. The damage told already is not waited for again.
+            const std::int64_t seen = recordOffset + static_cast<std::int64_t>(read);
             const std::int64_t end = file.size();
-            if (!(frameStart == reportedDamage && end == reportedSize) && appendWait(file, end)) {
+            if (!(frameStart == reportedDamage && end == reportedSize) && (end != seen || appendWait(file, seen))) {
                 file.seek(frameStart);
                 continue;
             }

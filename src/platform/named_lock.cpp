@@ -37,6 +37,8 @@ int openLockFile(const std::string& path, mode_t mode)
         // read-only to a sandboxed reader; flock works on it.
         if (fd < 0 && (errno == EACCES || errno == EROFS))
             fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0 && errno == ENOENT)
+            continue; // replaced meanwhile: only the creating open tells a missing folder
         if (fd < 0 || !othersMayHaveOpened(fd, mode))
             return fd;
         // Only the file looked at: another opener may have replaced it already.

@@ -58,6 +58,7 @@ StatisticsCollector::~StatisticsCollector()
     if (sharedStat) {
         try {
             platform::NamedLockGuard locked(*mutex);
+            conLogger->flushHeld();
             if (quanta)
                 quanta->removeName();
             mapping.removeName();

@@ -222,24 +222,32 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
     const pid_t writer = ::fork();
     ASSERT_GE(writer, 0);
     if (writer == 0) {
-        // As the service does: it owns the live table, and each pass appends
-        // under its lock.
-        platform::SharedMemory table;
-        table.create(SHAREDSTAT_NAME, sizeof(SharedStatData), nullptr);
-        ConnectionLogger logger(nullptr, path);
-        platform::NamedLock mutex = openStatisticsMutex();
-        (void)!::write(ready[1], "r", 1);
-        char go = 0;
-        for (int i = 0; i < count; ++i) {
-            if (i == count / 2 && ::read(firstPass[0], &go, 1) != 1)
-                ::_exit(2);
-            platform::NamedLockGuard locked(mutex);
-            logger.logLANConnection(nameFor(i), D, D, static_cast<std::uint64_t>(i), 0);
+        ::close(ready[0]);
+        ::close(firstPass[1]);
+        try {
+            // As the service does: it owns the live table, and each pass
+            // appends under its lock.
+            platform::SharedMemory table;
+            table.create(SHAREDSTAT_NAME, sizeof(SharedStatData), nullptr);
+            ConnectionLogger logger(nullptr, path);
+            platform::NamedLock mutex = openStatisticsMutex();
+            (void)!::write(ready[1], "r", 1);
+            char go = 0;
+            for (int i = 0; i < count; ++i) {
+                if (i == count / 2 && ::read(firstPass[0], &go, 1) != 1)
+                    ::_exit(2);
+                platform::NamedLockGuard locked(mutex);
+                logger.logLANConnection(nameFor(i), D, D, static_cast<std::uint64_t>(i), 0);
+            }
+        } catch (...) {
+            ::_exit(3);
         }
         ::_exit(0);
     }
+    ::close(ready[1]);
+    ::close(firstPass[0]);
     char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the writer did not start";
     Model m;
     LogReader reader(path);
     int passes = 0;
@@ -253,8 +261,8 @@ TEST(LogReader, in_a_second_process_never_sees_part_of_a_frame_while_the_service
             ASSERT_EQ(::write(firstPass[1], "1", 1), 1);
         }
     }
-    for (const int fd : {firstPass[0], firstPass[1], ready[0], ready[1]})
-        ::close(fd);
+    ::close(firstPass[1]);
+    ::close(ready[0]);
     int status = 0;
     ::waitpid(writer, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

@@ -283,3 +283,19 @@ TEST(NamedLock, of_its_account_alone_is_a_new_file_when_others_could_have_opened
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), childCouldNotOpen) << "see ChildResult";
 }
+
+TEST(NamedLock, held_on_a_file_since_replaced_is_taken_on_the_file_the_name_stands_for)
+{
+    const std::string ipc = testenv::freshFolder("ipc");
+    testenv::ScopedEnv env("LINKTALLY_IPC_DIR", ipc.c_str());
+    platform::SecurityDescriptor own{0600};
+    platform::SecurityAttributes ownAccount{&own, false};
+    NamedLock first("Global\\TEST_MUTEX", &ownAccount);
+    ASSERT_EQ(::unlink((ipc + "/TEST_MUTEX").c_str()), 0);
+    NamedLock second("Global\\TEST_MUTEX", &ownAccount); // a new file
+    second.wait();
+    EXPECT_FALSE(first.tryWait()); // not the old file's lock, which excludes nobody
+    second.release();
+    EXPECT_TRUE(first.tryWait());
+    first.release();
+}
